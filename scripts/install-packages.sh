@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the named set needs, skipping what is there.
+#   native: the Linux build and its tests
+#   all:    also the Windows cross builds, wine, the fuzzers and the benchmarks
+set -euo pipefail
+
+native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev)
+all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev
+     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei)
+
+case "${1:-native}" in
+  native) wanted=("${native[@]}") ;;
+  all) wanted=("${all[@]}") ;;
+  *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y "${missing[@]}"
+fi

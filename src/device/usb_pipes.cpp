@@ -1,0 +1,66 @@
+#include "device/usb_pipes.h"
+
+#include <new>
+
+namespace bb {
+
+namespace {
+
+// A valid interface set always ends with "no more items"; a broken one might
+// never do, so a long run of other failures ends the search too.
+constexpr std::uint32_t kMaxFailedIndexesInARow = 256;
+
+}  // namespace
+
+UsbPipes::UsbPipes(DeviceTransport& transport)
+    : transport_(transport), pipeNames_{"PIPE00", "PIPE00", "PIPE01", "PIPE02"} {}
+
+DeviceTransport::Handle UsbPipes::OpenPipe(int slot) {
+  const DeviceTransport::Handle presence = FindDevice(CameraInterfaceClass, devicePath_);
+  if (presence == DeviceTransport::kInvalidHandle) return DeviceTransport::kInvalidHandle;
+  transport_.Close(presence);
+
+  const std::string& name = pipeNames_.at(static_cast<std::size_t>(slot));
+  // A path that leaves no room for the pipe name would name some other file.
+  if (devicePath_.size() + 1 + name.size() > kDevicePathCapacity) {
+    return DeviceTransport::kInvalidHandle;
+  }
+  devicePath_ += '\\';
+  devicePath_ += name;
+  return transport_.Open(devicePath_);
+}
+
+DeviceTransport::Handle UsbPipes::FindDevice(const Guid& interfaceClass, std::string& path) {
+  const DeviceTransport::SetHandle set = transport_.OpenInterfaceSet(interfaceClass);
+  if (set == DeviceTransport::kNoSet) return DeviceTransport::kInvalidHandle;
+
+  DeviceTransport::Handle found = DeviceTransport::kInvalidHandle;
+  std::uint32_t failedInARow = 0;
+  for (std::uint32_t index = 0; failedInARow < kMaxFailedIndexesInARow; ++index) {
+    const DeviceTransport::EnumResult result = transport_.EnumerateInterface(set, index);
+    if (result == DeviceTransport::EnumResult::kNoMoreItems) break;
+    if (result == DeviceTransport::EnumResult::kOtherError) {
+      ++failedInARow;
+      continue;
+    }
+    failedInARow = 0;
+    // A later interface replaces the earlier one, which must not stay open.
+    if (found != DeviceTransport::kInvalidHandle) {
+      transport_.Close(found);
+      found = DeviceTransport::kInvalidHandle;
+    }
+    std::string interfacePath;
+    if (!transport_.ReadInterfacePath(set, index, interfacePath)) continue;
+    if (interfacePath.size() > kDevicePathCapacity) continue;
+    path = interfacePath;
+    found = transport_.Open(path);
+  }
+  transport_.CloseInterfaceSet(set);
+  return found;
+}
+
+std::unique_ptr<UsbPipes> NewUsbPipes(DeviceTransport& transport) {
+  return std::unique_ptr<UsbPipes>(new (std::nothrow) UsbPipes(transport));
+}
+
+}  // namespace bb

@@ -1,0 +1,272 @@
+#include "sim/sim_bus.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "util/byte_order.h"
+#include "util/format.h"
+
+namespace bb::sim {
+
+namespace {
+
+// The driver's view of the request block: fixed fields first, then the data
+// and length addresses at the width of a pointer, then the direction byte.
+constexpr std::size_t kAddressWidth = sizeof(void*);
+constexpr std::size_t kDataAddressAt = 8;
+constexpr std::size_t kLengthAddressAt = kDataAddressAt + kAddressWidth;
+constexpr std::size_t kDirectionAt = kLengthAddressAt + kAddressWidth;
+constexpr std::size_t kBlockSize = kDirectionAt + 4;
+
+SimEvent MakeEvent(SimEvent::Kind kind, std::string path = {}) {
+  SimEvent event;
+  event.kind = kind;
+  event.path = std::move(path);
+  return event;
+}
+
+std::uintptr_t AddressAt(std::span<const std::uint8_t> block, std::size_t at) {
+  if constexpr (kAddressWidth == 4) return GetLe32(block, at);
+  return static_cast<std::uintptr_t>(GetLe64(block, at));
+}
+
+}  // namespace
+
+SimCamera& SimBus::Attach(std::string interfacePath) {
+  Port port;
+  port.camera = std::make_unique<SimCamera>();
+  ++camerasMade_;
+  port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
+  ports_.push_back(std::move(port));
+  return *ports_.back().camera;
+}
+
+std::string SimBus::DefaultPath() const {
+  return Format("\\\\?\\usb#vid_0c45&pid_2860#sim%u#{cb519fa1-e908-11d2-aadd-0060673487b7}",
+                camerasMade_);
+}
+
+void SimBus::DetachAll() { ports_.clear(); }
+
+void SimBus::SetDetailUnreadable(std::size_t camera, bool unreadable) {
+  ports_.at(camera).detailUnreadable = unreadable;
+}
+
+void SimBus::SetHeldByOtherProgram(std::size_t camera, bool held) {
+  ports_.at(camera).heldByOther = held;
+}
+
+void SimBus::FailPipeOpen(const std::string& pipeName, std::uint32_t nth) {
+  pipeOpenFaults_[pipeName] = CountedFault{nth, 0};
+}
+
+void SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue,
+                         std::uint32_t nth) {
+  requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}});
+}
+
+void SimBus::FailWrite(std::uint32_t nth) { writeFaults_.push_back({nth, std::nullopt}); }
+
+void SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
+  writeFaults_.push_back({nth, missing});
+}
+
+void SimBus::FailRead(std::uint32_t nth) { readFaults_.push_back({nth, std::nullopt}); }
+
+void SimBus::ShortRead(std::uint32_t nth, std::uint32_t missing) {
+  readFaults_.push_back({nth, missing});
+}
+
+void SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
+  readFaults_.push_back({nth, 0, ms});
+}
+
+std::optional<SimBus::TransferFault> SimBus::FaultFor(const std::vector<TransferFault>& faults,
+                                                      std::uint32_t count) {
+  // Several faults may name one transfer: a stall, then a failure, say.
+  std::optional<TransferFault> merged;
+  for (const TransferFault& fault : faults) {
+    if (fault.nth != count) continue;
+    if (!merged) {
+      merged = fault;
+      continue;
+    }
+    merged->stallMs = std::max(merged->stallMs, fault.stallMs);
+    if (!fault.missing || !merged->missing) {
+      merged->missing.reset();
+    } else {
+      merged->missing = std::max(*merged->missing, *fault.missing);
+    }
+  }
+  return merged;
+}
+
+std::vector<std::string> SimBus::TranscriptLines() const {
+  std::vector<std::string> lines;
+  for (const SimEvent& event : transcript_) lines.push_back(event.Describe());
+  return lines;
+}
+
+std::vector<SimRequest> SimBus::Requests() const {
+  std::vector<SimRequest> requests;
+  for (const SimEvent& event : transcript_) {
+    if (event.kind == SimEvent::Kind::kIoControl) requests.push_back(event.request);
+  }
+  return requests;
+}
+
+std::optional<std::size_t> SimBus::PortAt(std::uint32_t index) const {
+  if (failingIndexes_.count(index) != 0) return std::nullopt;
+  const auto below = static_cast<std::uint32_t>(
+      std::count_if(failingIndexes_.begin(), failingIndexes_.end(),
+                    [&](std::uint32_t failing) { return failing < index; }));
+  const std::uint32_t port = index - below;
+  if (port >= ports_.size()) return std::nullopt;
+  return port;
+}
+
+DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
+  transcript_.push_back(MakeEvent(SimEvent::Kind::kEnumerate));
+  if (failSet_) return kNoSet;
+  const SetHandle set = nextSet_++;
+  openSets_.insert(set);
+  return set;
+}
+
+DeviceTransport::EnumResult SimBus::EnumerateInterface(SetHandle set, std::uint32_t index) {
+  if (openSets_.count(set) == 0) return EnumResult::kNoMoreItems;
+  if (failingIndexes_.count(index) != 0) return EnumResult::kOtherError;
+  return PortAt(index) ? EnumResult::kFound : EnumResult::kNoMoreItems;
+}
+
+bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) {
+  if (openSets_.count(set) == 0) return false;
+  const std::optional<std::size_t> port = PortAt(index);
+  if (!port || ports_[*port].detailUnreadable) return false;
+  path = ports_[*port].path;
+  return true;
+}
+
+void SimBus::CloseInterfaceSet(SetHandle set) { openSets_.erase(set); }
+
+DeviceTransport::Handle SimBus::Open(const std::string& path) {
+  for (std::size_t port = 0; port < ports_.size(); ++port) {
+    const std::string& interfacePath = ports_[port].path;
+    if (path.compare(0, interfacePath.size(), interfacePath) != 0) continue;
+    const std::string rest = path.substr(interfacePath.size());
+    std::string pipe;
+    if (!rest.empty()) {
+      if (rest[0] != '\\') continue;
+      pipe = rest.substr(1);
+      if (pipe != "PIPE00" && pipe != "PIPE01" && pipe != "PIPE02") break;
+      auto fault = pipeOpenFaults_.find(pipe);
+      if (fault != pipeOpenFaults_.end() && fault->second.Hits()) break;
+    } else if (ports_[port].heldByOther) {
+      break;
+    }
+    const Handle handle = nextHandle_++;
+    handles_[handle] = OpenFile{port, path, pipe};
+    transcript_.push_back(MakeEvent(SimEvent::Kind::kOpen, path));
+    return handle;
+  }
+  transcript_.push_back(MakeEvent(SimEvent::Kind::kOpenFailed, path));
+  return kInvalidHandle;
+}
+
+SimBus::OpenFile* SimBus::Find(Handle handle) {
+  auto found = handles_.find(handle);
+  return found == handles_.end() ? nullptr : &found->second;
+}
+
+bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
+  SimEvent event = MakeEvent(SimEvent::Kind::kIoControl);
+  SimRequest& request = event.request;
+  request.ioctl = code;
+  request.block.assign(block.begin(), block.end());
+  OpenFile* file = Find(handle);
+  if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlockSize) {
+    event.ok = false;
+    transcript_.push_back(event);
+    return false;
+  }
+  request.bRequest = block[0];
+  request.wIndex = GetLe16(block, 2);
+  request.wValue = GetLe16(block, 4);
+  request.direction = block[kDirectionAt];
+  auto* data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kDataAddressAt));
+  const auto* lengthCell = reinterpret_cast<const std::uint32_t*>(AddressAt(block, kLengthAddressAt));
+  request.wLength = lengthCell == nullptr ? 0 : static_cast<std::uint16_t>(*lengthCell & 0xFFFFu);
+  if (request.direction == 0 && request.wLength > 0 && data != nullptr) {
+    request.data.assign(data, data + request.wLength);
+  }
+
+  bool failed = false;
+  for (RequestFault& fault : requestFaults_) {
+    if (fault.bRequest != request.bRequest) continue;
+    if (fault.wValue && *fault.wValue != request.wValue) continue;
+    if (fault.when.Hits()) failed = true;
+  }
+  const bool ioctlMatches =
+      code == (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
+  std::vector<std::uint8_t> answer;
+  if (!failed && ioctlMatches) {
+    failed = !ports_[file->port].camera->HandleRequest(request, answer);
+  } else {
+    failed = true;
+  }
+  if (!failed && request.direction == 1 && data != nullptr) {
+    std::memcpy(data, answer.data(), std::min<std::size_t>(answer.size(), request.wLength));
+    request.data = answer;
+  }
+  event.ok = !failed;
+  transcript_.push_back(event);
+  return !failed;
+}
+
+bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) {
+  done = 0;
+  SimEvent event = MakeEvent(SimEvent::Kind::kRead);
+  event.size = static_cast<std::uint32_t>(buffer.size());
+  OpenFile* file = Find(handle);
+  const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_);
+  if (fault && fault->stallMs > 0 && passTime_) passTime_(fault->stallMs);
+  if (file == nullptr || file->pipe != "PIPE00" || (fault && !fault->missing)) {
+    event.ok = false;
+    transcript_.push_back(event);
+    return false;
+  }
+  std::span<std::uint8_t> wanted = buffer;
+  if (fault) wanted = buffer.first(buffer.size() - std::min<std::size_t>(*fault->missing, buffer.size()));
+  done = ports_[file->port].camera->ProvideBulkIn(wanted);
+  event.moved = done;
+  transcript_.push_back(event);
+  return true;
+}
+
+bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
+  done = 0;
+  SimEvent event = MakeEvent(SimEvent::Kind::kWrite);
+  event.size = static_cast<std::uint32_t>(data.size());
+  OpenFile* file = Find(handle);
+  const std::optional<TransferFault> fault = FaultFor(writeFaults_, ++writesSeen_);
+  if (file == nullptr || file->pipe != "PIPE01" || (fault && !fault->missing)) {
+    event.ok = false;
+    transcript_.push_back(event);
+    return false;
+  }
+  std::span<const std::uint8_t> accepted = data;
+  if (fault) accepted = data.first(data.size() - std::min<std::size_t>(*fault->missing, data.size()));
+  done = ports_[file->port].camera->AcceptBulkOut(accepted);
+  event.moved = done;
+  transcript_.push_back(event);
+  return true;
+}
+
+void SimBus::Close(Handle handle) {
+  auto found = handles_.find(handle);
+  if (found == handles_.end()) return;
+  transcript_.push_back(MakeEvent(SimEvent::Kind::kClose, found->second.path));
+  handles_.erase(found);
+}
+
+}  // namespace bb::sim

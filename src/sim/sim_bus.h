@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/device_transport.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_event.h"
+
+namespace bb::sim {
+
+// The simulated camera driver: a device transport over any number of attached
+// camera models, with a transcript of every call and faults injected per call.
+class SimBus final : public DeviceTransport {
+ public:
+  // Attaches a camera; its interface path is made up unless given.
+  SimCamera& Attach(std::string interfacePath = {});
+  void DetachAll();
+  SimCamera& Camera(std::size_t index = 0) { return *ports_.at(index).camera; }
+  const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
+  std::size_t Cameras() const { return ports_.size(); }
+
+  // --- faults ---
+  // The interface's detail cannot be read, or another program holds it.
+  void SetDetailUnreadable(std::size_t camera, bool unreadable);
+  void SetHeldByOtherProgram(std::size_t camera, bool held);
+  // Enumeration index `index` fails with an error other than "no more items";
+  // the cameras move up by one index.
+  void FailEnumerationAt(std::uint32_t index) { failingIndexes_.insert(index); }
+  void FailInterfaceSet(bool fail) { failSet_ = fail; }
+  // The nth open (1-based) of a pipe of this name fails; 0 fails every one.
+  void FailPipeOpen(const std::string& pipeName, std::uint32_t nth = 0);
+  // The nth I/O control (1-based) of this request code, and of this wValue if
+  // given, fails; 0 fails every one.
+  void FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue = std::nullopt,
+                   std::uint32_t nth = 0);
+  // The nth bulk write (1-based, counted over the whole bus) fails, or moves
+  // `missing` bytes fewer than given.
+  void FailWrite(std::uint32_t nth);
+  void ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
+  // The same for bulk reads; a stalled read takes `ms` of the camera's time
+  // before it completes, which `passTime` lets the host's clock see.
+  void FailRead(std::uint32_t nth);
+  void ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
+  void StallRead(std::uint32_t nth, std::uint32_t ms);
+  void SetTimePassage(std::function<void(std::uint32_t ms)> passTime) { passTime_ = std::move(passTime); }
+
+  // --- transcript ---
+  const std::vector<SimEvent>& Transcript() const { return transcript_; }
+  std::vector<std::string> TranscriptLines() const;
+  std::vector<SimRequest> Requests() const;
+  void ClearTranscript() { transcript_.clear(); }
+  std::size_t OpenHandles() const { return handles_.size(); }
+
+  // --- DeviceTransport ---
+  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override;
+  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
+  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
+  void CloseInterfaceSet(SetHandle set) override;
+  Handle Open(const std::string& path) override;
+  bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
+  bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
+  bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
+  void Close(Handle handle) override;
+
+ private:
+  struct Port {
+    std::unique_ptr<SimCamera> camera;
+    std::string path;
+    bool detailUnreadable = false;
+    bool heldByOther = false;
+  };
+  struct OpenFile {
+    std::size_t port = 0;
+    std::string path;
+    std::string pipe;  // empty for the interface itself
+  };
+  struct CountedFault {
+    std::uint32_t nth = 0;  // 0: every time
+    std::uint32_t seen = 0;
+    bool Hits() { return ++seen == nth || nth == 0; }
+  };
+  struct RequestFault {
+    std::uint8_t bRequest;
+    std::optional<std::uint16_t> wValue;
+    CountedFault when;
+  };
+  struct TransferFault {
+    std::uint32_t nth;
+    std::optional<std::uint32_t> missing;  // nullopt: the call fails
+    std::uint32_t stallMs = 0;
+  };
+  static std::optional<TransferFault> FaultFor(const std::vector<TransferFault>& faults,
+                                               std::uint32_t count);
+
+  std::optional<std::size_t> PortAt(std::uint32_t index) const;
+  OpenFile* Find(Handle handle);
+  std::string DefaultPath() const;
+
+  std::vector<Port> ports_;
+  std::map<Handle, OpenFile> handles_;
+  Handle nextHandle_ = 1;
+  SetHandle nextSet_ = 1;
+  std::set<SetHandle> openSets_;
+  std::set<std::uint32_t> failingIndexes_;
+  bool failSet_ = false;
+  std::map<std::string, CountedFault> pipeOpenFaults_;
+  std::vector<RequestFault> requestFaults_;
+  std::vector<TransferFault> writeFaults_;
+  std::uint32_t writesSeen_ = 0;
+  std::vector<TransferFault> readFaults_;
+  std::uint32_t readsSeen_ = 0;
+  std::function<void(std::uint32_t)> passTime_;
+  std::uint32_t camerasMade_ = 0;
+  std::vector<SimEvent> transcript_;
+};
+
+}  // namespace bb::sim
