@@ -8,7 +8,17 @@ BoxAnswer TerminalPrompts::ShowMessageBox(const MessageBoxRequest& request) {
   std::fprintf(out_, "[%s] %s\n", request.title.c_str(), request.text.c_str());
   std::fflush(out_);
   if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
+  if (request.buttons == BoxButtons::kOkCancel) {
+    return answerYes_ ? BoxAnswer::kOkPressed : BoxAnswer::kCancel;
+  }
   return answerYes_ ? BoxAnswer::kYes : BoxAnswer::kNo;
 }
+
+bool TerminalPrompts::SelectJobFiles(JobFileChoice& files) {
+  files.paramOnly = false;
+  return true;
+}
+
+std::string TerminalPrompts::ChooseFolder(const std::string&) { return folder_; }
 
 }  // namespace bb

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "platform/prompts.h"
 
@@ -11,13 +12,19 @@ namespace bb {
 // command line chose.
 class TerminalPrompts final : public Prompts {
  public:
-  TerminalPrompts(std::FILE* out, bool answerYes) : out_(out), answerYes_(answerYes) {}
+  TerminalPrompts(std::FILE* out, bool answerYes, std::string folder = {})
+      : out_(out), answerYes_(answerYes), folder_(std::move(folder)) {}
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+  // The command line has chosen the files already: the dialog confirms them.
+  bool SelectJobFiles(JobFileChoice& files) override;
+  // The command line names the folder.
+  std::string ChooseFolder(const std::string& initialFolder) override;
 
  private:
   std::mutex mutex_;
   std::FILE* out_;
   bool answerYes_;
+  std::string folder_;
 };
 
 }  // namespace bb

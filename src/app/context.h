@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/settings.h"
 #include "platform/process_info.h"
 
 namespace bb {
@@ -27,6 +28,7 @@ struct Context {
   std::string executableFolder;
   std::int32_t controllerCode = 0;
   ProductVersion productVersion;
+  Settings settings;
   TransferSettings transfer;
   std::string legacyFirmwarePath;
   std::uint32_t legacyDramAddress = 0;

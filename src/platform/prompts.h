@@ -5,8 +5,8 @@
 namespace bb {
 
 enum class BoxIcon { kInformation, kError, kExclamation, kQuestion };
-enum class BoxButtons { kOkOnly, kYesNo };
-enum class BoxAnswer { kOkPressed, kYes, kNo };
+enum class BoxButtons { kOkOnly, kOkCancel, kYesNo };
+enum class BoxAnswer { kOkPressed, kCancel, kYes, kNo };
 
 struct MessageBoxRequest {
   std::string text;
@@ -15,6 +15,14 @@ struct MessageBoxRequest {
   BoxButtons buttons = BoxButtons::kOkOnly;
   // An owner-less box does not block the main window's input.
   bool ownerless = false;
+};
+
+// The three image files of a burn as the file-selection dialog edits them.
+struct JobFileChoice {
+  std::string paramFile;
+  std::string ispFile;
+  std::string fwFile;
+  bool paramOnly = false;
 };
 
 // Message boxes and the modal dialogs that ask the operator something.
@@ -26,6 +34,15 @@ class Prompts {
   // timer service's thread (the bulk-read watchdog), so implementations must
   // allow both at once.
   virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+
+  // The file-selection dialog, opened with `files`. Returns true when the
+  // operator confirmed; `files` then holds the chosen paths (each at most 255
+  // bytes). `paramOnly` holds the dialog's final check state on both outcomes.
+  virtual bool SelectJobFiles(JobFileChoice& files) = 0;
+
+  // The folder browser, opened on `initialFolder` (the current directory when
+  // it is empty). Returns the chosen folder, or an empty text when cancelled.
+  virtual std::string ChooseFolder(const std::string& initialFolder) = 0;
 };
 
 }  // namespace bb

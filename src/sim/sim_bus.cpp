@@ -35,6 +35,7 @@ std::uintptr_t AddressAt(std::span<const std::uint8_t> block, std::size_t at) {
 SimCamera& SimBus::Attach(std::string interfacePath) {
   Port port;
   port.camera = std::make_unique<SimCamera>();
+  port.generation = ++generations_;
   ++camerasMade_;
   port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
   ports_.push_back(std::move(port));
@@ -69,6 +70,17 @@ void SimBus::FailWrite(std::uint32_t nth) { writeFaults_.push_back({nth, std::nu
 
 void SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
   writeFaults_.push_back({nth, missing});
+}
+
+void SimBus::ClearFaults() {
+  failingIndexes_.clear();
+  failSet_ = false;
+  pipeOpenFaults_.clear();
+  requestFaults_.clear();
+  writeFaults_.clear();
+  readFaults_.clear();
+  neverReturn_ = false;
+  arrivalTimes_ = 1;
 }
 
 void SimBus::FailRead(std::uint32_t nth) { readFaults_.push_back({nth, std::nullopt}); }
@@ -120,9 +132,36 @@ std::optional<std::size_t> SimBus::PortAt(std::uint32_t index) const {
   const auto below = static_cast<std::uint32_t>(
       std::count_if(failingIndexes_.begin(), failingIndexes_.end(),
                     [&](std::uint32_t failing) { return failing < index; }));
-  const std::uint32_t port = index - below;
-  if (port >= ports_.size()) return std::nullopt;
-  return port;
+  std::uint32_t wanted = index - below;
+  for (std::size_t port = 0; port < ports_.size(); ++port) {
+    if (!ports_[port].present) continue;
+    if (wanted == 0) return port;
+    --wanted;
+  }
+  return std::nullopt;
+}
+
+void SimBus::DropOffIfRestarting(std::size_t port) {
+  if (!ports_[port].camera->TakeRestart()) return;
+  ports_[port].present = false;
+  ports_[port].returning = true;
+  ports_[port].generation = ++generations_;
+}
+
+bool SimBus::ReturnCameras() {
+  bool returned = false;
+  for (Port& port : ports_) {
+    if (!port.returning || neverReturn_) continue;
+    ++camerasMade_;
+    port.path = DefaultPath();
+    port.present = true;
+    port.returning = false;
+    port.camera->Restarted();
+    transcript_.push_back(MakeEvent(SimEvent::Kind::kReenumerate, port.path));
+    returned = true;
+    for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_();
+  }
+  return returned;
 }
 
 DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
@@ -151,6 +190,7 @@ void SimBus::CloseInterfaceSet(SetHandle set) { openSets_.erase(set); }
 
 DeviceTransport::Handle SimBus::Open(const std::string& path) {
   for (std::size_t port = 0; port < ports_.size(); ++port) {
+    if (!ports_[port].present) continue;
     const std::string& interfacePath = ports_[port].path;
     if (path.compare(0, interfacePath.size(), interfacePath) != 0) continue;
     const std::string rest = path.substr(interfacePath.size());
@@ -165,7 +205,7 @@ DeviceTransport::Handle SimBus::Open(const std::string& path) {
       break;
     }
     const Handle handle = nextHandle_++;
-    handles_[handle] = OpenFile{port, path, pipe};
+    handles_[handle] = OpenFile{port, ports_[port].generation, path, pipe};
     transcript_.push_back(MakeEvent(SimEvent::Kind::kOpen, path));
     return handle;
   }
@@ -175,7 +215,9 @@ DeviceTransport::Handle SimBus::Open(const std::string& path) {
 
 SimBus::OpenFile* SimBus::Find(Handle handle) {
   auto found = handles_.find(handle);
-  return found == handles_.end() ? nullptr : &found->second;
+  if (found == handles_.end() || found->second.port >= ports_.size()) return nullptr;
+  const Port& port = ports_[found->second.port];
+  return port.present && port.generation == found->second.generation ? &found->second : nullptr;
 }
 
 bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
@@ -266,7 +308,11 @@ void SimBus::Close(Handle handle) {
   auto found = handles_.find(handle);
   if (found == handles_.end()) return;
   transcript_.push_back(MakeEvent(SimEvent::Kind::kClose, found->second.path));
+  // The camera restarts once the transfer that carried its firmware is over.
+  const bool bulkOut = found->second.pipe == "PIPE01" && Find(handle) != nullptr;
+  const std::size_t port = found->second.port;
   handles_.erase(found);
+  if (bulkOut) DropOffIfRestarting(port);
 }
 
 }  // namespace bb::sim

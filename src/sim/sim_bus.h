@@ -27,6 +27,18 @@ class SimBus final : public DeviceTransport {
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
   std::size_t Cameras() const { return ports_.size(); }
 
+  // --- re-enumeration ---
+  // A camera that restarted is off the bus until the host's message loop goes
+  // idle; then it comes back under a new interface path and is announced.
+  // Returns true when a camera came back.
+  bool ReturnCameras();
+  void SetArrivalHandler(std::function<void()> handler) { arrivalHandler_ = std::move(handler); }
+  // The camera stays away after its restart.
+  void NeverReturn(bool never) { neverReturn_ = never; }
+  // Each return is announced this many times, as some drivers do.
+  void AnnounceArrivalTimes(int times) { arrivalTimes_ = times; }
+  bool Present(std::size_t camera = 0) const { return ports_.at(camera).present; }
+
   // --- faults ---
   // The interface's detail cannot be read, or another program holds it.
   void SetDetailUnreadable(std::size_t camera, bool unreadable);
@@ -52,6 +64,9 @@ class SimBus final : public DeviceTransport {
   void StallRead(std::uint32_t nth, std::uint32_t ms);
   void SetTimePassage(std::function<void(std::uint32_t ms)> passTime) { passTime_ = std::move(passTime); }
 
+  // Drops every fault injected so far.
+  void ClearFaults();
+
   // --- transcript ---
   const std::vector<SimEvent>& Transcript() const { return transcript_; }
   std::vector<std::string> TranscriptLines() const;
@@ -76,9 +91,13 @@ class SimBus final : public DeviceTransport {
     std::string path;
     bool detailUnreadable = false;
     bool heldByOther = false;
+    bool present = true;
+    bool returning = false;
+    std::uint32_t generation = 0;
   };
   struct OpenFile {
     std::size_t port = 0;
+    std::uint32_t generation = 0;
     std::string path;
     std::string pipe;  // empty for the interface itself
   };
@@ -101,7 +120,9 @@ class SimBus final : public DeviceTransport {
                                                std::uint32_t count);
 
   std::optional<std::size_t> PortAt(std::uint32_t index) const;
+  // The open file behind a handle, while its camera is still the one opened.
   OpenFile* Find(Handle handle);
+  void DropOffIfRestarting(std::size_t port);
   std::string DefaultPath() const;
 
   std::vector<Port> ports_;
@@ -119,6 +140,11 @@ class SimBus final : public DeviceTransport {
   std::uint32_t readsSeen_ = 0;
   std::function<void(std::uint32_t)> passTime_;
   std::uint32_t camerasMade_ = 0;
+  // Each attachment and each return gets a new one, so stale handles fail.
+  std::uint32_t generations_ = 0;
+  bool neverReturn_ = false;
+  int arrivalTimes_ = 1;
+  std::function<void()> arrivalHandler_;
   std::vector<SimEvent> transcript_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/sim_raw_image.h"
 #include "util/byte_order.h"
 
 namespace bb::sim {
@@ -57,15 +58,88 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
     }
     case 0xFD: {
       if (request.wValue == 0x04F3 && request.data.size() >= 8) {
-        pending_.address = GetLe32(request.data, 0);
-        pending_.remaining = GetLe32(request.data, 4);
-        ram[pending_.address].clear();
+        StartDownload(GetLe32(request.data, 0), GetLe32(request.data, 4), false);
+        return true;
+      }
+      if (request.wValue == 0x04F2 && request.data.size() >= 8) {
+        const ReadRequest read{GetLe32(request.data, 0), GetLe32(request.data, 4)};
+        readRequests.push_back(read);
+        bulkIn.clear();
+        const std::uint64_t start = std::uint64_t{read.address} - imageDeviceAddress;
+        if (read.address < imageDeviceAddress || start + read.size > image_.size()) return false;
+        bulkIn.assign(image_.begin() + static_cast<std::ptrdiff_t>(start),
+                      image_.begin() + static_cast<std::ptrdiff_t>(start + read.size));
+        return true;
+      }
+      if (request.wValue == 0x04F1 && request.data.size() >= 16) {
+        const IspWriteHeader header{GetLe32(request.data, 0), GetLe32(request.data, 4),
+                                    GetLe32(request.data, 8), GetLe32(request.data, 12)};
+        ispWriteHeaders.push_back(header);
+        StartDownload(header.dramAddress, header.blocks * kBlockUnit, true);
         return true;
       }
       return false;
     }
+    case 0x10:  // block count, for controllers without a header
+      blockCountRequests.push_back(request.wIndex);
+      return true;
+    case 0x11:
+      if (!storagePresent) return false;
+      StartStorageWrite();
+      return true;
+    case 0x71:
+      if (request.data.size() < 4) return false;
+      romAddress = GetLe32(request.data, 0);
+      return true;
+    case 0x34:
+      ++powerDowns;
+      return true;
+    case 0x33:
+      readSelects.push_back(request.wValue);
+      PrepareImage();
+      return true;
+    case 0x79: {
+      std::array<std::uint8_t, 8> reply{};
+      PutLe32(reply, 0, static_cast<std::uint32_t>(image_.size()));
+      PutLe32(reply, 4, imageDeviceAddress);
+      Answer(answer, reply, request.wLength);
+      return true;
+    }
     default:
       return false;
+  }
+}
+
+void SimCamera::StartDownload(std::uint32_t address, std::uint32_t length, bool firmware) {
+  pending_ = PendingDownload{address, length, firmware};
+  ram[address].clear();
+  if (length == 0) {
+    lastImage_.clear();
+    restartPending_ = restartPending_ || firmware;
+  }
+}
+
+void SimCamera::PrepareImage() {
+  if (servedImage) {
+    image_ = *servedImage;
+  } else {
+    const auto found = storage.find(romAddress);
+    const std::vector<std::uint8_t> nothing;
+    const std::vector<std::uint8_t>& stored = found == storage.end() ? nothing : found->second;
+    std::optional<std::vector<std::uint8_t>> raw;
+    if (!serveBareImage) raw = RawImageFromBrn(stored);
+    image_ = raw ? *raw : EncodeBareRawImage(stored);
+  }
+  writeStatusSequence.assign(readPreparePolls, 0);
+  writeStatusSequence.push_back(1);
+}
+
+void SimCamera::StartStorageWrite() {
+  ++storageWrites;
+  storage[romAddress] = lastImage_;
+  if (writeStatusSequence.empty()) {
+    writeStatusSequence.assign(storageWritePolls, 0);
+    writeStatusSequence.push_back(storageWriteResult);
   }
 }
 
@@ -77,8 +151,18 @@ std::uint32_t SimCamera::AcceptBulkOut(std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t>& region = ram[pending_.address];
     region.insert(region.end(), data.begin(), data.begin() + taken);
     pending_.remaining -= taken;
+    if (pending_.remaining == 0) {
+      lastImage_ = region;
+      restartPending_ = restartPending_ || pending_.firmware;
+    }
   }
   return size;
+}
+
+bool SimCamera::TakeRestart() {
+  const bool restart = restartPending_;
+  restartPending_ = false;
+  return restart;
 }
 
 std::uint32_t SimCamera::ProvideBulkIn(std::span<std::uint8_t> buffer) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -30,6 +31,12 @@ class SimCamera {
   // Serves bulk-in data. Returns the count given.
   std::uint32_t ProvideBulkIn(std::span<std::uint8_t> buffer);
 
+  // True once after a firmware image has arrived behind an ISP write header:
+  // the camera then restarts and re-enumerates.
+  bool TakeRestart();
+  // Back on the bus: the ISP core runs now.
+  void Restarted() { stage = 3; }
+
   // --- state a test may set ---
   std::uint8_t stage = 3;
   std::uint32_t reportedCoreAddress = 0;
@@ -45,18 +52,57 @@ class SimCamera {
   std::uint8_t writeStatusIdle = 0;
   // What the bulk-in pipe serves next.
   std::deque<std::uint8_t> bulkIn;
+  // The image a read serves: set by a test, or else the raw image of what
+  // the last storage write stored (without groups when `serveBareImage`).
+  std::optional<std::vector<std::uint8_t>> servedImage;
+  bool serveBareImage = false;
+  std::uint32_t imageDeviceAddress = 0x800000;
+  // Preparing an image for reading reports "running" this many polls.
+  std::uint32_t readPreparePolls = 1;
+  // A storage write reports "running" this many polls, then this result.
+  std::uint32_t storageWritePolls = 2;
+  std::uint8_t storageWriteResult = 1;
 
   // --- what it received ---
   // RAM contents by the address each download started at.
   std::map<std::uint32_t, std::vector<std::uint8_t>> ram;
   std::uint32_t bulkBytesReceived = 0;
+  struct IspWriteHeader {
+    std::uint32_t dramAddress;
+    std::uint32_t romAddress;
+    std::uint32_t sectorAddress;
+    std::uint32_t blocks;
+  };
+  std::vector<IspWriteHeader> ispWriteHeaders;
+  std::vector<std::uint16_t> blockCountRequests;
+  std::uint32_t romAddress = 0;
+  // Storage contents by the address each write started at.
+  std::map<std::uint32_t, std::vector<std::uint8_t>> storage;
+  int storageWrites = 0;
+  int powerDowns = 0;
+  std::vector<std::uint16_t> readSelects;
+  struct ReadRequest {
+    std::uint32_t address;
+    std::uint32_t size;
+  };
+  std::vector<ReadRequest> readRequests;
 
  private:
   struct PendingDownload {
     std::uint32_t address = 0;
     std::uint32_t remaining = 0;
+    bool firmware = false;
   };
+  void StartDownload(std::uint32_t address, std::uint32_t length, bool firmware);
+  void StartStorageWrite();
+  void PrepareImage();
+
+  std::vector<std::uint8_t> image_;
   PendingDownload pending_;
+  // The image that the last completed download brought; the storage write
+  // takes it.
+  std::vector<std::uint8_t> lastImage_;
+  bool restartPending_ = false;
 };
 
 }  // namespace bb::sim

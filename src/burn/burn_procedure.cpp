@@ -1,0 +1,294 @@
+#include "burn/burn_procedure.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <limits>
+#include <memory>
+
+#include "app/control_ids.h"
+#include "app/steps.h"
+#include "burn/image_files.h"
+#include "burn/job_config.h"
+#include "device/command_table.h"
+#include "device/primitives.h"
+#include "device/status_codes.h"
+#include "util/binary_file.h"
+#include "util/byte_order.h"
+#include "util/format.h"
+#include "util/paths.h"
+
+namespace bb {
+
+namespace {
+
+// Transfers count in 32 bits; the firmware buffer keeps 64 KiB of slack.
+constexpr std::uint64_t kFirmwareSlack = 0x10000;
+constexpr std::uint64_t kMaxTransfer = std::numeric_limits<std::uint32_t>::max() - kFirmwareSlack;
+
+}  // namespace
+
+BurnProcedure::BurnProcedure(Platform& platform, Context& context, WindowState& window,
+                             DeviceLink& link, DeviceCommands& commands, ArrivalWatcher& arrivals)
+    : platform_(platform),
+      context_(context),
+      window_(window),
+      link_(link),
+      commands_(commands),
+      arrivals_(arrivals) {}
+
+void BurnProcedure::Log(const std::string& line, bool repaint) {
+  platform_.console.AddLogLine(line);
+  if (repaint) platform_.console.RepaintNow();
+}
+
+bool BurnProcedure::SelectJobFiles(BurnJob& job) {
+  JobFileChoice choice{job.ParamFile, job.IspFile, job.FwFile, false};
+  const bool confirmed = platform_.prompts.SelectJobFiles(choice);
+  window_.paramOnly = choice.paramOnly;
+  if (!confirmed) return false;
+  for (auto [chosen, field] : {std::pair{&choice.paramFile, &job.ParamFile},
+                               std::pair{&choice.ispFile, &job.IspFile},
+                               std::pair{&choice.fwFile, &job.FwFile}}) {
+    if (chosen->size() < kMaxPath) *field = *chosen;
+  }
+  return true;
+}
+
+void BurnProcedure::StartBurn() {
+  BurnJob& job = window_.job;
+  window_.paramOnly = false;
+  platform_.console.ClearLog();
+  if (LoadJob(platform_.profile, context_, platform_.console, context_.controllerCode, &job) != 0) {
+    return;
+  }
+
+  const bool silent = platform_.controls.IsChecked(kSilentModeCheck);
+  bool dialogConfirmed = false;
+  if (!silent || CheckJobFiles(context_.controllerCode, job, platform_.prompts) != 0) {
+    if (!SelectJobFiles(job)) return;
+    dialogConfirmed = true;
+  }
+  if (CheckJobFiles(context_.controllerCode, job, platform_.prompts) != 0) {
+    Log("File(s) not found!");
+    return;
+  }
+
+  if (window_.paramOnly) {
+    job.WorkKind = kParamOnly;
+  } else {
+    job.WorkKind = platform_.controls.IsChecked(kReadVerifyCheck) ? kBurnVerify : kBurn;
+  }
+  if (dialogConfirmed) SaveJobFiles(platform_.profile, context_, context_.controllerCode, &job);
+  platform_.steps.Post(kStepStart);
+}
+
+int BurnProcedure::RunJob(BurnJob* job) {
+  if (job == nullptr) return -1;
+  std::array<std::uint8_t, 5> reply{};
+  constexpr Command stageQuery = CommandTable::StageQuery;
+  if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,
+                     reply) != kOk) {
+    Log("USB Connection Error !!!");
+    return -1;
+  }
+  const std::uint8_t stage = reply[0];
+  if (stage >= 3) {
+    // The ISP core already runs: the image goes straight into its DRAM.
+    if (StageFirmware(job) != kOk) return -1;
+    platform_.steps.Post(kStepArrived);
+    return 0;
+  }
+  if (stage == 0) {
+    if (context_.controllerCode == kVexa2860) {
+      platform_.console.SetStatusText(Format("[Param]: %s", job->ParamFile.c_str()));
+      if (DownloadParam(job) != 0) return -1;
+    }
+    platform_.console.SetStatusText(Format("[Isp]: %s", job->IspFile.c_str()));
+  } else {
+    platform_.console.SetStatusText(Format("[Isp]: %s", job->IspFile.c_str()));
+    job->CoreAddress = GetLe32(reply, 1);
+  }
+  if (DownloadCore(job) != 0) return -1;
+
+  platform_.console.SetStatusText(Format("[Burn]: %s", job->FwFile.c_str()));
+  if (WriteFirmware(job) != kOk) return -1;
+  arrivals_.WatchArrival();
+  return 0;
+}
+
+int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) {
+  Log(Format("Download %s ...", std::string(FileNamePart(path)).c_str()));
+  std::ifstream file;
+  const std::optional<std::uint64_t> size = OpenForReading(path, file);
+  if (!size) {
+    Log("Open file error...");
+    return -1;
+  }
+  std::unique_ptr<std::uint8_t[]> buffer =
+      *size <= kMaxTransfer ? AllocateZeroed(*size + 1024) : nullptr;
+  if (!buffer) {
+    Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(*size)));
+    return -1;
+  }
+  // A file that shrinks while it is read would send stale bytes.
+  if (!ReadExactly(file, buffer.get(), *size)) {
+    Log("Read file error...");
+    return -1;
+  }
+  file.close();
+
+  const auto length = static_cast<std::uint32_t>(*size);
+  Log(Format("  Begin ... 0x%x(0x%x)", address, length), true);
+  const int status = commands_.WriteRegion(std::span(buffer.get(), length), address, length);
+  buffer.reset();
+  if (status != kOk) {
+    Log("  Fail!");
+    return -1;
+  }
+  Log("  OK!", true);
+  platform_.clock.SleepMs(1000);
+  return 0;
+}
+
+int BurnProcedure::DownloadParam(BurnJob* job) {
+  if (job == nullptr) return -1;
+  return DownloadFile(job->ParamFile, job->ParamAddress);
+}
+
+int BurnProcedure::DownloadCore(BurnJob* job) {
+  if (job == nullptr) return -1;
+  return DownloadFile(job->IspFile, job->CoreAddress);
+}
+
+int BurnProcedure::WriteFirmware(BurnJob* job) { return SendFirmware(job, FirmwareHeader::kIspWrite); }
+
+int BurnProcedure::StageFirmware(BurnJob* job) { return SendFirmware(job, FirmwareHeader::kStaging); }
+
+int BurnProcedure::SendHeader(UsbPipes& pipes, const BurnJob& job, FirmwareHeader header,
+                              std::uint32_t blocks) {
+  const std::int32_t controller = context_.controllerCode;
+  const std::uint32_t length = blocks * context_.transfer.BlockUnit;
+  if (header == FirmwareHeader::kStaging) {
+    if (controller != kVexa2860) return kOk;
+    std::array<std::uint8_t, 8> data{};
+    PutLe32(data, 0, job.DramAddress);
+    PutLe32(data, 4, length);
+    constexpr Command command = CommandTable::RamDownloadHeader;
+    return ControlOut(pipes, command.bRequest, command.wValue, command.wIndex, command.wLength, data);
+  }
+  if (controller != kVexa2860 && controller != kVexa611 && controller != kVexa616 &&
+      controller != kVexa618) {
+    constexpr Command command = CommandTable::BlockCountRequest;
+    return ControlNoData(pipes, command.bRequest, command.wValue,
+                         static_cast<std::uint16_t>(blocks & 0xFFFFu));
+  }
+  std::uint32_t romField = job.RomAddress;
+  if (controller == kVexa616) romField = context_.settings.NandReserveSize616;
+  if (controller == kVexa618) romField = context_.settings.NandReserveSize618;
+  std::array<std::uint8_t, 16> data{};
+  PutLe32(data, 0, job.DramAddress);
+  PutLe32(data, 4, romField);
+  PutLe32(data, 8, job.SectorAddress);
+  PutLe32(data, 12, blocks);
+  constexpr Command command = CommandTable::IspWriteHeader;
+  return ControlOut(pipes, command.bRequest, command.wValue, command.wIndex, command.wLength, data);
+}
+
+int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
+  if (job == nullptr) return -1;
+  Log(Format("Download firmware %s ...", std::string(FileNamePart(job->FwFile)).c_str()));
+  std::ifstream file;
+  const std::optional<std::uint64_t> size = OpenForReading(job->FwFile, file);
+  if (!size) {
+    Log("Open file error...");
+    return kFileError;
+  }
+  std::unique_ptr<std::uint8_t[]> buffer =
+      *size <= kMaxTransfer ? AllocateZeroed(*size + kFirmwareSlack) : nullptr;
+  if (!buffer) {
+    Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(*size)));
+    return kNoBuffer;
+  }
+  if (!ReadExactly(file, buffer.get(), *size)) {
+    Log("Read file error...");
+    return kFileError;
+  }
+  file.close();
+  Log("  Write File Prepare...", true);
+
+  const std::uint32_t unit = context_.transfer.BlockUnit;
+  const auto blocks = static_cast<std::uint32_t>((*size + unit - 1) / unit);
+  {
+    std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+    if (!pipes) {
+      Log("ISP Fail!", true);
+      return kNoBuffer;
+    }
+    constexpr Command busyQuery = CommandTable::BusyQuery;
+    if (!IsAbsent(busyQuery)) {
+      std::array<std::uint8_t, 1> busy{};
+      const int status = ControlIn(*pipes, busyQuery.bRequest, busyQuery.wValue, busyQuery.wIndex,
+                                   busyQuery.wLength, busy);
+      if (status != kOk) {
+        Log("ISP Fail!", true);
+        return status;
+      }
+      if ((busy[0] & 1) != 0) {
+        Log("ISP Busy!", true);
+        return kCameraBusy;
+      }
+    }
+    context_.legacyDramAddress = job->DramAddress;
+    const int status = SendHeader(*pipes, *job, header, blocks);
+    if (status != kOk) {
+      Log("ISP Fail!", true);
+      return status;
+    }
+  }
+  Log("  Write File....", true);
+  const std::uint32_t length = blocks * unit;
+  const int status =
+      link_.BulkWrite(length, context_.transfer.BulkChunk, std::span(buffer.get(), length));
+  // Without it the log would end on "  Write File...." as if the write went on.
+  if (status != kOk) Log("  Fail!");
+  return status;
+}
+
+int BurnProcedure::FinishBurn(BurnJob* job) {
+  if (job == nullptr) return -1;
+  std::uint8_t present = 0;
+  const int storage = commands_.QueryStorage(&present);
+  if (storage != kOk) {
+    Log("ISP Fail!");
+    return storage;
+  }
+  if (present == 0) {
+    Log("ISP Fail.  Storage not existed.");
+    return -1;
+  }
+  {
+    std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+    if (!pipes) {
+      Log("ISP Write File Fail.");
+      return kRequestFailed;
+    }
+    std::array<std::uint8_t, 4> rom{};
+    PutLe32(rom, 0, job->RomAddress);
+    constexpr Command romAddress = CommandTable::RomAddressRequest;
+    // Its status is not looked at: the storage write that follows decides.
+    ControlOut(*pipes, romAddress.bRequest, romAddress.wValue, romAddress.wIndex,
+               romAddress.wLength, rom);
+    constexpr Command start = CommandTable::StartStorageWrite;
+    const int status = ControlNoData(*pipes, start.bRequest, start.wValue, start.wIndex);
+    if (status != kOk) {
+      Log("ISP Write File Fail.");
+      return status;
+    }
+  }
+  const int result = commands_.WaitWriteDone(5000, job->IspTimeoutSec);
+  Log(result == kOk ? "ISP Write File OK !!!" : "ISP Write File Timeout !!!", true);
+  return result;
+}
+
+}  // namespace bb

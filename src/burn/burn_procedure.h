@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/arrival_watcher.h"
+#include "app/context.h"
+#include "app/platform.h"
+#include "app/window_state.h"
+#include "burn/burn_job.h"
+#include "device/device_commands.h"
+#include "device/device_link.h"
+#include "device/usb_pipes.h"
+
+namespace bb {
+
+// The VEXA2860 burn: the parameter file and the ISP core into the camera's
+// memory, the firmware behind its header, and, after the camera has come back,
+// the storage write and the wait for it. User-interface thread only; every
+// transfer blocks it.
+class BurnProcedure {
+ public:
+  BurnProcedure(Platform& platform, Context& context, WindowState& window, DeviceLink& link,
+                DeviceCommands& commands, ArrivalWatcher& arrivals);
+
+  // The ISP button on the VEXA2860 path: reload the job, let the operator
+  // confirm the files, and post the first step.
+  void StartBurn();
+  // The first stage: 0 when the camera will come back (or StepArrived has been
+  // posted), -1 after a logged failure.
+  int RunJob(BurnJob* job);
+  // The second stage: the storage write and its wait.
+  int FinishBurn(BurnJob* job);
+
+  int DownloadFile(const std::string& path, std::uint32_t address);
+  int DownloadParam(BurnJob* job);
+  int DownloadCore(BurnJob* job);
+  int WriteFirmware(BurnJob* job);
+  int StageFirmware(BurnJob* job);
+
+ private:
+  enum class FirmwareHeader { kIspWrite, kStaging };
+  int SendFirmware(BurnJob* job, FirmwareHeader header);
+  int SendHeader(UsbPipes& pipes, const BurnJob& job, FirmwareHeader header,
+                 std::uint32_t blocks);
+  bool SelectJobFiles(BurnJob& job);
+  void Log(const std::string& line, bool repaint = false);
+
+  Platform& platform_;
+  Context& context_;
+  WindowState& window_;
+  DeviceLink& link_;
+  DeviceCommands& commands_;
+  ArrivalWatcher& arrivals_;
+};
+
+}  // namespace bb

@@ -1,0 +1,64 @@
+#include "burn/job_config.h"
+
+#include <string>
+
+#include "burn/image_files.h"
+#include "config/read_settings.h"
+#include "util/format.h"
+#include "util/paths.h"
+
+namespace bb {
+
+namespace {
+
+constexpr char kSection[] = "2860";
+// The longest value the Windows profile functions return.
+constexpr std::size_t kLongestValue = 32767;
+
+std::uint32_t ReadAddress(Profile& profile, const std::string& path, const char* key) {
+  return static_cast<std::uint32_t>(profile.ReadInt(path, kSection, key, 0));
+}
+
+}  // namespace
+
+int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t controllerCode,
+            BurnJob* job) {
+  const std::string path = ConfigPath(context.executableFolder);
+  if (job == nullptr) return -1;
+  if (controllerCode != kVexa2860) {
+    console.AddLogLine(Format("This chip(%d) is not supported...", controllerCode));
+    return -1;
+  }
+  context.transfer = TransferSettings{256, 0x10000};
+
+  job->ParamAddress = ReadAddress(profile, path, "ParamAddress2860");
+  job->CoreAddress = ReadAddress(profile, path, "CoreAddress2860");
+  job->DramAddress = ReadAddress(profile, path, "DramAddress2860");
+  job->RomAddress = ReadAddress(profile, path, "RomAddress2860");
+  job->SectorAddress = ReadAddress(profile, path, "SectorAddress2860");
+
+  // A value the path rule refuses leaves the field as it was; the existence
+  // check before a burn catches what cannot be opened. The value is read whole:
+  // cut to the path buffer it would name another file.
+  for (auto [key, field] : {std::pair{"ParamFile", &job->ParamFile},
+                            std::pair{"IspFile", &job->IspFile}, std::pair{"FwFile", &job->FwFile}}) {
+    const std::string value = profile.ReadString(path, kSection, key, "", kLongestValue);
+    ResolveImagePath(value, *field, kMaxPath, context.executableFolder);
+  }
+
+  job->IspTimeoutSec = static_cast<std::uint32_t>(profile.ReadInt(path, kSection, "IspTimeoutSec", 30));
+  job->FwFileID = static_cast<std::uint16_t>(profile.ReadInt(path, kSection, "FwFileID", 256));
+  job->ReadPath.clear();
+  return 0;
+}
+
+void SaveJobFiles(Profile& profile, const Context& context, std::int32_t controllerCode,
+                  const BurnJob* job) {
+  if (job == nullptr || controllerCode != kVexa2860) return;
+  const std::string path = ConfigPath(context.executableFolder);
+  profile.WriteString(path, kSection, "ParamFile", job->ParamFile);
+  profile.WriteString(path, kSection, "IspFile", job->IspFile);
+  profile.WriteString(path, kSection, "FwFile", job->FwFile);
+}
+
+}  // namespace bb

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/context.h"
+#include "burn/burn_job.h"
+#include "platform/console.h"
+#include "platform/profile.h"
+
+namespace bb {
+
+// Reads the job from section "2860" of Isp.ini and sets the transfer settings.
+// Returns 0, or -1 (logged) for a controller other than the VEXA2860 or a
+// missing job, which then stays as it was.
+int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t controllerCode,
+            BurnJob* job);
+
+// Writes the job's three paths back, for the VEXA2860 only. A failed write is
+// not reported.
+void SaveJobFiles(Profile& profile, const Context& context, std::int32_t controllerCode,
+                  const BurnJob* job);
+
+}  // namespace bb

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/profile.h"
+
+namespace bb {
+
+// The Windows private-profile functions (the W versions), which existing
+// Isp.ini files were written for, in the ANSI code page or in Unicode.
+class WinProfile final : public Profile {
+ public:
+  std::int32_t ReadInt(const std::string& path, std::string_view section, std::string_view key,
+                       std::int32_t defaultValue) override;
+  std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                         std::string_view defaultValue, std::size_t capacity) override;
+  bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                   std::string_view value) override;
+};
+
+}  // namespace bb

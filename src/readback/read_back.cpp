@@ -1,0 +1,159 @@
+#include "readback/read_back.h"
+
+#include <array>
+#include <fstream>
+#include <memory>
+
+#include "app/steps.h"
+#include "burn/image_files.h"
+#include "device/command_table.h"
+#include "device/status_codes.h"
+#include "device/usb_pipes.h"
+#include "util/binary_file.h"
+#include "util/byte_order.h"
+#include "util/format.h"
+#include "util/paths.h"
+
+namespace bb {
+
+namespace {
+
+constexpr std::uint32_t kPieceWatchdogMs = 5000;
+
+}  // namespace
+
+ReadBack::ReadBack(Platform& platform, Context& context, WindowState& window, DeviceLink& link,
+                   DeviceCommands& commands, BurnProcedure& burn, ArrivalWatcher& arrivals)
+    : platform_(platform),
+      context_(context),
+      window_(window),
+      link_(link),
+      commands_(commands),
+      burn_(burn),
+      arrivals_(arrivals) {}
+
+void ReadBack::Log(const std::string& line, bool repaint) {
+  platform_.console.AddLogLine(line);
+  if (repaint) platform_.console.RepaintNow();
+}
+
+int ReadBack::StartReadBack() {
+  BurnJob& job = window_.job;
+  std::array<std::uint8_t, 5> reply{};
+  constexpr Command stageQuery = CommandTable::StageQuery;
+  if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,
+                     reply) != kOk) {
+    Log("USB Connection Error !!!");
+    return kProcedureFailed;
+  }
+  const std::uint8_t stage = reply[0];
+  if (stage >= 3) {
+    platform_.steps.Post(kStepArrived);
+    return kOk;
+  }
+  if (stage == 0) {
+    platform_.console.SetStatusText(Format("[Param]: %s", job.ParamFile.c_str()));
+    if (burn_.DownloadParam(&job) != 0) return kProcedureFailed;
+  }
+  platform_.console.SetStatusText(Format("[Isp]: %s", job.IspFile.c_str()));
+  if (stage != 0) job.CoreAddress = GetLe32(reply, 1);
+  if (burn_.DownloadCore(&job) != 0) return kProcedureFailed;
+
+  const std::uint16_t unit = context_.transfer.BlockUnit;
+  std::unique_ptr<std::uint8_t[]> zeros = AllocateZeroed(std::uint64_t{unit} + 0x10000);
+  if (!zeros) return kNoBuffer;
+  context_.legacyDramAddress = job.DramAddress;
+  std::array<std::uint8_t, 16> header{};
+  PutLe32(header, 0, job.DramAddress);
+  PutLe32(header, 4, job.RomAddress);
+  PutLe32(header, 8, job.SectorAddress);
+  PutLe32(header, 12, 1);
+  constexpr Command ispWrite = CommandTable::IspWriteHeader;
+  int status =
+      link_.VendorOut(ispWrite.bRequest, ispWrite.wValue, ispWrite.wIndex, ispWrite.wLength, header);
+  if (status == kOk) status = link_.BulkWrite(unit, context_.transfer.BulkChunk, std::span(zeros.get(), unit));
+  if (status == kOk) arrivals_.WatchArrival();
+  return status;
+}
+
+int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
+  Log(Format("Read resource %s ...", std::string(FileNamePart(fileName)).c_str()), true);
+  const Command select = CommandTable::ReadSelectRequest;
+  const std::uint16_t selectValue = purpose == ReadPurpose::kExport ? 1 : 0;
+  int status = link_.VendorNoData(select.bRequest, selectValue, select.wIndex);
+  if (status != kOk) return status;
+  status = commands_.WaitWriteDone(1000, window_.job.IspTimeoutSec);
+  if (status != kOk) {
+    Log("ISP Read File Fail.  Wait timeout");
+    return status;
+  }
+  std::array<std::uint8_t, 8> info{};
+  constexpr Command readInfo = CommandTable::ReadInfoRequest;
+  status = link_.VendorIn(readInfo.bRequest, readInfo.wValue, readInfo.wIndex, readInfo.wLength, info);
+  if (status != kOk) return status;
+  const std::uint32_t size = GetLe32(info, 0);
+  const std::uint32_t address = GetLe32(info, 4);
+  Log(Format("  Begin ... 0x%x(0x%x)", address, size), true);
+
+  std::ofstream file(FsPath(fileName), std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) return kFileError;
+  if (size == 0) {
+    Log("  OK!");
+    return kOk;
+  }
+  std::unique_ptr<std::uint8_t[]> buffer = AllocateZeroed(size);
+  if (!buffer) {
+    // The camera decides the size; one we cannot hold ends the read plainly.
+    Log(Format("Alloc Size(%u) error...", size));
+    return kNoBuffer;
+  }
+  status = ReadDeviceData(size, address, std::span(buffer.get(), size));
+  if (status != kOk) {
+    Log("  Fail!");
+    return status;
+  }
+  file.write(reinterpret_cast<const char*>(buffer.get()), static_cast<std::streamsize>(size));
+  file.close();
+  if (!file) {
+    // A disk that fills up must not leave a short image that looks complete.
+    Log("  Fail!");
+    return kFileError;
+  }
+  Log("  OK!");
+  return kOk;
+}
+
+int ReadBack::ReadDeviceData(std::uint32_t size, std::uint32_t address,
+                             std::span<std::uint8_t> buffer) {
+  if (buffer.empty() || size == 0 || buffer.size() < size) return kFailed;
+  const std::uint32_t chunk = context_.transfer.BulkChunk;
+  if (chunk == 0) return kFailed;
+  std::array<std::uint8_t, 8> request{};
+  PutLe32(request, 0, address);
+  PutLe32(request, 4, size);
+  constexpr Command read = CommandTable::ReadRequest;
+  int status = link_.VendorOut(read.bRequest, read.wValue, read.wIndex, read.wLength, request);
+  if (status != kOk) return status;
+
+  std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+  if (!pipes) return kNoPipe;
+  const DeviceTransport::Handle pipe = pipes->OpenPipe(UsbPipes::kRequestSlot);
+  if (pipe == DeviceTransport::kInvalidHandle) return kNoPipe;
+  DeviceTransport& transport = link_.Transport();
+  for (std::uint32_t offset = 0; offset < size;) {
+    const std::uint32_t piece = std::min(size - offset, chunk);
+    std::uint32_t done = 0;
+    link_.ArmWatchdog(kPieceWatchdogMs, kReadTimeout);
+    const bool ok = transport.Read(pipe, buffer.subspan(offset, piece), done);
+    link_.DisarmWatchdog();
+    if (!ok || done < piece) {
+      transport.Close(pipe);
+      return ok ? kShortTransfer : kReadFailed;
+    }
+    offset += piece;
+  }
+  transport.Close(pipe);
+  return kOk;
+}
+
+}  // namespace bb

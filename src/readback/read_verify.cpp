@@ -1,0 +1,69 @@
+#include "readback/read_verify.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+#include "device/status_codes.h"
+#include "readback/brn_convert.h"
+#include "util/binary_file.h"
+#include "util/format.h"
+
+namespace bb {
+
+int CompareFiles(const std::string& first, const std::string& second, std::uint32_t& offset) {
+  std::ifstream firstFile;
+  std::ifstream secondFile;
+  const std::optional<std::uint64_t> firstSize = OpenForReading(first, firstFile);
+  if (!firstSize) return kFileError;
+  const std::optional<std::uint64_t> secondSize = OpenForReading(second, secondFile);
+  if (!secondSize) return kFileError;
+  offset = 0;
+  if (*firstSize > *secondSize) return kFilesDiffer;
+
+  constexpr std::size_t kPiece = 1024;
+  std::array<std::uint8_t, kPiece> a{};
+  std::array<std::uint8_t, kPiece> b{};
+  std::uint64_t compared = 0;
+  while (compared < *firstSize) {
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, *firstSize - compared));
+    // A read that fails part-way proves nothing about the rest: never a match.
+    if (!ReadExactly(firstFile, a.data(), piece) || !ReadExactly(secondFile, b.data(), piece)) {
+      return kFileError;
+    }
+    const auto mismatch = std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(piece), b.begin());
+    if (mismatch.first != a.begin() + static_cast<std::ptrdiff_t>(piece)) {
+      offset += static_cast<std::uint32_t>(mismatch.first - a.begin());
+      return kFilesDiffer;
+    }
+    compared += piece;
+    offset += static_cast<std::uint32_t>(piece);
+  }
+  return kOk;
+}
+
+int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console) {
+  if (job == nullptr) return kFailed;
+  const std::string raw = job->FwFile + ".raw";
+  const std::string brn = raw + ".brn";
+  console.AddLogLine("");
+  console.SetStatusText(Format("[Get]: %s", brn.c_str()));
+  console.RepaintNow();
+
+  const int read = readBack.ReadResource(raw, ReadPurpose::kVerify);
+  if (read != kOk) {
+    console.AddLogLine("Read Resource Fail !!!");
+    return read;
+  }
+  const int converted = ConvertToBrn(raw, brn, job->FwFileID, console);
+  if (converted != kOk) {
+    console.AddLogLine("Convert BRN File Fail !!!");
+    return converted;
+  }
+  std::uint32_t offset = 0;
+  const int compared = CompareFiles(brn, job->FwFile, offset);
+  console.AddLogLine(compared == kOk ? "Read Verify Success !!!" : "Verify Fail !!!");
+  return compared;
+}
+
+}  // namespace bb

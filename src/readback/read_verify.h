@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "burn/burn_job.h"
+#include "platform/console.h"
+#include "readback/read_back.h"
+
+namespace bb {
+
+// Compares the whole of `first` with the start of `second`. Returns 0 equal, 1
+// different (`offset` then holds the first differing byte), 2 when a file
+// cannot be opened or read, 8 without memory.
+int CompareFiles(const std::string& first, const std::string& second, std::uint32_t& offset);
+
+// Reads the burned image back, converts it and compares it with the job's
+// firmware file. 0 when it matches, else the failing stage's code.
+int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console);
+
+}  // namespace bb

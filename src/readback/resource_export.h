@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "app/platform.h"
+#include "app/window_state.h"
+#include "readback/brn_layout.h"
+#include "readback/read_back.h"
+
+namespace bb {
+
+// Exports the camera's image as files: the raw image and its BRN file, then
+// each BRN entry under the name that the folder's files.ini gives it.
+// User-interface thread only.
+class ResourceExport {
+ public:
+  ResourceExport(Platform& platform, WindowState& window, ReadBack& readBack);
+
+  // The read-back's second stage; its outcome is in the log.
+  void GetResourceFiles();
+  // The folder the operator chose (remembered in the job), or empty.
+  std::string ChooseReadFolder();
+  // 0; 2 when a name is missing or the file is not a BRN file; -1 when its
+  // directory lacks the end mark.
+  int ExportBrnFile(const std::string& brnName, const std::string& folder);
+  int ExportEntries(std::ifstream& brn, const std::string& folder, std::uint64_t directoryOffset,
+                    const BrnHeader& header);
+  // The output path relative to the folder, with its leading separator; empty
+  // when files.ini names a place outside the folder.
+  std::string ExportFileName(const std::string& listFile, std::uint16_t id);
+  // 0, or 2 when the output file cannot be created or written.
+  int WriteFileRange(std::ifstream& brn, const std::string& name, std::uint64_t offset,
+                     std::uint64_t size);
+
+ private:
+  Platform& platform_;
+  WindowState& window_;
+  ReadBack& readBack_;
+};
+
+}  // namespace bb

@@ -1,0 +1,166 @@
+#include "burn/job_config.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "config/read_settings.h"
+#include "support/native_profile.h"
+#include "support/recording_console.h"
+#include "support/temp_folder.h"
+#include "util/paths.h"
+
+namespace bb {
+namespace {
+
+using ::testing::ElementsAre;
+
+class JobConfigTest : public ::testing::Test {
+ protected:
+  JobConfigTest() { context.executableFolder = folder.Text(); }
+  std::string InFolder(std::string_view name) const {
+    return folder.Text() + kPathSeparator + std::string(name);
+  }
+
+  test::TempFolder folder;
+  test::NativeProfile profile;
+  test::RecordingConsole console;
+  Context context;
+  BurnJob job;
+};
+
+TEST_F(JobConfigTest, AFileWithOnlyTheChipIdGivesTheDefaults) {
+  folder.Write("Isp.ini", "[DevNo]\nChipID=10\n");
+  job.ReadPath = "chosen before";
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+  EXPECT_EQ(job.ParamAddress, 0u);
+  EXPECT_EQ(job.CoreAddress, 0u);
+  EXPECT_EQ(job.DramAddress, 0u);
+  EXPECT_EQ(job.RomAddress, 0u);
+  EXPECT_EQ(job.SectorAddress, 0u);
+  EXPECT_EQ(job.IspTimeoutSec, 30u);
+  EXPECT_EQ(job.FwFileID, 256u);
+  EXPECT_EQ(job.ReadPath, "");
+  // An empty path value becomes the folder and a separator, which no check passes.
+  EXPECT_EQ(job.ParamFile, InFolder(""));
+  EXPECT_EQ(context.transfer.BlockUnit, 256u);
+  EXPECT_EQ(context.transfer.BulkChunk, 0x10000u);
+  EXPECT_TRUE(console.log.empty());
+}
+
+TEST_F(JobConfigTest, ReadsEveryKeyOfTheSection) {
+  folder.Write("Isp.ini",
+               "[2860]\nParamAddress2860=0x1000\nCoreAddress2860=4096\nDramAddress2860=0x300000\n"
+               "RomAddress2860=0x40000\nSectorAddress2860=7\nParamFile=p.txt\n"
+               "IspFile=sub\\c.bin\nFwFile=C:\\fw\\f.bin\nIspTimeoutSec=0\nFwFileID=65792\n");
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+  EXPECT_EQ(job.ParamAddress, 0x1000u);
+  EXPECT_EQ(job.CoreAddress, 4096u);
+  EXPECT_EQ(job.DramAddress, 0x300000u);
+  EXPECT_EQ(job.RomAddress, 0x40000u);
+  EXPECT_EQ(job.SectorAddress, 7u);
+  EXPECT_EQ(job.ParamFile, InFolder("p.txt"));
+  EXPECT_EQ(job.IspFile, InFolder("c.bin"));
+  EXPECT_EQ(job.FwFile, "C:\\fw\\f.bin");
+  EXPECT_EQ(job.IspTimeoutSec, 0u);
+  EXPECT_EQ(job.FwFileID, 256u) << "only the low 16 bits are kept";
+}
+
+TEST_F(JobConfigTest, AnotherControllerIsRefusedAndChangesNothing) {
+  folder.Write("Isp.ini", "[2860]\nParamAddress2860=5\n");
+  job.ParamAddress = 99;
+  ASSERT_EQ(LoadJob(profile, context, console, 8, &job), -1);
+  EXPECT_THAT(console.log, ElementsAre("This chip(8) is not supported..."));
+  EXPECT_EQ(job.ParamAddress, 99u);
+  EXPECT_EQ(context.transfer.BlockUnit, 128u);
+  EXPECT_EQ(context.transfer.BulkChunk, 4096u);
+  EXPECT_EQ(LoadJob(profile, context, console, 10, nullptr), -1);
+}
+
+TEST_F(JobConfigTest, APathThatDoesNotFitKeepsTheFieldAsItWasInsteadOfBeingCut) {
+  folder.Write("Isp.ini", "[2860]\nFwFile=C:\\" + std::string(257, 'x') + "\nIspFile=" +
+                              std::string(300, 'd') + "\\core.bin\n");
+  job.FwFile = "kept.bin";
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+  EXPECT_EQ(job.FwFile, "kept.bin");
+  // A long relative value keeps its last component whole.
+  EXPECT_EQ(job.IspFile, InFolder("core.bin"));
+}
+
+TEST_F(JobConfigTest, AMissingFileGivesAllDefaults) {
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+  EXPECT_EQ(job.IspTimeoutSec, 30u);
+  EXPECT_EQ(job.FwFileID, 256u);
+}
+
+TEST_F(JobConfigTest, SavingWritesTheThreePathsForTheVexa2860Only) {
+  folder.Write("Isp.ini", "; keep me\n[DevNo]\nChipID=10\n[2860]\nIspTimeoutSec=9\nFwFile=old.bin\n");
+  job.ParamFile = "C:\\p.txt";
+  job.IspFile = "C:\\c.bin";
+  job.FwFile = "C:\\f.bin";
+  SaveJobFiles(profile, context, 8, &job);
+  SaveJobFiles(profile, context, 10, nullptr);
+  EXPECT_EQ(profile.ReadString(ConfigPath(folder.Text()), "2860", "FwFile", "", 260), "old.bin");
+
+  SaveJobFiles(profile, context, 10, &job);
+  BurnJob reloaded;
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &reloaded), 0);
+  EXPECT_EQ(reloaded.ParamFile, "C:\\p.txt");
+  EXPECT_EQ(reloaded.IspFile, "C:\\c.bin");
+  EXPECT_EQ(reloaded.FwFile, "C:\\f.bin");
+  EXPECT_EQ(reloaded.IspTimeoutSec, 9u);
+  const std::vector<std::uint8_t> bytes = folder.Read("Isp.ini");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()).rfind("; keep me", 0), 0u);
+}
+
+TEST(ReadSettingsTest, ReadsTheStartUpKeys) {
+  test::TempFolder folder;
+  test::NativeProfile profile;
+  const std::string path = folder.Write(
+      "Isp.ini",
+      "[DevNo]\nChipID=10\n[616]\nCoreAddress616_MR=0x616\nDramAddress616_MR=0x1616\n"
+      "NandReserveSize616=100\n[618]\nCoreAddress618_NN=0x618\nDramAddress618_NN=0x1618\n"
+      "NandReserveSize618=200\n[2860]\nAutoPowerDown2860=1\n[BadPixel]\nLinkFlag=1\n"
+      "BadpixelFile=" + std::string(300, 'b') + "\n[MaskFlag]\nMaskFlag=0\nMaskRom=1\nNormalNand=1\n");
+  Settings settings;
+  ASSERT_EQ(ReadSettings(profile, path, settings), 0);
+  EXPECT_EQ(settings.controllerCode, 10);
+  EXPECT_EQ(settings.legacyCoreAddress.At(LegacyController::k616, LegacyMode::kMask, LegacyMedia::kRom),
+            0x616u);
+  EXPECT_EQ(settings.legacyDramAddress.At(LegacyController::k616, LegacyMode::kMask, LegacyMedia::kRom),
+            0x1616u);
+  EXPECT_EQ(settings.legacyCoreAddress.At(LegacyController::k618, LegacyMode::kNormal,
+                                          LegacyMedia::kNand),
+            0x618u);
+  EXPECT_EQ(settings.legacyDramAddress.At(LegacyController::k618, LegacyMode::kNormal,
+                                          LegacyMedia::kNand),
+            0x1618u);
+  EXPECT_EQ(settings.legacyCoreAddress.At(LegacyController::k616, LegacyMode::kNormal,
+                                          LegacyMedia::kNand),
+            0u);
+  EXPECT_EQ(settings.NandReserveSize616, 100u);
+  EXPECT_EQ(settings.NandReserveSize618, 200u);
+  EXPECT_EQ(settings.AutoPowerDown2860, 1);
+  EXPECT_EQ(settings.LinkFlag, 1);
+  EXPECT_EQ(settings.BadpixelFile, std::string(254, 'b'));
+  EXPECT_EQ(settings.MaskFlag, 0);
+  EXPECT_EQ(settings.MaskRom, 1);
+  EXPECT_EQ(settings.MaskNand, 0);
+  EXPECT_EQ(settings.NormalNand, 1);
+}
+
+TEST(ReadSettingsTest, AMissingFileIs2AndLeavesEverythingAtZero) {
+  test::TempFolder folder;
+  test::NativeProfile profile;
+  Settings settings;
+  EXPECT_EQ(ReadSettings(profile, folder.File("Isp.ini"), settings), 2);
+  EXPECT_EQ(ReadSettings(profile, folder.Text(), settings), 2) << "a folder is not a file";
+  EXPECT_EQ(settings.controllerCode, 0);
+  EXPECT_EQ(settings.BadpixelFile, "");
+}
+
+TEST(ReadSettingsTest, TheFileSitsBesideTheExecutable) {
+  EXPECT_EQ(ConfigPath("X:\\tools"), std::string("X:\\tools") + kPathSeparator + "Isp.ini");
+}
+
+}  // namespace
+}  // namespace bb

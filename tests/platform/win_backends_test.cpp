@@ -1,0 +1,429 @@
+// The Windows back ends against the real Windows API (wine64 here). Wine has no
+// camera driver, so the camera's class has no interfaces; plain files stand in for
+// the driver's pipes.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <future>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/device_link.h"
+#include "device/read_watchdog.h"
+#include "device/request_block.h"
+#include "device/status_codes.h"
+#include "device/usb_pipes.h"
+#include "platform/win32/utf16.h"
+#include "platform/win32/win_arrival_watch.h"
+#include "platform/win32/win_clock.h"
+#include "platform/win32/win_device_transport.h"
+#include "platform/win32/win_guid.h"
+#include "platform/win32/win_timer_service.h"
+#include "support/recording_prompts.h"
+
+namespace bb {
+namespace {
+
+using Handle = DeviceTransport::Handle;
+using EnumResult = DeviceTransport::EnumResult;
+
+constexpr auto kPatience = std::chrono::seconds(10);
+
+// Wine publishes one display adapter, even without a display.
+constexpr Guid kDisplayAdapterClass{
+    0x5B45201D, 0xF2F2, 0x4F3B, {0x85, 0xBB, 0x30, 0xFF, 0x1F, 0x95, 0x35, 0x99}};
+
+std::string TempFolder() {
+  std::array<wchar_t, MAX_PATH + 1> folder{};
+  const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+  return ToUtf8(std::wstring_view(folder.data(), length));
+}
+
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+TEST(WinGuidTest, TheCameraClassReachesWindowsUnchanged) {
+  const GUID converted = ToWinGuid(CameraInterfaceClass);
+  std::array<wchar_t, 39> text{};
+  ASSERT_EQ(StringFromGUID2(converted, text.data(), static_cast<int>(text.size())), 39);
+  EXPECT_EQ(ToUtf8(text.data()), "{CB519FA1-E908-11D2-AADD-0060673487B7}");
+}
+
+TEST(WinDeviceTransportTest, WithoutTheCameraDriverNoPipeOpensAndARequestFails) {
+  WinDeviceTransport transport;
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(CameraInterfaceClass);
+  ASSERT_NE(set, DeviceTransport::kNoSet);
+  EXPECT_EQ(transport.EnumerateInterface(set, 0), EnumResult::kNoMoreItems);
+  std::string path;
+  EXPECT_FALSE(transport.ReadInterfacePath(set, 0, path));
+  transport.CloseInterfaceSet(set);
+
+  UsbPipes pipes(transport);
+  EXPECT_EQ(pipes.OpenPipe(UsbPipes::kRequestSlot), DeviceTransport::kInvalidHandle);
+  EXPECT_TRUE(pipes.DevicePath().empty());
+
+  WinClock clock;
+  WinTimerService timers;
+  test::RecordingPrompts prompts;
+  DeviceLink link(transport, clock, timers, prompts);
+  std::array<std::uint8_t, 8> buffer{};
+  EXPECT_EQ(link.VendorIn(0x20, 1, 0, 8, buffer), kRequestFailed);
+  EXPECT_EQ(link.BulkWrite(4, 4, buffer), kNoPipe);
+  EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST(WinDeviceTransportTest, ReadsTheInterfacePathsOfAClassWithInterfaces) {
+  WinDeviceTransport transport;
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(kDisplayAdapterClass);
+  ASSERT_NE(set, DeviceTransport::kNoSet);
+  std::uint32_t count = 0;
+  for (; count < 64; ++count) {
+    const EnumResult result = transport.EnumerateInterface(set, count);
+    if (result == EnumResult::kNoMoreItems) break;
+    ASSERT_EQ(result, EnumResult::kFound) << "index " << count;
+    std::string path;
+    ASSERT_TRUE(transport.ReadInterfacePath(set, count, path)) << "index " << count;
+    // An interface path names its class at the end.
+    EXPECT_EQ(path.rfind("\\\\?\\", 0), 0u) << path;
+    EXPECT_TRUE(Lowercase(path).ends_with("#{5b45201d-f2f2-4f3b-85bb-30ff1f953599}")) << path;
+  }
+  EXPECT_GE(count, 1u) << "Wine is expected to publish a display adapter interface";
+  std::string path;
+  EXPECT_FALSE(transport.ReadInterfacePath(set, count, path)) << "an index never found";
+  transport.CloseInterfaceSet(set);
+}
+
+TEST(WinDeviceTransportTest, ASetThatIsNotOpenIsAnErrorAndNeverReachesSetupApi) {
+  // SetupAPI takes a set handle for a pointer: a stale one would crash it.
+  WinDeviceTransport transport;
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(kDisplayAdapterClass);
+  ASSERT_NE(set, DeviceTransport::kNoSet);
+  ASSERT_EQ(transport.EnumerateInterface(set, 0), EnumResult::kFound);
+  transport.CloseInterfaceSet(set);
+  EXPECT_EQ(transport.EnumerateInterface(set, 0), EnumResult::kOtherError);
+  std::string path;
+  EXPECT_FALSE(transport.ReadInterfacePath(set, 0, path));
+  EXPECT_EQ(transport.EnumerateInterface(12345, 0), EnumResult::kOtherError);
+  transport.CloseInterfaceSet(12345);
+}
+
+TEST(WinDeviceTransportTest, OpeningAPathThatDoesNotExistFails) {
+  WinDeviceTransport transport;
+  EXPECT_EQ(transport.Open(TempFolder() + "burnbench-no-such-file.bin"),
+            DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(transport.Open("\\\\?\\usb#vid_0000&pid_0000#0#{cb519fa1-e908-11d2-aadd-0060673487b7}"
+                           "\\PIPE00"),
+            DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(transport.Open(""), DeviceTransport::kInvalidHandle);
+}
+
+// A real file, named outside ASCII, stands in for a pipe.
+class WinFileTransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    path_ = TempFolder() + "burnbench-\xE6\xB5\x8B\xE8\xAF\x95-" +
+            std::to_string(GetCurrentProcessId()) + "-" + name + ".bin";
+    const HANDLE file = CreateFileW(ToUtf16(path_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path_;
+    CloseHandle(file);
+  }
+  void TearDown() override { DeleteFileW(ToUtf16(path_).c_str()); }
+
+  std::string path_;
+  WinDeviceTransport transport_;
+};
+
+TEST_F(WinFileTransportTest, AWriteMovesAllBytesAndReadsBringThemBack) {
+  std::vector<std::uint8_t> data(3000);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+
+  Handle handle = transport_.Open(path_);
+  ASSERT_NE(handle, DeviceTransport::kInvalidHandle);
+  std::uint32_t done = 12345;
+  EXPECT_TRUE(transport_.Write(handle, data, done));
+  EXPECT_EQ(done, data.size());
+  transport_.Close(handle);
+
+  handle = transport_.Open(path_);
+  ASSERT_NE(handle, DeviceTransport::kInvalidHandle);
+  std::vector<std::uint8_t> back(2000);
+  EXPECT_TRUE(transport_.Read(handle, back, done));
+  EXPECT_EQ(done, 2000u);
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), data.begin()));
+  // Fewer bytes are left than asked for: the count says so.
+  EXPECT_TRUE(transport_.Read(handle, back, done));
+  EXPECT_EQ(done, 1000u);
+  EXPECT_TRUE(std::equal(back.begin(), back.begin() + 1000, data.begin() + 2000));
+  EXPECT_TRUE(transport_.Read(handle, back, done));
+  EXPECT_EQ(done, 0u);
+  transport_.Close(handle);
+}
+
+TEST_F(WinFileTransportTest, AnIoControlOnAFileFails) {
+  const Handle handle = transport_.Open(path_);
+  ASSERT_NE(handle, DeviceTransport::kInvalidHandle);
+  std::array<std::uint8_t, 20> block{0x20};
+  EXPECT_FALSE(transport_.IoControl(handle, kIoctlVendorRequest, block));
+  EXPECT_FALSE(transport_.IoControl(handle, kIoctlRequestNine, block));
+  transport_.Close(handle);
+}
+
+TEST_F(WinFileTransportTest, OpensSharedForReadAndWriteAndCloseLetsTheFileGo) {
+  const Handle first = transport_.Open(path_);
+  ASSERT_NE(first, DeviceTransport::kInvalidHandle);
+  const Handle second = transport_.Open(path_);
+  EXPECT_NE(second, DeviceTransport::kInvalidHandle);
+  transport_.Close(second);
+  // Opened without delete sharing, the file cannot go while a handle is open.
+  const std::wstring widePath = ToUtf16(path_);
+  EXPECT_FALSE(DeleteFileW(widePath.c_str()));
+  transport_.Close(first);
+  EXPECT_TRUE(DeleteFileW(widePath.c_str()));
+}
+
+TEST_F(WinFileTransportTest, APathWithANulInsideOpensNothing) {
+  const Handle handle = transport_.Open(path_ + std::string(1, '\0') + "ignored");
+  EXPECT_EQ(handle, DeviceTransport::kInvalidHandle);
+  transport_.Close(handle);
+}
+
+TEST_F(WinFileTransportTest, CallsOnTheInvalidHandleFail) {
+  std::array<std::uint8_t, 20> block{};
+  std::uint32_t done = 7;
+  EXPECT_FALSE(transport_.IoControl(DeviceTransport::kInvalidHandle, kIoctlVendorRequest, block));
+  EXPECT_FALSE(transport_.Read(DeviceTransport::kInvalidHandle, block, done));
+  EXPECT_EQ(done, 0u);
+  EXPECT_FALSE(transport_.Write(DeviceTransport::kInvalidHandle, block, done));
+  EXPECT_EQ(done, 0u);
+  transport_.Close(DeviceTransport::kInvalidHandle);
+}
+
+// Counts expiries and lets a test wait for them.
+class ExpiryCounter {
+ public:
+  void Tick() {
+    {
+      std::lock_guard lock(mutex_);
+      ++count_;
+      threads_.insert(std::this_thread::get_id());
+    }
+    changed_.notify_all();
+  }
+  bool WaitFor(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return count_ >= count; });
+  }
+  int Count() const {
+    std::lock_guard lock(mutex_);
+    return count_;
+  }
+  bool RanOn(std::thread::id thread) const {
+    std::lock_guard lock(mutex_);
+    return threads_.contains(thread);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int count_ = 0;
+  std::set<std::thread::id> threads_;
+};
+
+TEST(WinTimerServiceTest, APeriodicTimerFiresOnAnotherThreadUntilKilled) {
+  WinTimerService timers;
+  ExpiryCounter periodic;
+  const TimerService::TimerId id = timers.StartPeriodic(1, [&] { periodic.Tick(); });
+  ASSERT_NE(id, TimerService::kNoTimer);
+  ASSERT_TRUE(periodic.WaitFor(3));
+  EXPECT_FALSE(periodic.RanOn(std::this_thread::get_id()));
+  timers.Kill(id);
+  const int atKill = periodic.Count();
+
+  // Time measured by a second timer: twenty of its periods without the first.
+  ExpiryCounter witness;
+  const TimerService::TimerId witnessId = timers.StartPeriodic(1, [&] { witness.Tick(); });
+  ASSERT_NE(witnessId, TimerService::kNoTimer);
+  EXPECT_NE(witnessId, id);
+  ASSERT_TRUE(witness.WaitFor(20));
+  timers.Kill(witnessId);
+  EXPECT_EQ(periodic.Count(), atKill);
+}
+
+TEST(WinTimerServiceTest, DestroyingTheServiceStopsItsTimers) {
+  ExpiryCounter orphan;
+  {
+    WinTimerService timers;
+    ASSERT_NE(timers.StartPeriodic(1, [&] { orphan.Tick(); }), TimerService::kNoTimer);
+    ASSERT_TRUE(orphan.WaitFor(1));
+  }
+  const int atEnd = orphan.Count();
+  WinTimerService timers;
+  ExpiryCounter witness;
+  const TimerService::TimerId witnessId = timers.StartPeriodic(1, [&] { witness.Tick(); });
+  ASSERT_TRUE(witness.WaitFor(20));
+  timers.Kill(witnessId);
+  EXPECT_EQ(orphan.Count(), atEnd);
+}
+
+TEST(WinTimerServiceTest, KillFromAnotherThreadWaitsForTheRunningExpiry) {
+  WinTimerService timers;
+  std::promise<void> entered;
+  std::atomic<bool> release{false};
+  std::atomic<bool> finished{false};
+  std::atomic<bool> once{false};
+  const TimerService::TimerId id = timers.StartPeriodic(1, [&] {
+    if (once.exchange(true)) return;
+    entered.set_value();
+    while (!release.load()) std::this_thread::yield();
+    finished.store(true);
+  });
+  ASSERT_NE(id, TimerService::kNoTimer);
+  ASSERT_EQ(entered.get_future().wait_for(kPatience), std::future_status::ready);
+  std::thread releaser([&] {
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    release.store(true);
+  });
+  timers.Kill(id);
+  EXPECT_TRUE(finished.load());
+  releaser.join();
+}
+
+// Records the watchdog's reports in order.
+class ReportLog {
+ public:
+  void Add(int code) {
+    {
+      std::lock_guard lock(mutex_);
+      codes_.push_back(code);
+      threads_.push_back(std::this_thread::get_id());
+    }
+    changed_.notify_all();
+  }
+  bool WaitFor(int code) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] {
+      return std::find(codes_.begin(), codes_.end(), code) != codes_.end();
+    });
+  }
+  std::vector<int> Codes() const {
+    std::lock_guard lock(mutex_);
+    return codes_;
+  }
+  std::vector<std::thread::id> Threads() const {
+    std::lock_guard lock(mutex_);
+    return threads_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<int> codes_;
+  std::vector<std::thread::id> threads_;
+};
+
+TEST(WinTimerServiceTest, TheWatchdogKillsItsTimerFromTheExpiryAndReportsOncePerArming) {
+  WinTimerService timers;
+  ReportLog reports;
+  ReadWatchdog watchdog(timers, [&](int code) { reports.Add(code); });
+  watchdog.Arm(1, kReadTimeout);
+  ASSERT_TRUE(reports.WaitFor(kReadTimeout)) << "the expiry's own Kill must not hang it";
+  EXPECT_FALSE(watchdog.Armed());
+  // A first timer still firing would take this arming and report its own code.
+  watchdog.Arm(1, kIspTimeout);
+  ASSERT_TRUE(reports.WaitFor(kIspTimeout));
+  watchdog.Disarm();
+  EXPECT_EQ(reports.Codes(), (std::vector<int>{kReadTimeout, kIspTimeout}));
+  for (const std::thread::id thread : reports.Threads()) {
+    EXPECT_NE(thread, std::this_thread::get_id());
+  }
+}
+
+TEST(WinTimerServiceTest, DisarmingRacingTheExpiryReportsEachArmingAtMostOnce) {
+  WinTimerService timers;
+  ReportLog reports;
+  ReadWatchdog watchdog(timers, [&](int code) { reports.Add(code); });
+  constexpr int kArmings = 200;
+  for (int arming = 1; arming <= kArmings; ++arming) {
+    watchdog.Arm(1, arming);
+    for (int spin = 0; spin < (arming % 9) * 300; ++spin) std::this_thread::yield();
+    watchdog.Disarm();
+    EXPECT_FALSE(watchdog.Armed());
+  }
+  // The service still works after the races.
+  watchdog.Arm(1, kArmings + 1);
+  ASSERT_TRUE(reports.WaitFor(kArmings + 1));
+  std::vector<int> codes = reports.Codes();
+  std::sort(codes.begin(), codes.end());
+  EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end())
+      << "an arming reported twice";
+}
+
+TEST(WinClockTest, SleepsAtLeastTheTimeAsked) {
+  WinClock clock;
+  const auto start = std::chrono::steady_clock::now();
+  clock.SleepMs(20);
+  // Windows may end a sleep a fraction of a millisecond early by the steady clock.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19));
+}
+
+// A message-only window, as the host's dialog would receive WM_DEVICECHANGE.
+class WinArrivalWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+    window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+
+  static constexpr const wchar_t* kClassName = L"BurnbenchArrivalWatchTest";
+  HWND window_ = nullptr;
+};
+
+TEST_F(WinArrivalWatchTest, RegistersForTheWindowAndUnregisters) {
+  WinArrivalWatch watch(window_);
+  const ArrivalWatch::Registration first = watch.Register();
+  EXPECT_NE(first, ArrivalWatch::kNone);
+  const ArrivalWatch::Registration second = watch.Register();
+  EXPECT_NE(second, ArrivalWatch::kNone);
+  EXPECT_NE(second, first);
+  watch.Unregister(first);
+  watch.Unregister(second);
+  watch.Unregister(ArrivalWatch::kNone);
+}
+
+TEST_F(WinArrivalWatchTest, AWindowThatIsGoneGetsNoRegistration) {
+  DestroyWindow(window_);
+  WinArrivalWatch watch(window_);
+  window_ = nullptr;
+  EXPECT_EQ(watch.Register(), ArrivalWatch::kNone);
+}
+
+}  // namespace
+}  // namespace bb

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bb::test {
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempFolder {
+ public:
+  TempFolder() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("burnbench-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  // The folder as the program holds paths: UTF-8 text.
+  std::string Text() const { return path_.string(); }
+  std::string File(std::string_view name) const { return (path_ / name).string(); }
+
+  std::string Write(std::string_view name, std::string_view content) const {
+    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return File(name);
+  }
+  std::string Write(std::string_view name, const std::vector<std::uint8_t>& content) const {
+    return Write(name, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+  }
+  std::vector<std::uint8_t> Read(std::string_view name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace bb::test
