@@ -26,6 +26,9 @@ inline constexpr std::int32_t kVexa2860 = 10;
 // and read there without locks.
 struct Context {
   std::string executableFolder;
+  // The executable's file name without its extension: the title of the
+  // application's own message boxes.
+  std::string applicationName = "Burnbench";
   std::int32_t controllerCode = 0;
   ProductVersion productVersion;
   Settings settings;

@@ -25,7 +25,7 @@ struct Workbench {
         arrivals(platform.arrivals),
         burn(platform, context, window, link, commands, arrivals),
         readBack(platform, context, window, link, commands, burn, arrivals),
-        resourceExport(platform, window, readBack),
+        resourceExport(platform, context, window, readBack),
         sequencer(platform, context, window, link, commands, burn, readBack, resourceExport,
                   arrivals) {}
 

@@ -65,11 +65,11 @@ void BurnProcedure::StartBurn() {
 
   const bool silent = platform_.controls.IsChecked(kSilentModeCheck);
   bool dialogConfirmed = false;
-  if (!silent || CheckJobFiles(context_.controllerCode, job, platform_.prompts) != 0) {
+  if (!silent || CheckJobFiles(context_.controllerCode, job, platform_.prompts, context_.applicationName) != 0) {
     if (!SelectJobFiles(job)) return;
     dialogConfirmed = true;
   }
-  if (CheckJobFiles(context_.controllerCode, job, platform_.prompts) != 0) {
+  if (CheckJobFiles(context_.controllerCode, job, platform_.prompts, context_.applicationName) != 0) {
     Log("File(s) not found!");
     return;
   }

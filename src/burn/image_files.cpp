@@ -22,8 +22,6 @@ bool IsAbsolute(std::string_view path) {
   return false;
 }
 
-constexpr char kApplicationName[] = "Burnbench";
-
 }  // namespace
 
 int ResolveImagePath(std::string_view source, std::string& destination, std::size_t capacity,
@@ -58,7 +56,8 @@ bool FileExists(const std::string& path) {
   return file.is_open();
 }
 
-int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prompts) {
+int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prompts,
+                  std::string_view applicationName) {
   if (controllerCode != 10) return -1;
   struct Check {
     const std::string& path;
@@ -71,7 +70,7 @@ int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prom
     if (FileExists(check.path)) continue;
     MessageBoxRequest box;
     box.text = check.message;
-    box.title = kApplicationName;
+    box.title = std::string(applicationName);
     box.icon = BoxIcon::kExclamation;
     box.buttons = BoxButtons::kOkOnly;
     prompts.ShowMessageBox(box);

@@ -26,9 +26,11 @@ std::string_view FileNamePart(std::string_view path);
 // True when the file can be opened for reading.
 bool FileExists(const std::string& path);
 
-// 0 when the job's three files exist; 1 after a message box for the first one
-// missing; -1 for a controller other than the VEXA2860.
-int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prompts);
+// 0 when the job's three files exist; 1 after a message box (titled with the
+// application's name) for the first one missing; -1 for a controller other than
+// the VEXA2860.
+int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prompts,
+                  std::string_view applicationName);
 
 // Turns "CORV604.BIN" in `folder` into the 128 KiB "VuVED3038.bin" there; each
 // file that cannot be opened is reported on `out` as "file open fail".

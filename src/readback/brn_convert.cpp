@@ -47,6 +47,10 @@ int ConvertToBrn(const std::string& rawName, const std::string& brnName, std::ui
   }
 
   const std::filesystem::path brnPath = FsPath(brnName);
+  // Standard streams take no share modes, so creating the BRN file over the raw
+  // image would truncate the image under its own reader.
+  std::error_code sameFile;
+  if (std::filesystem::equivalent(FsPath(rawName), brnPath, sameFile)) return kFileError;
   std::ofstream brn(brnPath, std::ios::binary | std::ios::trunc);
   if (!brn.is_open()) return kFileError;
   bool written = false;

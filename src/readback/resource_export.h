@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/context.h"
 #include "app/platform.h"
 #include "app/window_state.h"
 #include "readback/brn_layout.h"
@@ -16,7 +17,7 @@ namespace bb {
 // User-interface thread only.
 class ResourceExport {
  public:
-  ResourceExport(Platform& platform, WindowState& window, ReadBack& readBack);
+  ResourceExport(Platform& platform, Context& context, WindowState& window, ReadBack& readBack);
 
   // The read-back's second stage; its outcome is in the log.
   void GetResourceFiles();
@@ -35,7 +36,11 @@ class ResourceExport {
                      std::uint64_t size);
 
  private:
+  // A stop inside the walk is reported in a box; the walk returns 0 anyway.
+  void ShowStop(const char* text);
+
   Platform& platform_;
+  Context& context_;
   WindowState& window_;
   ReadBack& readBack_;
 };

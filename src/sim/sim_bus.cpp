@@ -66,10 +66,10 @@ void SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wVa
   requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}});
 }
 
-void SimBus::FailWrite(std::uint32_t nth) { writeFaults_.push_back({nth, std::nullopt}); }
+void SimBus::FailWrite(std::uint32_t nth) { writeFaults_.push_back({writesSeen_ + nth, std::nullopt}); }
 
 void SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
-  writeFaults_.push_back({nth, missing});
+  writeFaults_.push_back({writesSeen_ + nth, missing});
 }
 
 void SimBus::ClearFaults() {
@@ -83,14 +83,14 @@ void SimBus::ClearFaults() {
   arrivalTimes_ = 1;
 }
 
-void SimBus::FailRead(std::uint32_t nth) { readFaults_.push_back({nth, std::nullopt}); }
+void SimBus::FailRead(std::uint32_t nth) { readFaults_.push_back({readsSeen_ + nth, std::nullopt}); }
 
 void SimBus::ShortRead(std::uint32_t nth, std::uint32_t missing) {
-  readFaults_.push_back({nth, missing});
+  readFaults_.push_back({readsSeen_ + nth, missing});
 }
 
 void SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
-  readFaults_.push_back({nth, 0, ms});
+  readFaults_.push_back({readsSeen_ + nth, 0, ms});
 }
 
 std::optional<SimBus::TransferFault> SimBus::FaultFor(const std::vector<TransferFault>& faults,

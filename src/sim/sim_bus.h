@@ -53,8 +53,8 @@ class SimBus final : public DeviceTransport {
   // given, fails; 0 fails every one.
   void FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue = std::nullopt,
                    std::uint32_t nth = 0);
-  // The nth bulk write (1-based, counted over the whole bus) fails, or moves
-  // `missing` bytes fewer than given.
+  // The nth bulk write from now on (1-based, counted over the whole bus)
+  // fails, or moves `missing` bytes fewer than given.
   void FailWrite(std::uint32_t nth);
   void ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
   // The same for bulk reads; a stalled read takes `ms` of the camera's time

@@ -119,6 +119,18 @@ void SimCamera::StartDownload(std::uint32_t address, std::uint32_t length, bool 
   }
 }
 
+// Storage holds whole blocks; the camera knows where its image ends by the
+// image's own directory.
+std::span<const std::uint8_t> SimCamera::WithoutBlockPadding(std::span<const std::uint8_t> stored) {
+  constexpr std::size_t kHeader = 32;
+  if (stored.size() < kHeader || GetBe32(stored, 12) != 0) return stored;
+  const std::uint64_t entries = std::uint64_t{1} + GetBe32(stored, 16) + GetBe32(stored, 20);
+  const std::uint64_t last = kHeader + (entries - 1) * 10;
+  if (last + 10 > stored.size()) return stored;
+  const std::uint64_t end = std::uint64_t{GetBe32(stored, last + 2)} + GetBe32(stored, last + 6) + 2;
+  return end <= stored.size() ? stored.first(static_cast<std::size_t>(end)) : stored;
+}
+
 void SimCamera::PrepareImage() {
   if (servedImage) {
     image_ = *servedImage;
@@ -127,7 +139,7 @@ void SimCamera::PrepareImage() {
     const std::vector<std::uint8_t> nothing;
     const std::vector<std::uint8_t>& stored = found == storage.end() ? nothing : found->second;
     std::optional<std::vector<std::uint8_t>> raw;
-    if (!serveBareImage) raw = RawImageFromBrn(stored);
+    if (!serveBareImage) raw = RawImageFromBrn(WithoutBlockPadding(stored));
     image_ = raw ? *raw : EncodeBareRawImage(stored);
   }
   writeStatusSequence.assign(readPreparePolls, 0);

@@ -96,6 +96,7 @@ class SimCamera {
   void StartDownload(std::uint32_t address, std::uint32_t length, bool firmware);
   void StartStorageWrite();
   void PrepareImage();
+  static std::span<const std::uint8_t> WithoutBlockPadding(std::span<const std::uint8_t> stored);
 
   std::vector<std::uint8_t> image_;
   PendingDownload pending_;

@@ -81,17 +81,17 @@ TEST(CheckJobFilesTest, ReportsTheFirstMissingFileOnly) {
   job.ParamFile = folder.Write("p.txt", "p");
   job.IspFile = folder.File("missing-core.bin");
   job.FwFile = folder.File("missing-fw.bin");
-  EXPECT_EQ(CheckJobFiles(10, job, prompts), 1);
+  EXPECT_EQ(CheckJobFiles(10, job, prompts, "Burnbench"), 1);
   ASSERT_EQ(prompts.Boxes().size(), 1u);
   EXPECT_EQ(prompts.Boxes()[0].text, "Error Isp Files !!!");
 
   job.IspFile = folder.Write("c.bin", "c");
-  EXPECT_EQ(CheckJobFiles(10, job, prompts), 1);
+  EXPECT_EQ(CheckJobFiles(10, job, prompts, "Burnbench"), 1);
   EXPECT_EQ(prompts.Boxes().back().text, "Error Fw Files !!!");
 
   job.FwFile = folder.Write("f.bin", "f");
-  EXPECT_EQ(CheckJobFiles(10, job, prompts), 0);
-  EXPECT_EQ(CheckJobFiles(8, BurnJob{}, prompts), -1);
+  EXPECT_EQ(CheckJobFiles(10, job, prompts, "Burnbench"), 0);
+  EXPECT_EQ(CheckJobFiles(8, BurnJob{}, prompts, "Burnbench"), -1);
   EXPECT_EQ(prompts.Boxes().size(), 2u);
 }
 

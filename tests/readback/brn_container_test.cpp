@@ -266,6 +266,13 @@ TEST_F(BrnConvertTest, RefusesMissingNamesAndFiles) {
   EXPECT_TRUE(console.log.empty());
 }
 
+TEST_F(BrnConvertTest, LeavesTheRawImageAloneWhenAskedToConvertItIntoItself) {
+  const std::vector<std::uint8_t> image = sim::EncodeRawImage(test::SampleImage());
+  const std::string raw = folder.Write("image.raw", image);
+  EXPECT_EQ(ConvertToBrn(raw, raw, kDefaultFwFileId, console), kFileError);
+  EXPECT_EQ(folder.Read("image.raw"), image);
+}
+
 TEST_F(BrnConvertTest, FailsWithoutALogLineWhenTheBrnFileCannotBeCreated) {
   const std::string raw = folder.Write("image.raw", sim::EncodeRawImage(test::SampleImage()));
   const std::string inMissingFolder = folder.File("missing") + kPathSeparator + "image.brn";

@@ -11,6 +11,7 @@
 #include "platform/virtual/virtual_clock.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
+#include "sim/sim_raw_image.h"
 #include "support/native_profile.h"
 #include "support/recording_console.h"
 #include "support/recording_controls.h"
@@ -50,6 +51,31 @@ class TestHost {
     return ran;
   }
 
+  // Isp.ini, the parameter file, the ISP core and a firmware BRN file made
+  // by the camera's own encoder from `content`; then the job is loaded.
+  void WriteSampleJob(const sim::ImageContent& content, const std::string& extraLines = "") {
+    folder.Write("Isp.ini", "[DevNo]\nChipID=10\n[2860]\nParamAddress2860=0x1000\n"
+                            "CoreAddress2860=0x2000\nDramAddress2860=0x300000\n"
+                            "RomAddress2860=0x40000\nParamFile=param.txt\nIspFile=core.bin\n"
+                            "FwFile=fw.brn\n" + extraLines);
+    folder.Write("param.txt", std::string(100, 'p'));
+    folder.Write("core.bin", std::string(3000, 'c'));
+    firmware = sim::EncodeBrnFile(content, 0x100);
+    folder.Write("fw.brn", firmware);
+    LoadJob();
+  }
+
+  static sim::ImageContent SampleContent() {
+    sim::ImageContent content;
+    content.groupA = {{5, std::vector<std::uint8_t>(40, 0xA5)}, {0x7F, std::vector<std::uint8_t>(7, 0x7F)}};
+    content.groupB = {{0x80, std::vector<std::uint8_t>(30, 0xB0)}};
+    content.firmware = std::vector<std::uint8_t>(1500, 0);
+    for (std::size_t i = 0; i < content.firmware.size(); ++i) {
+      content.firmware[i] = static_cast<std::uint8_t>(i * 3);
+    }
+    return content;
+  }
+
   int LoadJob() {
     return bb::LoadJob(profile, context, console, context.controllerCode, &bench.window.job);
   }
@@ -69,6 +95,7 @@ class TestHost {
   Context context;
   Workbench bench{platform, context};
   std::vector<std::uint32_t> history;
+  std::vector<std::uint8_t> firmware;
 };
 
 }  // namespace bb::test

@@ -81,18 +81,23 @@ bool SetIniValue(std::string& text, std::string_view section, std::string_view k
       if (line.Value(text) == value) return false;
       text.replace(line.valueBegin, line.breakBegin - line.valueBegin, value);
     } else {
-      text.replace(line.nameEnd, line.breakBegin - line.nameEnd, "=" + std::string(value));
+      std::string entry = "=";
+      entry.append(value);
+      text.replace(line.nameEnd, line.breakBegin - line.nameEnd, entry);
     }
     return true;
   }
 
-  const std::string entry = std::string(NormalizeIniName(key)) + "=" + std::string(value) + lineBreak;
+  std::string added;
   if (found.sectionFound) {
-    text.insert(found.insertAt, (found.insertNeedsBreak ? lineBreak : std::string()) + entry);
-    return true;
+    if (found.insertNeedsBreak) added.append(lineBreak);
+  } else {
+    const bool lastLineOpen = text.size() > BodyStart(text) && text.back() != '\n' && text.back() != '\r';
+    if (lastLineOpen) added.append(lineBreak);
+    added.append("[").append(NormalizeIniName(section)).append("]").append(lineBreak);
   }
-  if (text.size() > BodyStart(text) && text.back() != '\n' && text.back() != '\r') text += lineBreak;
-  text += "[" + std::string(NormalizeIniName(section)) + "]" + lineBreak + entry;
+  added.append(NormalizeIniName(key)).append("=").append(value).append(lineBreak);
+  text.insert(found.sectionFound ? found.insertAt : text.size(), added);
   return true;
 }
 

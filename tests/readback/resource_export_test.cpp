@@ -1,0 +1,188 @@
+#include "readback/resource_export.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/steps.h"
+#include "readback/export_names.h"
+#include "support/test_host.h"
+
+namespace bb {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class ResourceExportTest : public ::testing::Test, protected test::TestHost {
+ protected:
+  ResourceExportTest() {
+    camera = &bus.Attach();
+    camera->stage = 3;
+    std::filesystem::create_directories(out.Path());
+  }
+  // Burns `content` into the camera's storage and exports it into `out`.
+  void Export(const sim::ImageContent& content, const std::string& extraLines = "") {
+    WriteSampleJob(content, extraLines);
+    camera->storage[0] = firmware;
+    prompts.ScriptFolder(out.Text());
+    bench.sequencer.StartReadBackFromButton();
+    Pump();
+  }
+  bool OutHas(const std::string& relative) const {
+    return std::filesystem::is_regular_file(out.Path() / relative);
+  }
+  std::vector<std::uint8_t> OutRead(const std::string& relative) const { return out.Read(relative); }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const MessageBoxRequest& box : prompts.Boxes()) texts.push_back(box.text);
+    return texts;
+  }
+
+  test::TempFolder out;
+  sim::SimCamera* camera = nullptr;
+};
+
+TEST_F(ResourceExportTest, WithoutAListFileEveryEntryIsWrittenUnderItsKey) {
+  const sim::ImageContent content = SampleContent();
+  Export(content);
+  EXPECT_EQ(console.log.back(), "Read Resource Files Success !!!");
+  EXPECT_EQ(OutRead("Res_0x100.res"), content.firmware);
+  EXPECT_EQ(OutRead("A/Res_0x5.res"), content.groupA[0].data);
+  EXPECT_EQ(OutRead("A/Res_0x7f.res"), content.groupA[1].data);
+  EXPECT_EQ(OutRead("B/Res_0x80.res"), content.groupB[0].data);
+  EXPECT_EQ(OutRead("fw.brn.brn"), firmware);
+  EXPECT_TRUE(OutHas("fw.brn.raw"));
+  EXPECT_EQ(Job().ReadPath, out.Text());
+  EXPECT_EQ(camera->readSelects, (std::vector<std::uint16_t>{1}));
+}
+
+TEST_F(ResourceExportTest, TheListFileNamesTheEntries) {
+  out.Write("files.ini", "[FW]\nRes_0x100.res=firmware.bin\n[RawA File List]\nRes_0x5.res=logo.bmp\n"
+                         "[RawB File List]\nRes_0x80.res=font.dat\n");
+  Export(SampleContent());
+  EXPECT_TRUE(OutHas("firmware.bin"));
+  EXPECT_TRUE(OutHas("A/logo.bmp"));
+  EXPECT_TRUE(OutHas("A/Res_0x7f.res")) << "a key the list lacks is its own name";
+  EXPECT_TRUE(OutHas("B/font.dat"));
+}
+
+TEST_F(ResourceExportTest, TheIdAloneDecidesTheFolder) {
+  sim::ImageContent content = SampleContent();
+  content.groupA.push_back({0x100, {1, 2, 3}});
+  content.groupB.push_back({0x20, {4, 5}});
+  Export(content, "FwFileID=3\n");
+  EXPECT_TRUE(OutHas("A/Res_0x3.res")) << "the firmware entry with id 3 belongs to A";
+  EXPECT_EQ(OutRead("Res_0x100.res"), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(OutRead("A/Res_0x20.res"), (std::vector<std::uint8_t>{4, 5}));
+}
+
+TEST_F(ResourceExportTest, ANameInAMissingSubFolderStopsTheWalk) {
+  out.Write("files.ini", "[RawA File List]\nRes_0x7f.res=missing/x.bin\n");
+  Export(SampleContent());
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_TRUE(OutHas("A/Res_0x5.res")) << "entries before the stop stay";
+  EXPECT_FALSE(OutHas("B/Res_0x80.res")) << "entries after it are not written";
+  EXPECT_FALSE(OutHas("Res_0x100.res"));
+  EXPECT_EQ(console.log.back(), "Read Resource Files Success !!!");
+}
+
+TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
+  for (const char* name : {"../escaped.bin", "..\\escaped.bin", "/tmp/escaped.bin", "C:\\escaped.bin",
+                           "sub/../../escaped.bin", "..."}) {
+    SCOPED_TRACE(name);
+    test::TestHost host;
+    test::TempFolder target;
+    const std::filesystem::path inner = target.Path() / "inner";
+    std::filesystem::create_directories(inner);
+    std::ofstream(inner / "files.ini") << "[FW]\nRes_0x100.res=" << name << "\n";
+    host.bus.Attach().stage = 3;
+    host.WriteSampleJob(test::TestHost::SampleContent());
+    host.bus.Camera().storage[0] = host.firmware;
+    host.prompts.ScriptFolder(inner.string());
+    host.bench.sequencer.StartReadBackFromButton();
+    host.Pump();
+    EXPECT_FALSE(std::filesystem::exists(target.Path() / "escaped.bin"));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/escaped.bin"));
+    ASSERT_FALSE(host.prompts.Boxes().empty());
+    EXPECT_EQ(host.prompts.Boxes().back().text, "Export file error, break!");
+  }
+  EXPECT_TRUE(IsContainedName("logo.bmp"));
+  EXPECT_TRUE(IsContainedName("sub/logo.bmp"));
+  EXPECT_TRUE(IsContainedName(".hidden"));
+  EXPECT_FALSE(IsContainedName(""));
+}
+
+TEST_F(ResourceExportTest, APlainFileNamedAStopsTheFirstGroupAEntry) {
+  out.Write("A", "not a folder");
+  Export(SampleContent());
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(console.log.back(), "Read Resource Files Success !!!");
+}
+
+TEST_F(ResourceExportTest, AnEarlierExportIsReplacedOnlyAfterTheQuestion) {
+  out.Write("fw.brn.brn", "earlier");
+  prompts.Answer(BoxAnswer::kCancel);
+  Export(SampleContent());
+  ASSERT_EQ(prompts.Boxes().size(), 1u);
+  EXPECT_EQ(prompts.Boxes()[0].text, "Files are existed, do you want to overwrite them?");
+  EXPECT_EQ(prompts.Boxes()[0].title, "Get resource files");
+  EXPECT_EQ(prompts.Boxes()[0].buttons, BoxButtons::kOkCancel);
+  EXPECT_TRUE(camera->readSelects.empty());
+  EXPECT_THAT(OutRead("fw.brn.brn"), ElementsAre('e', 'a', 'r', 'l', 'i', 'e', 'r'));
+
+  Export(SampleContent());
+  EXPECT_EQ(OutRead("fw.brn.brn"), firmware);
+}
+
+TEST_F(ResourceExportTest, ACancelledFolderChoiceReadsNothing) {
+  WriteSampleJob(SampleContent());
+  Job().ReadPath = "remembered";
+  bench.sequencer.StartReadBackFromButton();
+  Pump();
+  EXPECT_THAT(prompts.FoldersOpenedOn(), ElementsAre("remembered"));
+  EXPECT_EQ(Job().ReadPath, "remembered");
+  EXPECT_TRUE(camera->readSelects.empty());
+}
+
+TEST_F(ResourceExportTest, ARawImageWithoutGroupsCannotBeExported) {
+  camera->servedImage = sim::EncodeBareRawImage(std::vector<std::uint8_t>(100, 1));
+  Export(SampleContent());
+  EXPECT_EQ(console.log.back(), "Export Resource Files Fail !!!");
+  EXPECT_FALSE(OutHas("Res_0x100.res"));
+}
+
+TEST_F(ResourceExportTest, AFailedReadOrConversionEndsWithItsLine) {
+  bus.FailRequest(0x79);
+  Export(SampleContent());
+  EXPECT_EQ(console.log.back(), "Read Resource Fail !!!");
+  bus.ClearFaults();
+  camera->servedImage = std::vector<std::uint8_t>{0, 0, 0, 9, 1};
+  Export(SampleContent());
+  EXPECT_EQ(console.log.back(), "Convert BRN File Fail !!!");
+}
+
+TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
+  WriteSampleJob(SampleContent());
+  std::vector<std::uint8_t> brn = firmware;
+  brn[32 + 10 + 5] ^= 1;  // the second entry's offset
+  out.Write("bad.brn", brn);
+  std::filesystem::create_directories(out.Path() / "A");
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("bad.brn"), out.Text()), 0);
+  EXPECT_THAT(BoxTexts(), ElementsAre("Address error!"));
+  for (const MessageBoxRequest& box : prompts.Boxes()) EXPECT_EQ(box.title, "Burnbench");
+  EXPECT_TRUE(OutHas("A/Res_0x5.res"));
+  EXPECT_FALSE(OutHas("A/Res_0x7f.res"));
+
+  brn = firmware;
+  const std::size_t endMark = 32 + 10 * 4;
+  brn[endMark] = 0;
+  out.Write("nomark.brn", brn);
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("nomark.brn"), out.Text()), -1);
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("missing.brn"), out.Text()), 2);
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile("", out.Text()), 2);
+}
+
+}  // namespace
+}  // namespace bb
