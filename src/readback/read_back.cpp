@@ -61,7 +61,10 @@ int ReadBack::StartReadBack() {
 
   const std::uint16_t unit = context_.transfer.BlockUnit;
   std::unique_ptr<std::uint8_t[]> zeros = AllocateZeroed(std::uint64_t{unit} + 0x10000);
-  if (!zeros) return kNoBuffer;
+  if (!zeros) {
+    Log("ISP Fail!");
+    return kNoBuffer;
+  }
   context_.legacyDramAddress = job.DramAddress;
   std::array<std::uint8_t, 16> header{};
   PutLe32(header, 0, job.DramAddress);
@@ -71,9 +74,16 @@ int ReadBack::StartReadBack() {
   constexpr Command ispWrite = CommandTable::IspWriteHeader;
   int status =
       link_.VendorOut(ispWrite.bRequest, ispWrite.wValue, ispWrite.wIndex, ispWrite.wLength, header);
-  if (status == kOk) status = link_.BulkWrite(unit, context_.transfer.BulkChunk, std::span(zeros.get(), unit));
-  if (status == kOk) arrivals_.WatchArrival();
-  return status;
+  if (status == kOk) {
+    status = link_.BulkWrite(unit, context_.transfer.BulkChunk, std::span(zeros.get(), unit));
+  }
+  if (status != kOk) {
+    // Otherwise the run would end on the core's "  OK!" as if all went well.
+    Log("ISP Fail!");
+    return status;
+  }
+  arrivals_.WatchArrival();
+  return kOk;
 }
 
 int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {

@@ -67,6 +67,11 @@ TEST_F(ReadBackTest, FailuresOfTheStartAre104OrTheFailingTransfersCode) {
   bus.ClearFaults();
   bus.FailRequest(0xFD, 0x04F1);
   EXPECT_EQ(readBack().StartReadBack(), kRequestFailed);
+  EXPECT_EQ(console.log.back(), "ISP Fail!");
+  bus.ClearFaults();
+  bus.ShortWrite(3);
+  EXPECT_EQ(readBack().StartReadBack(), kShortTransfer);
+  EXPECT_EQ(console.log.back(), "ISP Fail!");
   EXPECT_FALSE(bench.arrivals.Watching());
 }
 
