@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Builds the command-line program and runs it against the simulated camera.
+# Builds the command-line program and runs the sample job against the
+# simulated camera: a burn with read verify, then a read-back with export.
+# The simulated camera keeps a real camera's pacing, so this takes about half
+# a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,5 +11,17 @@ cmake --preset native >/dev/null
 cmake --build --preset native --target burnbench-cli
 
 cli=build/native/hosts/cli/burnbench-cli
-echo "== burnbench-cli --simulate versions"
-"$cli" --simulate versions
+work=build/demo
+rm -rf "$work"
+mkdir -p "$work/export"
+cp examples/Isp.ini examples/param.txt examples/core.bin examples/fw.brn "$work/"
+cp examples/files.ini "$work/export/"
+
+echo "== burnbench-cli --simulate --ini $work/Isp.ini burn --verify"
+"$cli" --simulate --ini "$work/Isp.ini" burn --verify
+echo
+echo "== burnbench-cli --simulate --ini $work/Isp.ini read $work/export --yes"
+"$cli" --simulate --ini "$work/Isp.ini" read "$work/export" --yes
+echo
+echo "== exported files in $work/export"
+find "$work/export" -type f | sort

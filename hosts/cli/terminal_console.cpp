@@ -3,6 +3,7 @@
 namespace bb {
 
 void TerminalConsole::AddLogLine(std::string_view text) {
+  lines_.emplace_back(text);
   std::fwrite(text.data(), 1, text.size(), log_);
   std::fputc('\n', log_);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "platform/console.h"
 
@@ -13,12 +15,17 @@ class TerminalConsole final : public Console {
   TerminalConsole(std::FILE* log, std::FILE* status) : log_(log), status_(status) {}
 
   void AddLogLine(std::string_view text) override;
-  void ClearLog() override {}
+  // The terminal keeps what it printed; the list as the window would show it
+  // decides the exit status.
+  void ClearLog() override { lines_.clear(); }
   void SetStatusText(std::string_view text) override;
   void SetCaption(std::string_view text) override;
   void RepaintNow() override { std::fflush(log_); }
 
+  const std::vector<std::string>& Lines() const { return lines_; }
+
  private:
+  std::vector<std::string> lines_;
   std::FILE* log_;
   std::FILE* status_;
 };

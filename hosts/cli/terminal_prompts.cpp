@@ -7,7 +7,14 @@ BoxAnswer TerminalPrompts::ShowMessageBox(const MessageBoxRequest& request) {
   std::lock_guard lock(mutex_);
   std::fprintf(out_, "[%s] %s\n", request.title.c_str(), request.text.c_str());
   std::fflush(out_);
-  if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
+  if (request.buttons == BoxButtons::kOkOnly) {
+    if (request.icon != BoxIcon::kInformation) stopped_ = true;
+    return BoxAnswer::kOkPressed;
+  }
+  if (!answerYes_) {
+    std::fputs("(not answered: give --yes to answer questions with yes)\n", out_);
+    stopped_ = true;
+  }
   if (request.buttons == BoxButtons::kOkCancel) {
     return answerYes_ ? BoxAnswer::kOkPressed : BoxAnswer::kCancel;
   }

@@ -20,11 +20,15 @@ class TerminalPrompts final : public Prompts {
   // The command line names the folder.
   std::string ChooseFolder(const std::string& initialFolder) override;
 
+  // True once a box reported an error or a question was answered no.
+  bool Stopped() const { return stopped_; }
+
  private:
   std::mutex mutex_;
   std::FILE* out_;
   bool answerYes_;
   std::string folder_;
+  bool stopped_ = false;
 };
 
 }  // namespace bb

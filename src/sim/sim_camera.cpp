@@ -149,6 +149,8 @@ void SimCamera::PrepareImage() {
 void SimCamera::StartStorageWrite() {
   ++storageWrites;
   storage[romAddress] = lastImage_;
+  std::vector<std::uint8_t>& stored = storage[romAddress];
+  if (corruptStorageWrites && !stored.empty()) stored[stored.size() / 2] ^= 0x10;
   if (writeStatusSequence.empty()) {
     writeStatusSequence.assign(storageWritePolls, 0);
     writeStatusSequence.push_back(storageWriteResult);

@@ -62,6 +62,8 @@ class SimCamera {
   // A storage write reports "running" this many polls, then this result.
   std::uint32_t storageWritePolls = 2;
   std::uint8_t storageWriteResult = 1;
+  // A camera whose storage keeps a wrong byte in every image it writes.
+  bool corruptStorageWrites = false;
 
   // --- what it received ---
   // RAM contents by the address each download started at.

@@ -218,10 +218,11 @@ TEST_F(ProfileTest, TheDefaultComesBackAsGivenWhereverTheValueIsMissing) {
 
 TEST_F(ProfileTest, ANulByteEndsANameOrAValue) {
   const std::string path =
-      NewFile("[A\0junk]\r\nk\0junk=v\r\nx=ab\0cd\r\ny=ab \0 \r\nn=12\0" "34\r\n"s);
+      NewFile("[A\0junk]\r\nk\0junk=v\r\nx=ab\0cd\r\ny=ab \0 \r\nn=12\0" "34\r\n[ B \0 ]\r\nb=1\r\n"s);
   EXPECT_EQ(Read(path, "A", "k"), "v");
   EXPECT_EQ(Read(path, "A", "x"), "ab");
   EXPECT_EQ(Read(path, "A", "y"), "ab ") << "the blanks are dropped before the cut";
+  EXPECT_EQ(Read(path, "B", "b"), kDefault) << "the section is named \"B \"";
   EXPECT_EQ(profile_.ReadInt(path, "A", "n", -1), 12);
   EXPECT_EQ(Read(path, "A\0zz"s, "x\0y"s), "ab") << "names asked for end at a NUL too";
 }
@@ -323,7 +324,7 @@ TEST_F(ProfileTest, AnIntegerIsReadFromItsFirst29Characters) {
 
 TEST_F(ProfileTest, WritingCreatesAMissingFile) {
   const std::string path = folder_.File("new.ini");
-  ASSERT_TRUE(profile_.WriteString(path, "2860", "FwFile", "C:\\fw.bin"));
+  ASSERT_TRUE(profile_.WriteString(path, "2860", "FwFile", " \tC:\\fw.bin"));
   EXPECT_EQ(Contents(path), "[2860]\r\nFwFile=C:\\fw.bin\r\n");
 }
 
@@ -331,6 +332,9 @@ TEST_F(ProfileTest, WritingAddsAKeyBehindTheLastLineOfItsSection) {
   const std::string path = NewFile("[A]\r\nx=1\r\n;end of A\r\n[B]\r\ny=2\r\n");
   ASSERT_TRUE(profile_.WriteString(path, "a", "z", "3"));
   EXPECT_EQ(Contents(path), "[A]\r\nx=1\r\n;end of A\r\nz=3\r\n[B]\r\ny=2\r\n");
+  const std::string unended = NewFile("[A]\r\nx=1");
+  ASSERT_TRUE(profile_.WriteString(unended, "A", "z", "3"));
+  EXPECT_EQ(Contents(unended), "[A]\r\nx=1\r\nz=3\r\n");
 }
 
 TEST_F(ProfileTest, WritingAddsAMissingSectionAtTheEnd) {

@@ -1,0 +1,129 @@
+#include "cli_options.h"
+
+#include <map>
+
+namespace bb::cli {
+
+namespace {
+
+const std::map<std::string, std::size_t>& OperandCounts() {
+  static const std::map<std::string, std::size_t> counts = {
+      {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
+      {"export", 2},   {"compare", 2}, {"config", 0},
+  };
+  return counts;
+}
+
+std::optional<DemoFault> FaultNamed(const std::string& name) {
+  static const std::map<std::string, DemoFault> faults = {
+      {"absent", DemoFault::kAbsent},
+      {"busy", DemoFault::kBusy},
+      {"no-storage", DemoFault::kNoStorage},
+      {"write-timeout", DemoFault::kWriteTimeout},
+      {"verify-mismatch", DemoFault::kVerifyMismatch},
+  };
+  auto found = faults.find(name);
+  if (found == faults.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  return "Usage: burnbench-cli [options] COMMAND [operands]\n"
+         "\n"
+         "Commands:\n"
+         "  versions             check the camera's versions\n"
+         "  burn                 burn the job of Isp.ini (as the window's Silent Mode does)\n"
+         "  read DIR             read the firmware back and export its resources into DIR\n"
+         "  convert RAW BRN      convert a raw image read from a camera into a BRN file\n"
+         "  export BRN DIR       export the entries of a BRN file into DIR\n"
+         "  compare FILE1 FILE2  exit 0 when FILE1 equals the start of FILE2, 1 when not\n"
+         "  config               print the settings and the job as read from Isp.ini\n"
+         "\n"
+         "Options:\n"
+         "  --ini PATH           the configuration file (default: Isp.ini beside the program)\n"
+         "  --verify             burn: read the image back and compare it with the file\n"
+         "  --param-only         burn: download the parameter file only\n"
+         "  --yes                answer every question of the tool with yes\n"
+         "  --simulate           use the built-in simulated camera instead of USB\n"
+         "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
+         "                       verify-mismatch\n"
+         "  --virtual-clock      with --simulate: the camera's waits take no real time\n"
+         "  --help               show this text\n"
+         "  --version            show the product version\n"
+         "\n"
+         "Log lines go to standard output; status texts, message boxes and progress to\n"
+         "standard error. Exit status: 0 success, 1 the operation failed, 2 the command\n"
+         "line or a file cannot be used.\n";
+}
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
+  Options options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    auto value = [&](const char* name) -> std::optional<std::string> {
+      if (i + 1 >= arguments.size()) {
+        error = std::string(name) + " needs a value";
+        return std::nullopt;
+      }
+      return arguments[++i];
+    };
+    if (argument == "--help") {
+      options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
+    } else if (argument == "--simulate") {
+      options.simulate = true;
+    } else if (argument == "--virtual-clock") {
+      options.virtualClock = true;
+    } else if (argument == "--yes") {
+      options.yes = true;
+    } else if (argument == "--verify") {
+      options.verify = true;
+    } else if (argument == "--param-only") {
+      options.paramOnly = true;
+    } else if (argument == "--ini") {
+      const std::optional<std::string> path = value("--ini");
+      if (!path) return std::nullopt;
+      options.iniPath = *path;
+    } else if (argument == "--fault") {
+      const std::optional<std::string> name = value("--fault");
+      if (!name) return std::nullopt;
+      const std::optional<DemoFault> fault = FaultNamed(*name);
+      if (!fault) {
+        error = "unknown fault " + *name;
+        return std::nullopt;
+      }
+      options.fault = *fault;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      error = "unknown option " + argument;
+      return std::nullopt;
+    } else if (options.command.empty()) {
+      options.command = argument;
+    } else {
+      options.operands.push_back(argument);
+    }
+  }
+  if (options.help || options.version) return options;
+  auto count = OperandCounts().find(options.command);
+  if (count == OperandCounts().end()) {
+    error = options.command.empty() ? "no command given" : "unknown command " + options.command;
+    return std::nullopt;
+  }
+  if (options.operands.size() != count->second) {
+    error = options.command + " takes " + std::to_string(count->second) + " operand(s)";
+    return std::nullopt;
+  }
+  if ((options.verify || options.paramOnly) && options.command != "burn") {
+    error = "--verify and --param-only belong to burn";
+    return std::nullopt;
+  }
+  if ((options.fault != DemoFault::kNone || options.virtualClock) && !options.simulate) {
+    error = "--fault and --virtual-clock need --simulate";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace bb::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bb::cli {
+
+// Faults the built-in simulated camera can show for demonstrations.
+enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch };
+
+struct Options {
+  std::string command;
+  std::vector<std::string> operands;
+  std::string iniPath;  // empty: Isp.ini beside the executable
+  bool simulate = false;
+  DemoFault fault = DemoFault::kNone;
+  bool virtualClock = false;
+  bool yes = false;
+  bool verify = false;
+  bool paramOnly = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Options may stand before or after the command. Returns nullopt with the
+// reason in `error` when the command line cannot be used.
+std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+const char* UsageText();
+
+}  // namespace bb::cli

@@ -1,0 +1,280 @@
+#include "cli_session.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "app/context.h"
+#include "app/control_ids.h"
+#include "app/process_values.h"
+#include "app/steps.h"
+#include "app/workbench.h"
+#include "burn/job_config.h"
+#include "cli_controls.h"
+#include "config/read_settings.h"
+#include "config_report.h"
+#include "device/status_codes.h"
+#include "native_process_info.h"
+#include "platform/std/fifo_step_queue.h"
+#include "platform/std/system_clock.h"
+#include "platform/std/thread_timer_service.h"
+#include "platform/virtual/manual_timer_service.h"
+#include "platform/virtual/virtual_clock.h"
+#include "progress_transport.h"
+#include "readback/brn_convert.h"
+#include "readback/read_verify.h"
+#include "sim/sample_image.h"
+#include "sim/sim_arrival_watch.h"
+#include "sim/sim_bus.h"
+#include "terminal_console.h"
+#include "terminal_prompts.h"
+#include "util/paths.h"
+
+#if defined(_WIN32)
+#include "platform/win32/win_profile.h"
+#include <io.h>
+#define BB_ISATTY _isatty
+#define BB_FILENO _fileno
+#else
+#include <unistd.h>
+
+#include "platform/std/ini_profile.h"
+#define BB_ISATTY isatty
+#define BB_FILENO fileno
+#endif
+
+namespace bb::cli {
+
+std::atomic<bool> gInterrupted{false};
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUnusable = 2;
+
+#if defined(_WIN32)
+using NativeProfile = WinProfile;
+#else
+using NativeProfile = IniProfile;
+#endif
+
+bool Readable(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(FsPath(path), error);
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+// The simulated camera as a fresh one comes out of the box: waiting for its
+// parameters and core, with the sample firmware in its storage.
+void SetUpCamera(sim::SimBus& bus, DemoFault fault) {
+  if (fault == DemoFault::kAbsent) return;
+  sim::SimCamera& camera = bus.Attach();
+  camera.stage = 0;
+  camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
+  camera.busy = fault == DemoFault::kBusy;
+  camera.storagePresent = fault != DemoFault::kNoStorage;
+  if (fault == DemoFault::kWriteTimeout) camera.storageWritePolls = 0xFFFFFFFFu;
+  camera.corruptStorageWrites = fault == DemoFault::kVerifyMismatch;
+}
+
+class Session {
+ public:
+  Session(const Options& options, const std::string& executablePath, std::FILE* out,
+          std::FILE* err)
+      : options_(options),
+        err_(err),
+        console_(out, err),
+        prompts_(err, options.yes, options.operands.empty() ? std::string() : options.operands[0]) {
+    iniPath_ = options.iniPath.empty() ? ConfigPath(FolderOf(executablePath)) : options.iniPath;
+    context_.executableFolder = FolderOf(iniPath_);
+    context_.controllerCode = kVexa2860;
+    NativeProcessInfo process;
+    context_.productVersion = ReadProductVersion(process);
+    context_.applicationName = "burnbench-cli";
+    if (options.virtualClock) {
+      clock_ = std::make_unique<VirtualClock>();
+      timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
+    } else {
+      clock_ = std::make_unique<SystemClock>();
+      timers_ = std::make_unique<ThreadTimerService>();
+    }
+    SetUpCamera(bus_, options.fault);
+    bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
+    arrivals_.SetAnnouncer([this] { bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
+    DeviceTransport* transport = &bus_;
+    if (BB_ISATTY(BB_FILENO(err))) {
+      progress_ = std::make_unique<ProgressTransport>(bus_, err, std::uint16_t{256});
+      transport = progress_.get();
+    }
+    platform_ = std::make_unique<Platform>(Platform{*transport, *clock_, *timers_, console_, controls_,
+                                                    prompts_, steps_, arrivals_, profile_});
+    bench_ = std::make_unique<Workbench>(*platform_, context_);
+  }
+
+  int Run() {
+    const std::string& command = options_.command;
+    if (command == "convert") return Convert();
+    if (command == "export") return Export();
+    if (command == "compare") return Compare();
+    if (command == "config") return Config();
+    if (!options_.simulate) {
+      std::fputs("burnbench-cli: this build has no USB back end for cameras; use --simulate\n", err_);
+      return kExitUnusable;
+    }
+    if (command == "versions") return Versions();
+    if (command == "burn") return Burn();
+    return Read();
+  }
+
+ private:
+  // Runs the posted steps as the window's message loop would, until the run
+  // ends. A camera that restarted comes back while the loop is idle.
+  void Pump() {
+    for (;;) {
+      if (gInterrupted.exchange(false)) {
+        bench_->sequencer.FilterKey(Sequencer::kKeyDown, Sequencer::kKeyEscape);
+      }
+      if (auto step = steps_.Take()) {
+        bench_->sequencer.OnStep(*step);
+        continue;
+      }
+      if (bus_.ReturnCameras()) continue;
+      if (!bench_->arrivals.Watching()) return;
+      clock_->SleepMs(20);
+    }
+  }
+
+  bool LastLineIs(const char* expected) const {
+    return !console_.Lines().empty() && console_.Lines().back() == expected;
+  }
+
+  int Outcome(bool succeeded) const {
+    return succeeded && !prompts_.Stopped() ? kExitSuccess : kExitFailure;
+  }
+
+  bool LoadSettings() {
+    if (ReadSettings(profile_, iniPath_, context_.settings) != 0) {
+      std::fprintf(err_, "burnbench-cli: cannot read %s\n", iniPath_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  int Versions() {
+    bench_->commands.CheckVersions();
+    const bool all = console_.Lines().size() == 3;
+    return Outcome(all);
+  }
+
+  int Burn() {
+    if (!LoadSettings()) return kExitUnusable;
+    controls_.SetChecked(kSilentModeCheck, true);
+    controls_.SetChecked(kReadVerifyCheck, options_.verify);
+    bench_->burn.StartBurn();
+    if (steps_.Empty()) return kExitFailure;
+    if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
+    Pump();
+    if (options_.paramOnly) return Outcome(LastLineIs("Parameter download OK."));
+    return Outcome(LastLineIs(options_.verify ? "Read Verify Success !!!" : "ISP Write File OK !!!"));
+  }
+
+  int Read() {
+    if (!LoadSettings()) return kExitUnusable;
+    if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0) return kExitUnusable;
+    std::error_code error;
+    if (!std::filesystem::is_directory(FsPath(options_.operands[0]), error)) {
+      std::fprintf(err_, "burnbench-cli: %s is not a folder\n", options_.operands[0].c_str());
+      return kExitUnusable;
+    }
+    bench_->sequencer.StartReadBackFromButton();
+    Pump();
+    return Outcome(LastLineIs("Read Resource Files Success !!!"));
+  }
+
+  int Convert() {
+    const std::string& raw = options_.operands[0];
+    if (!Readable(raw)) {
+      std::fprintf(err_, "burnbench-cli: cannot read %s\n", raw.c_str());
+      return kExitUnusable;
+    }
+    BurnJob job;
+    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    if (ConvertToBrn(raw, options_.operands[1], job.FwFileID, console_) != kOk) {
+      console_.AddLogLine("Convert BRN File Fail !!!");
+      return kExitFailure;
+    }
+    return kExitSuccess;
+  }
+
+  int Export() {
+    const std::string& brn = options_.operands[0];
+    const std::string& folder = options_.operands[1];
+    std::error_code error;
+    if (!Readable(brn) || !std::filesystem::is_directory(FsPath(folder), error)) {
+      std::fprintf(err_, "burnbench-cli: cannot use %s and %s\n", brn.c_str(), folder.c_str());
+      return kExitUnusable;
+    }
+    for (const char* sub : {"A", "B"}) {
+      const std::filesystem::path path = FsPath(folder) / sub;
+      if (!std::filesystem::exists(path, error) && !std::filesystem::create_directory(path, error)) {
+        console_.AddLogLine(std::string("Cannot create sub directory \".\\") + sub + "\" !!!");
+        return kExitFailure;
+      }
+    }
+    const bool ok = bench_->resourceExport.ExportBrnFile(brn, folder) == 0;
+    console_.AddLogLine(ok ? "Read Resource Files Success !!!" : "Export Resource Files Fail !!!");
+    return Outcome(ok);
+  }
+
+  int Compare() {
+    std::uint32_t offset = 0;
+    const int result = CompareFiles(options_.operands[0], options_.operands[1], offset);
+    if (result == kFileError) {
+      std::fputs("burnbench-cli: cannot read both files\n", err_);
+      return kExitUnusable;
+    }
+    console_.AddLogLine(result == kOk ? "Read Verify Success !!!" : "Verify Fail !!!");
+    if (result == kFilesDiffer) std::fprintf(err_, "first difference at byte %u\n", offset);
+    return result == kOk ? kExitSuccess : kExitFailure;
+  }
+
+  int Config() {
+    if (!LoadSettings()) return kExitUnusable;
+    BurnJob job;
+    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    PrintConfig(context_.settings, job, stdout);
+    return kExitSuccess;
+  }
+
+  const Options& options_;
+  std::FILE* err_;
+  std::string iniPath_;
+  Context context_;
+  std::unique_ptr<Clock> clock_;
+  std::unique_ptr<TimerService> timers_;
+  sim::SimBus bus_;
+  sim::SimArrivalWatch arrivals_;
+  std::unique_ptr<ProgressTransport> progress_;
+  TerminalConsole console_;
+  CliControls controls_;
+  TerminalPrompts prompts_;
+  FifoStepQueue steps_;
+  NativeProfile profile_;
+  std::unique_ptr<Platform> platform_;
+  std::unique_ptr<Workbench> bench_;
+};
+
+}  // namespace
+
+int RunSession(const Options& options, const std::string& executablePath, std::FILE* out,
+               std::FILE* err) {
+  Session session(options, executablePath, out, err);
+  return session.Run();
+}
+
+}  // namespace bb::cli

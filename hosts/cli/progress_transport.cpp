@@ -1,0 +1,90 @@
+#include "progress_transport.h"
+
+#include <string>
+
+#include "util/byte_order.h"
+
+namespace bb::cli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+// The request fields as the block carries them; the data stage is read through
+// the block's data address, as the driver reads it.
+struct Peek {
+  std::uint8_t bRequest;
+  std::uint16_t wValue;
+  const std::uint8_t* data;
+};
+
+Peek PeekAt(std::span<const std::uint8_t> block) {
+  std::uintptr_t address = 0;
+  for (std::size_t i = 0; i < sizeof(void*); ++i) {
+    address |= static_cast<std::uintptr_t>(block[8 + i]) << (8 * i);
+  }
+  return Peek{block[0], GetLe16(block, 4), reinterpret_cast<const std::uint8_t*>(address)};
+}
+
+}  // namespace
+
+void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t total) {
+  const int filled = total == 0 ? kBarWidth : static_cast<int>(done * kBarWidth / total);
+  const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                          std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
+  std::fprintf(terminal_, "\r  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
+               static_cast<unsigned long long>(total), what);
+  std::fflush(terminal_);
+  drawn_ = true;
+}
+
+void ProgressTransport::Finish() {
+  if (!drawn_) return;
+  std::fputc('\n', terminal_);
+  drawn_ = false;
+}
+
+bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
+  const Peek peek = PeekAt(block);
+  if (peek.bRequest == 0xFD && peek.data != nullptr) {
+    Finish();
+    const std::span<const std::uint8_t> data(peek.data, peek.wValue == 0x04F1 ? 16 : 8);
+    moved_ = 0;
+    if (peek.wValue == 0x04F3 || peek.wValue == 0x04F2) expected_ = GetLe32(data, 4);
+    if (peek.wValue == 0x04F1) expected_ = std::uint64_t{GetLe32(data, 12)} * blockUnit_;
+  }
+  if (peek.bRequest == 0x11) {
+    storageWriting_ = true;
+    polls_ = 0;
+  }
+  const bool ok = inner_.IoControl(handle, code, block);
+  if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4) {
+    ++polls_;
+    std::fprintf(terminal_, "\r  storage write: poll %u", polls_);
+    std::fflush(terminal_);
+    drawn_ = true;
+  }
+  if (peek.bRequest == 0x20 || peek.bRequest == 0x70) {
+    storageWriting_ = false;
+    Finish();
+  }
+  return ok;
+}
+
+bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) {
+  const bool ok = inner_.Read(handle, buffer, done);
+  moved_ += done;
+  Draw("bytes read", moved_, expected_);
+  if (moved_ >= expected_) Finish();
+  return ok;
+}
+
+bool ProgressTransport::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
+  const bool ok = inner_.Write(handle, data, done);
+  moved_ += done;
+  Draw("bytes written", moved_, expected_);
+  if (moved_ >= expected_) Finish();
+  return ok;
+}
+
+}  // namespace bb::cli

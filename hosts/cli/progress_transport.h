@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/device_transport.h"
+
+namespace bb::cli {
+
+// Passes every call to the real transport and draws a progress line on a
+// terminal: the bytes of each bulk transfer against the length its header
+// announced, and the polls of a storage write.
+class ProgressTransport final : public DeviceTransport {
+ public:
+  ProgressTransport(DeviceTransport& inner, std::FILE* terminal, std::uint16_t blockUnit)
+      : inner_(inner), terminal_(terminal), blockUnit_(blockUnit) {}
+
+  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
+    return inner_.OpenInterfaceSet(interfaceClass);
+  }
+  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
+    return inner_.EnumerateInterface(set, index);
+  }
+  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
+    return inner_.ReadInterfacePath(set, index, path);
+  }
+  void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
+  Handle Open(const std::string& path) override { return inner_.Open(path); }
+  bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
+  bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
+  bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
+  void Close(Handle handle) override { inner_.Close(handle); }
+
+ private:
+  void Draw(const char* what, std::uint64_t done, std::uint64_t total);
+  void Finish();
+
+  DeviceTransport& inner_;
+  std::FILE* terminal_;
+  std::uint16_t blockUnit_;
+  std::uint64_t expected_ = 0;
+  std::uint64_t moved_ = 0;
+  std::uint32_t polls_ = 0;
+  bool storageWriting_ = false;
+  bool drawn_ = false;
+};
+
+}  // namespace bb::cli
