@@ -1,0 +1,183 @@
+// The command-line program as a whole process: what it prints on each stream
+// and the exit status it ends with.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace bb {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Result {
+  int status = -1;
+  std::vector<std::string> out;
+  std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CliProcessTest : public ::testing::Test {
+ protected:
+  CliProcessTest() {
+    for (const char* name : {"Isp.ini", "param.txt", "core.bin", "fw.brn"}) {
+      std::filesystem::copy_file(std::filesystem::path(BURNBENCH_EXAMPLES_DIR) / name, work.Path() / name);
+    }
+    std::filesystem::create_directories(work.Path() / "out");
+    std::filesystem::copy_file(std::filesystem::path(BURNBENCH_EXAMPLES_DIR) / "files.ini",
+                               work.Path() / "out" / "files.ini");
+  }
+
+  Result Run(const std::string& arguments) {
+    const std::filesystem::path err = work.Path() / "stderr.txt";
+    const std::string command = std::string("'") + BURNBENCH_CLI_PATH + "' " + arguments + " 2>'" +
+                                err.string() + "' </dev/null";
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Lines(out);
+    result.err = Slurp(err);
+    return result;
+  }
+
+  // A simulated run on the virtual clock against the work folder's job.
+  Result Simulate(const std::string& arguments) {
+    return Run("--simulate --virtual-clock --ini '" + work.File("Isp.ini") + "' " + arguments);
+  }
+
+  test::TempFolder work;
+};
+
+TEST_F(CliProcessTest, AVerifiedBurnPrintsTheLogAsTheWindowShowsIt) {
+  const Result result = Simulate("burn --verify");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out,
+              ElementsAre("Download param.txt ...", "  Begin ... 0x1000(0x223)", "  OK!",
+                          "Download core.bin ...", "  Begin ... 0x20000(0x6000)", "  OK!",
+                          "Download firmware fw.brn ...", "  Write File Prepare...",
+                          "  Write File....", "ISP Version(1,2,3,4)", "ISP Write File OK !!!", "",
+                          "Read resource fw.brn.raw ...", "  Begin ... 0x800000(0x198ae)", "  OK!",
+                          "  CORVANE 2860 BRN Header ...", "Read Verify Success !!!"));
+  EXPECT_THAT(result.err, HasSubstr("[status] [Burn]: " + work.File("fw.brn")));
+  EXPECT_TRUE(std::filesystem::exists(work.Path() / "fw.brn.raw.brn"));
+}
+
+TEST_F(CliProcessTest, AReadBackExportsTheSampleResources) {
+  const Result result = Simulate("read '" + work.File("out") + "' --yes");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.back(), "Read Resource Files Success !!!");
+  for (const char* file : {"firmware.bin", "A/logo.txt", "A/palette.bin", "B/menu.txt", "B/font.bin"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "out" / file)) << file;
+  }
+  EXPECT_THAT(Slurp(work.Path() / "out" / "B" / "menu.txt"), HasSubstr("Language=English"));
+
+  // A second read asks before replacing; without --yes the question stops it.
+  const Result again = Simulate("read '" + work.File("out") + "'");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_THAT(again.err, HasSubstr("Files are existed, do you want to overwrite them?"));
+}
+
+TEST_F(CliProcessTest, EachNamedFaultEndsWithItsLineAndStatusOne) {
+  const std::vector<std::pair<std::string, std::string>> faults = {
+      {"absent", "USB Connection Error !!!"},
+      {"busy", "ISP Busy!"},
+      {"no-storage", "ISP Fail.  Storage not existed."},
+      {"write-timeout", "ISP Write File Timeout !!!"},
+      {"verify-mismatch", "Verify Fail !!!"},
+  };
+  for (const auto& [fault, line] : faults) {
+    const Result result = Simulate("--fault " + fault + " burn --verify");
+    EXPECT_EQ(result.status, 1) << fault;
+    ASSERT_FALSE(result.out.empty()) << fault;
+    EXPECT_EQ(result.out.back(), line) << fault;
+  }
+}
+
+TEST_F(CliProcessTest, MissingImageFilesFailWithTheirMessage) {
+  std::filesystem::remove(work.Path() / "core.bin");
+  const Result result = Simulate("burn");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, ElementsAre("File(s) not found!"));
+  EXPECT_THAT(result.err, HasSubstr("Error Isp Files !!!"));
+}
+
+TEST_F(CliProcessTest, TheOfflineCommandsNeedNoCamera) {
+  ASSERT_EQ(Simulate("read '" + work.File("out") + "' --yes").status, 0);
+  const std::string raw = work.File("out/fw.brn.raw");
+  const std::string brn = work.File("again.brn");
+  const std::string ini = "--ini '" + work.File("Isp.ini") + "' ";
+  Result result = Run(ini + "convert '" + raw + "' '" + brn + "'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, ElementsAre("  CORVANE 2860 BRN Header ..."));
+  EXPECT_EQ(Run("compare '" + brn + "' '" + work.File("fw.brn") + "'").status, 0);
+  EXPECT_EQ(Run("compare '" + work.File("fw.brn") + "' '" + work.File("core.bin") + "'").status, 1);
+
+  std::filesystem::create_directories(work.Path() / "exported");
+  result = Run("export '" + brn + "' '" + work.File("exported") + "'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "exported" / "A" / "Res_0x5.res"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "exported" / "Res_0x100.res"));
+}
+
+TEST_F(CliProcessTest, ConfigShowsWhatTheToolUnderstood) {
+  const Result result = Run("config --ini '" + work.File("Isp.ini") + "'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  ASSERT_GE(result.out.size(), 12u);
+  EXPECT_EQ(result.out[0], "ChipID = 10");
+  EXPECT_EQ(result.out[1], "ParamAddress2860 = 4096");
+  EXPECT_EQ(result.out[3], "DramAddress2860 = 3145728");
+  EXPECT_EQ(result.out[8], "FwFile = " + work.File("fw.brn"));
+  EXPECT_EQ(result.out[10], "FwFileID = 256");
+  EXPECT_EQ(result.out.back(), "NormalNand = 0");
+}
+
+TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {
+  for (const char* arguments : {"", "frobnicate", "--bogus versions", "read", "--fault busy burn",
+                                "--simulate --fault melted burn", "--verify read x", "--ini"}) {
+    EXPECT_EQ(Run(arguments).status, 2) << arguments;
+  }
+  EXPECT_EQ(Run("config --ini '" + work.File("missing.ini") + "'").status, 2);
+  EXPECT_EQ(Run("convert '" + work.File("missing.raw") + "' '" + work.File("x.brn") + "'").status, 2);
+  EXPECT_EQ(Run("compare '" + work.File("missing") + "' '" + work.File("fw.brn") + "'").status, 2);
+  EXPECT_EQ(Simulate("read '" + work.File("no-such-folder") + "'").status, 2);
+}
+
+TEST_F(CliProcessTest, HelpAndVersion) {
+  Result result = Run("--help");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(result.out.front(), HasSubstr("Usage: burnbench-cli"));
+  result = Run("--version");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(result.out, ElementsAre("burnbench-cli 5.5.2.0"));
+  EXPECT_EQ(Simulate("versions").status, 0);
+  EXPECT_EQ(Simulate("--fault absent versions").status, 1);
+}
+
+}  // namespace
+}  // namespace bb
