@@ -214,6 +214,7 @@ TEST_F(ProfileTest, TheDefaultComesBackAsGivenWhereverTheValueIsMissing) {
                                 kMaxPath),
             padded);
   EXPECT_EQ(profile_.ReadString("", "A", "x", padded, kMaxPath), padded);
+  EXPECT_EQ(profile_.ReadString(path, "A", "y", "\xE4\xB8\xAD\xE6\x96\x87", 6), "\xE4\xB8\xAD");
 }
 
 TEST_F(ProfileTest, ANulByteEndsANameOrAValue) {
@@ -427,6 +428,12 @@ TEST_F(ProfileTest, WritingKeepsEveryOtherLineByteForByte) {
   ASSERT_TRUE(profile_.WriteString(path, "C", "w", "4"));
   EXPECT_EQ(Contents(path), std::string(kBom) +
                                 "; settings\n\n[A]  \n  x = 9\n;c\nz=3\n\n\n[B]\ny = \"2\"\t\n[C]\nw=4\n");
+
+  // A new line ends like the line before it, so that breaks of mixed files stay apart.
+  const std::string mixed = NewFile("[A]\rx=1\n\n[B]\r\ny=2");
+  ASSERT_TRUE(profile_.WriteString(mixed, "A", "z", "3"));
+  ASSERT_TRUE(profile_.WriteString(mixed, "B", "w", "4"));
+  EXPECT_EQ(Contents(mixed), "[A]\rx=1\nz=3\n\n[B]\r\ny=2\rw=4\r");
 }
 
 // Limits

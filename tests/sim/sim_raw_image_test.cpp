@@ -41,7 +41,8 @@ TEST(SimRawImageTest, ServesNoImageForBytesThatAreNoBrnFile) {
   broken.push_back(EncodeBareRawImage(std::vector<std::uint8_t>(64, 0x11)));
   broken.emplace_back(good.begin(), good.begin() + 40);
   std::vector<std::uint8_t> noTrailer = good;
-  noTrailer.back() = 0;
+  noTrailer.pop_back();
+  noTrailer.push_back(0);
   broken.push_back(noTrailer);
   std::vector<std::uint8_t> hugeCount = good;
   hugeCount[16] = 0xFF;

@@ -15,7 +15,8 @@ struct IniLookup {
   bool sectionFound = false;
   // Where a new key of the section goes: behind its last line that is not blank.
   std::size_t insertAt = 0;
-  bool insertNeedsBreak = false;
+  // That line's break; none at the start of the file or behind an unended last line.
+  std::size_t lastBreakBegin = 0;
   std::optional<IniLine> key;
 };
 
@@ -24,6 +25,7 @@ IniLookup Lookup(std::string_view text, std::string_view section, std::string_vi
   key = NormalizeIniName(key);
   IniLookup found;
   found.insertAt = BodyStart(text);
+  found.lastBreakBegin = found.insertAt;
   bool inSection = section.empty();
   found.sectionFound = inSection;
   IniLineReader reader(text, found.insertAt);
@@ -38,7 +40,7 @@ IniLookup Lookup(std::string_view text, std::string_view section, std::string_vi
     }
     if (!inSection) continue;
     found.insertAt = line.end;
-    found.insertNeedsBreak = !line.HasBreak();
+    found.lastBreakBegin = line.breakBegin;
     if (line.kind == IniLine::Kind::kEntry && IniNamesEqual(line.name, key)) {
       found.key = line;
       break;
@@ -88,15 +90,23 @@ bool SetIniValue(std::string& text, std::string_view section, std::string_view k
     return true;
   }
 
+  // A new key's line ends like the line before it: a lone CR put in front of
+  // a blank LF line would join it into one CR LF break.
+  std::string entryBreak = lineBreak;
   std::string added;
   if (found.sectionFound) {
-    if (found.insertNeedsBreak) added.append(lineBreak);
+    const std::size_t lastBreakSize = found.insertAt - found.lastBreakBegin;
+    if (lastBreakSize > 0) {
+      entryBreak = text.substr(found.lastBreakBegin, lastBreakSize);
+    } else if (found.insertAt > BodyStart(text)) {
+      added.append(lineBreak);
+    }
   } else {
     const bool lastLineOpen = text.size() > BodyStart(text) && text.back() != '\n' && text.back() != '\r';
     if (lastLineOpen) added.append(lineBreak);
     added.append("[").append(NormalizeIniName(section)).append("]").append(lineBreak);
   }
-  added.append(NormalizeIniName(key)).append("=").append(value).append(lineBreak);
+  added.append(NormalizeIniName(key)).append("=").append(value).append(entryBreak);
   text.insert(found.sectionFound ? found.insertAt : text.size(), added);
   return true;
 }

@@ -16,11 +16,11 @@ namespace bb {
 std::optional<std::string_view> FindIniValue(std::string_view text, std::string_view section,
                                              std::string_view key);
 
-// Sets the value, changing the key's line alone, or adds the key after the
-// last line of its section, or adds the section at the end. New lines end like
-// the file's first line (CR LF in a file without one). Returns false when the
-// key already holds the value and nothing was changed. The entry must pass
-// IsWritableProfileEntry.
+// Sets the value, changing the key's line alone, or adds the key behind the
+// last line of its section, or adds the section at the end. A new key's line
+// ends like the line before it, other new lines like the file's first line (CR
+// LF in a file without one). Returns false when the key already holds the
+// value and nothing was changed. The entry must pass IsWritableProfileEntry.
 bool SetIniValue(std::string& text, std::string_view section, std::string_view key,
                  std::string_view value);
 
