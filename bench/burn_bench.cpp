@@ -44,6 +44,7 @@ class NoPrompts final : public Prompts {
   BoxAnswer ShowMessageBox(const MessageBoxRequest&) override { return BoxAnswer::kOkPressed; }
   bool SelectJobFiles(JobFileChoice&) override { return false; }
   std::string ChooseFolder(const std::string&) override { return {}; }
+  std::optional<std::string> ChooseOpenFile(const OpenFileRequest&) override { return std::nullopt; }
 };
 class NoProfile final : public Profile {
  public:

@@ -24,6 +24,7 @@ export WINEDEBUG=-all
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 &
 trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 run_preset win64
+scripts/config-parity.sh
 run_preset win32 build-only
 
 echo "== all test runs passed"

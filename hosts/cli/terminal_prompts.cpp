@@ -26,6 +26,10 @@ bool TerminalPrompts::SelectJobFiles(JobFileChoice& files) {
   return true;
 }
 
+std::optional<std::string> TerminalPrompts::ChooseOpenFile(const OpenFileRequest&) {
+  return openFile_;
+}
+
 std::string TerminalPrompts::ChooseFolder(const std::string&) { return folder_; }
 
 }  // namespace bb

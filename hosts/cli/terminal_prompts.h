@@ -20,6 +20,10 @@ class TerminalPrompts final : public Prompts {
   // The command line names the folder.
   std::string ChooseFolder(const std::string& initialFolder) override;
 
+  // The command line names the file; without one the dialog is cancelled.
+  std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override;
+  void SetOpenFile(std::string path) { openFile_ = std::move(path); }
+
   // True once a box reported an error or a question was answered no.
   bool Stopped() const { return stopped_; }
 
@@ -28,6 +32,7 @@ class TerminalPrompts final : public Prompts {
   std::FILE* out_;
   bool answerYes_;
   std::string folder_;
+  std::optional<std::string> openFile_;
   bool stopped_ = false;
 };
 

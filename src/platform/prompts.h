@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace bb {
@@ -25,6 +26,15 @@ struct JobFileChoice {
   bool paramOnly = false;
 };
 
+// The open-file dialog: one filter, a title, and where it opens.
+struct OpenFileRequest {
+  std::string title;
+  std::string filterDescription;
+  std::string filterPattern;
+  std::string initialPath;
+  std::string initialFolder;
+};
+
 // Message boxes and the modal dialogs that ask the operator something.
 // Each call blocks until the operator has answered.
 class Prompts {
@@ -43,6 +53,10 @@ class Prompts {
   // The folder browser, opened on `initialFolder` (the current directory when
   // it is empty). Returns the chosen folder, or an empty text when cancelled.
   virtual std::string ChooseFolder(const std::string& initialFolder) = 0;
+
+  // The open-file dialog for an existing file. Returns the chosen path, or
+  // nullopt when the operator cancelled.
+  virtual std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) = 0;
 };
 
 }  // namespace bb

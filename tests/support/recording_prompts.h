@@ -73,6 +73,24 @@ class RecordingPrompts final : public Prompts {
     return foldersOpenedOn_;
   }
 
+  // The open-file dialog answers with the next scripted path; nullopt cancels.
+  std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override {
+    std::lock_guard lock(mutex_);
+    openFileRequests_.push_back(request);
+    if (openFiles_.empty()) return std::nullopt;
+    std::optional<std::string> path = openFiles_.front();
+    openFiles_.pop_front();
+    return path;
+  }
+  void ScriptOpenFile(std::optional<std::string> path) {
+    std::lock_guard lock(mutex_);
+    openFiles_.push_back(std::move(path));
+  }
+  std::vector<OpenFileRequest> OpenFileRequests() const {
+    std::lock_guard lock(mutex_);
+    return openFileRequests_;
+  }
+
   void Answer(BoxAnswer answer) {
     std::lock_guard lock(mutex_);
     answers_.push_back(answer);
@@ -89,6 +107,8 @@ class RecordingPrompts final : public Prompts {
   std::deque<FileDialogOutcome> fileDialogs_;
   std::vector<JobFileChoice> dialogsOpened_;
   std::deque<std::string> folders_;
+  std::deque<std::optional<std::string>> openFiles_;
+  std::vector<OpenFileRequest> openFileRequests_;
   std::vector<std::string> foldersOpenedOn_;
 };
 
