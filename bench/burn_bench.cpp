@@ -14,51 +14,17 @@
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "platform/std/fifo_step_queue.h"
+#include "platform/std/ini_profile.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
+#include "support/recording_console.h"
+#include "support/recording_controls.h"
+#include "support/recording_prompts.h"
 
 namespace bb {
 namespace {
-
-// Nothing in a burn after the job is loaded reads the configuration file,
-// shows a box or touches a control; these answer as an idle window would.
-class QuietConsole final : public Console {
- public:
-  void AddLogLine(std::string_view) override {}
-  void ClearLog() override {}
-  void SetStatusText(std::string_view) override {}
-  void SetCaption(std::string_view) override {}
-  void RepaintNow() override {}
-};
-class NoControls final : public Controls {
- public:
-  bool IsChecked(int) override { return false; }
-  void SetChecked(int, bool) override {}
-  bool IsEnabled(int) override { return true; }
-  void SetEnabled(int, bool) override {}
-};
-class NoPrompts final : public Prompts {
- public:
-  BoxAnswer ShowMessageBox(const MessageBoxRequest&) override { return BoxAnswer::kOkPressed; }
-  bool SelectJobFiles(JobFileChoice&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::optional<std::string> ChooseOpenFile(const OpenFileRequest&) override { return std::nullopt; }
-};
-class NoProfile final : public Profile {
- public:
-  std::int32_t ReadInt(const std::string&, std::string_view, std::string_view, std::int32_t value) override {
-    return value;
-  }
-  std::string ReadString(const std::string&, std::string_view, std::string_view, std::string_view value,
-                         std::size_t) override {
-    return std::string(value);
-  }
-  bool WriteString(const std::string&, std::string_view, std::string_view, std::string_view) override {
-    return false;
-  }
-};
 
 std::string WriteFirmwareFile(std::size_t size) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() / "burnbench-bench-fw.bin";
@@ -77,11 +43,11 @@ void BM_BurnFirmware(benchmark::State& state) {
     ManualTimerService timers(clock);
     sim::SimBus bus;
     sim::SimArrivalWatch arrivals;
-    QuietConsole console;
-    NoControls controls;
-    NoPrompts prompts;
+    test::RecordingConsole console;
+    test::RecordingControls controls;
+    test::RecordingPrompts prompts;
     FifoStepQueue steps;
-    NoProfile profile;
+    IniProfile profile;
     Platform platform{bus, clock, timers, console, controls, prompts, steps, arrivals, profile};
     Context context;
     context.controllerCode = 10;

@@ -6,19 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/sample_image.h"
 #include "sim/sim_raw_image.h"
 
 namespace {
 
-std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t state = seed;
-  for (std::uint8_t& byte : bytes) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
+using bb::sim::PatternBytes;
 
 bool Write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -39,10 +32,10 @@ int main(int argc, char** argv) {
   // A quarter in each group, in 1 MiB resources; the rest is the firmware part.
   const std::size_t resources = total / 4 >> 20;
   for (std::size_t i = 0; i < resources; ++i) {
-    content.groupA.push_back({static_cast<std::uint16_t>(i % 0x7F), Pattern(1 << 20, static_cast<std::uint32_t>(i))});
-    content.groupB.push_back({static_cast<std::uint16_t>(0x80 + i % 0x7F), Pattern(1 << 20, static_cast<std::uint32_t>(i + 7))});
+    content.groupA.push_back({static_cast<std::uint16_t>(i % 0x7F), PatternBytes(1 << 20, static_cast<std::uint32_t>(i))});
+    content.groupB.push_back({static_cast<std::uint16_t>(0x80 + i % 0x7F), PatternBytes(1 << 20, static_cast<std::uint32_t>(i + 7))});
   }
-  content.firmware = Pattern(total - 2 * resources * (1 << 20), 99);
+  content.firmware = PatternBytes(total - 2 * resources * (1 << 20), 99);
   if (!Write(argv[2], bb::sim::EncodeRawImage(content)) ||
       !Write(argv[3], bb::sim::EncodeBrnFile(content, 0x100))) {
     std::fputs("make_large_image: cannot write the files\n", stderr);

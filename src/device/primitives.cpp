@@ -19,32 +19,36 @@ int Issue(UsbPipes& pipes, const RequestBlock& block, std::uint32_t ioctl) {
 
 }  // namespace
 
-int ControlIn(UsbPipes& pipes, std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex,
-              std::uint16_t wLength, std::span<std::uint8_t> buffer) {
-  if (buffer.size() < wLength) return kRequestFailed;
+namespace {
+
+int WithDataStage(UsbPipes& pipes, std::uint8_t bRequest, std::uint16_t wValue,
+                  std::uint16_t wIndex, std::uint16_t wLength, const void* data,
+                  std::uint8_t direction) {
   const std::uint32_t lengthCell = wLength;
   RequestBlock block;
   block.bRequest = bRequest;
   block.wValue = wValue;
   block.wIndex = wIndex;
-  block.dataAddress = buffer.data();
+  block.dataAddress = data;
   block.lengthAddress = &lengthCell;
-  block.direction = RequestBlock::kDeviceToHost;
+  block.direction = direction;
   return Issue(pipes, block, kIoctlVendorRequest);
+}
+
+}  // namespace
+
+int ControlIn(UsbPipes& pipes, std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex,
+              std::uint16_t wLength, std::span<std::uint8_t> buffer) {
+  if (buffer.size() < wLength) return kRequestFailed;
+  return WithDataStage(pipes, bRequest, wValue, wIndex, wLength, buffer.data(),
+                       RequestBlock::kDeviceToHost);
 }
 
 int ControlOut(UsbPipes& pipes, std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex,
                std::uint16_t wLength, std::span<const std::uint8_t> buffer) {
   if (buffer.size() < wLength) return kRequestFailed;
-  const std::uint32_t lengthCell = wLength;
-  RequestBlock block;
-  block.bRequest = bRequest;
-  block.wValue = wValue;
-  block.wIndex = wIndex;
-  block.dataAddress = buffer.data();
-  block.lengthAddress = &lengthCell;
-  block.direction = RequestBlock::kHostToDevice;
-  return Issue(pipes, block, kIoctlVendorRequest);
+  return WithDataStage(pipes, bRequest, wValue, wIndex, wLength, buffer.data(),
+                       RequestBlock::kHostToDevice);
 }
 
 int ControlNoData(UsbPipes& pipes, std::uint8_t bRequest, std::uint16_t wValue,

@@ -4,9 +4,7 @@
 
 namespace bb::sim {
 
-namespace {
-
-std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed) {
   std::vector<std::uint8_t> bytes(size);
   std::uint32_t state = seed;
   for (std::uint8_t& byte : bytes) {
@@ -16,6 +14,8 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
+namespace {
+
 std::vector<std::uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
 
 }  // namespace
@@ -24,13 +24,13 @@ ImageContent SampleImageContent() {
   ImageContent content;
   content.groupA = {
       {0x01, Text("Burnbench sample resource: start-up logo placeholder\n")},
-      {0x05, Pattern(2048, 5)},
+      {0x05, PatternBytes(2048, 5)},
   };
   content.groupB = {
       {0x80, Text("Burnbench sample resource: menu strings\nLanguage=English\n")},
-      {0x81, Pattern(4096, 0x81)},
+      {0x81, PatternBytes(4096, 0x81)},
   };
-  content.firmware = Pattern(96 * 1024, 0x100);
+  content.firmware = PatternBytes(96 * 1024, 0x100);
   return content;
 }
 
@@ -40,6 +40,6 @@ std::vector<std::uint8_t> SampleParameterFile() {
   return Text(text);
 }
 
-std::vector<std::uint8_t> SampleIspCore() { return Pattern(24 * 1024, 0x15C); }
+std::vector<std::uint8_t> SampleIspCore() { return PatternBytes(24 * 1024, 0x15C); }
 
 }  // namespace bb::sim

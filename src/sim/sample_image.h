@@ -13,6 +13,9 @@ namespace bb::sim {
 // be made again.
 ImageContent SampleImageContent();
 
+// Reproducible filler bytes for made-up images.
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed);
+
 // The sample parameter file (text) and ISP core image.
 std::vector<std::uint8_t> SampleParameterFile();
 std::vector<std::uint8_t> SampleIspCore();
