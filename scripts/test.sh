@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native, with AddressSanitizer and UBSan, and the
-# Windows build under wine64; the 32-bit Windows build is compiled only.
+# Windows build under wine64; the 32-bit Windows build is compiled only; then
+# each fuzzer runs briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,5 +27,8 @@ trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 run_preset win64
 scripts/config-parity.sh
 run_preset win32 build-only
+
+echo "== fuzzers, briefly"
+scripts/fuzz.sh 20
 
 echo "== all test runs passed"
