@@ -9,6 +9,7 @@
 #include "app/process_values.h"
 #include "app/steps.h"
 #include "app/workbench.h"
+#include "camera_link.h"
 #include "burn/job_config.h"
 #include "cli_controls.h"
 #include "config/read_settings.h"
@@ -23,16 +24,16 @@
 #include "progress_transport.h"
 #include "readback/brn_convert.h"
 #include "readback/read_verify.h"
-#include "sim/sample_image.h"
-#include "sim/sim_arrival_watch.h"
-#include "sim/sim_bus.h"
 #include "terminal_console.h"
 #include "terminal_prompts.h"
 #include "util/paths.h"
 
 #if defined(_WIN32)
-#include "platform/win32/win_profile.h"
 #include <io.h>
+
+#include "platform/win32/win_clock.h"
+#include "platform/win32/win_profile.h"
+#include "platform/win32/win_timer_service.h"
 #define BB_ISATTY _isatty
 #define BB_FILENO _fileno
 #else
@@ -55,8 +56,12 @@ constexpr int kExitUnusable = 2;
 
 #if defined(_WIN32)
 using NativeProfile = WinProfile;
+using NativeClock = WinClock;
+using NativeTimerService = WinTimerService;
 #else
 using NativeProfile = IniProfile;
+using NativeClock = SystemClock;
+using NativeTimerService = ThreadTimerService;
 #endif
 
 bool Readable(const std::string& path) {
@@ -67,19 +72,6 @@ bool Readable(const std::string& path) {
 std::string FolderOf(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-}
-
-// The simulated camera as a fresh one comes out of the box: waiting for its
-// parameters and core, with the sample firmware in its storage.
-void SetUpCamera(sim::SimBus& bus, DemoFault fault) {
-  if (fault == DemoFault::kAbsent) return;
-  sim::SimCamera& camera = bus.Attach();
-  camera.stage = 0;
-  camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
-  camera.busy = fault == DemoFault::kBusy;
-  camera.storagePresent = fault != DemoFault::kNoStorage;
-  if (fault == DemoFault::kWriteTimeout) camera.storageWritePolls = 0xFFFFFFFFu;
-  camera.corruptStorageWrites = fault == DemoFault::kVerifyMismatch;
 }
 
 class Session {
@@ -100,19 +92,21 @@ class Session {
       clock_ = std::make_unique<VirtualClock>();
       timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
     } else {
-      clock_ = std::make_unique<SystemClock>();
-      timers_ = std::make_unique<ThreadTimerService>();
+      clock_ = std::make_unique<NativeClock>();
+      timers_ = std::make_unique<NativeTimerService>();
     }
-    SetUpCamera(bus_, options.fault);
-    bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
-    arrivals_.SetAnnouncer([this] { bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
-    DeviceTransport* transport = &bus_;
+    camera_ = options.simulate ? MakeSimulatedCamera(options.fault) : MakeDriverCamera();
+    hasDriver_ = camera_ != nullptr;
+    if (!camera_) camera_ = MakeSimulatedCamera(DemoFault::kAbsent);
+    camera_->OnArrival([this] { bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
+    DeviceTransport* transport = &camera_->Transport();
     if (BB_ISATTY(BB_FILENO(err))) {
-      progress_ = std::make_unique<ProgressTransport>(bus_, err, std::uint16_t{256});
+      progress_ = std::make_unique<ProgressTransport>(*transport, err, std::uint16_t{256});
       transport = progress_.get();
     }
-    platform_ = std::make_unique<Platform>(Platform{*transport, *clock_, *timers_, console_, controls_,
-                                                    prompts_, steps_, arrivals_, profile_});
+    platform_ = std::make_unique<Platform>(Platform{*transport, *clock_, *timers_, console_,
+                                                    controls_, prompts_, steps_,
+                                                    camera_->Arrivals(), profile_});
     bench_ = std::make_unique<Workbench>(*platform_, context_);
   }
 
@@ -122,7 +116,7 @@ class Session {
     if (command == "export") return Export();
     if (command == "compare") return Compare();
     if (command == "config") return Config();
-    if (!options_.simulate) {
+    if (!options_.simulate && !hasDriver_) {
       std::fputs("burnbench-cli: this build has no USB back end for cameras; use --simulate\n", err_);
       return kExitUnusable;
     }
@@ -143,9 +137,8 @@ class Session {
         bench_->sequencer.OnStep(*step);
         continue;
       }
-      if (bus_.ReturnCameras()) continue;
       if (!bench_->arrivals.Watching()) return;
-      clock_->SleepMs(20);
+      if (!camera_->Idle() && options_.virtualClock) return;
     }
   }
 
@@ -257,8 +250,8 @@ class Session {
   Context context_;
   std::unique_ptr<Clock> clock_;
   std::unique_ptr<TimerService> timers_;
-  sim::SimBus bus_;
-  sim::SimArrivalWatch arrivals_;
+  std::unique_ptr<CameraLink> camera_;
+  bool hasDriver_ = false;
   std::unique_ptr<ProgressTransport> progress_;
   TerminalConsole console_;
   CliControls controls_;

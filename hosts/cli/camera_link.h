@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "cli_options.h"
+#include "platform/arrival_watch.h"
+#include "platform/device_transport.h"
+
+namespace bb::cli {
+
+// Where the command-line program finds cameras: the built-in simulated camera,
+// or (on Windows) the camera's driver.
+class CameraLink {
+ public:
+  virtual ~CameraLink() = default;
+  virtual DeviceTransport& Transport() = 0;
+  virtual ArrivalWatch& Arrivals() = 0;
+  // Where arrivals of a watched camera are delivered.
+  virtual void OnArrival(std::function<void()> handler) = 0;
+  // Lets the outside world move while no step is queued; true when something
+  // happened that may have queued a step.
+  virtual bool Idle() = 0;
+};
+
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault);
+
+// The driver's cameras; nullptr where this build has no USB back end.
+std::unique_ptr<CameraLink> MakeDriverCamera();
+
+}  // namespace bb::cli

@@ -1,0 +1,43 @@
+#include "camera_link.h"
+#include "sim/sample_image.h"
+#include "sim/sim_arrival_watch.h"
+#include "sim/sim_bus.h"
+
+namespace bb::cli {
+
+namespace {
+
+// A fresh simulated camera as it comes out of the box: waiting for its
+// parameters and core, with the sample firmware in its storage.
+class SimulatedCamera final : public CameraLink {
+ public:
+  explicit SimulatedCamera(DemoFault fault) {
+    bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
+    if (fault == DemoFault::kAbsent) return;
+    sim::SimCamera& camera = bus_.Attach();
+    camera.stage = 0;
+    camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
+    camera.busy = fault == DemoFault::kBusy;
+    camera.storagePresent = fault != DemoFault::kNoStorage;
+    if (fault == DemoFault::kWriteTimeout) camera.storageWritePolls = 0xFFFFFFFFu;
+    camera.corruptStorageWrites = fault == DemoFault::kVerifyMismatch;
+  }
+
+  DeviceTransport& Transport() override { return bus_; }
+  ArrivalWatch& Arrivals() override { return arrivals_; }
+  void OnArrival(std::function<void()> handler) override { arrivals_.SetAnnouncer(std::move(handler)); }
+  // A camera that restarted comes back once the program waits for it.
+  bool Idle() override { return bus_.ReturnCameras(); }
+
+ private:
+  sim::SimBus bus_;
+  sim::SimArrivalWatch arrivals_;
+};
+
+}  // namespace
+
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault) {
+  return std::make_unique<SimulatedCamera>(fault);
+}
+
+}  // namespace bb::cli
