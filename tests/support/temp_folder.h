@@ -29,9 +29,9 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  // The folder as the program holds paths: UTF-8 text.
-  std::string Text() const { return path_.string(); }
-  std::string File(std::string_view name) const { return (path_ / name).string(); }
+  // Paths as the program holds them: UTF-8 text.
+  std::string Text() const { return Utf8(path_); }
+  std::string File(std::string_view name) const { return Utf8(path_ / name); }
 
   std::string Write(std::string_view name, std::string_view content) const {
     std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
@@ -47,6 +47,11 @@ class TempFolder {
   }
 
  private:
+  static std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  }
+
   std::filesystem::path path_;
 };
 
