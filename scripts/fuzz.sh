@@ -14,6 +14,11 @@ esac
 
 scripts/install-packages.sh all
 
+# The targets write their inputs as files; in memory that goes several times faster.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
+fi
+
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target burnbench_fuzz -j "$(nproc)"
 

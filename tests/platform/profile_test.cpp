@@ -104,8 +104,8 @@ TEST_F(ProfileTest, AnEmptyValueIsReadButAKeyWithoutEqualsSignIsNot) {
 }
 
 TEST_F(ProfileTest, LinesEndInCrLfLfOrCrAndTheLastMayHaveNoBreak) {
-  for (const std::string_view content :
-       {"[A]\r\nx=1\r\ny=2", "[A]\nx=1\ny=2\n", "[A]\rx=1\ry=2", "\n\r[A]\n\r\n\rx=1\n\ny=2\r\n\r\n"}) {
+  for (const std::string_view content : {"[A]\r\nx=1\r\ny=2", "[A]\nx=1\ny=2\n", "[A]\rx=1\ry=2",
+                                         "\n\r[A]\n\r\n\rx=1\n\ny=2\r\n\r\n"}) {
     SCOPED_TRACE(testing::PrintToString(content));
     const std::string path = NewFile(content);
     EXPECT_EQ(Read(path, "A", "x"), "1");
@@ -123,7 +123,8 @@ TEST_F(ProfileTest, CommentsAndStrayLinesAreNeitherSectionsNorTheKeysAskedFor) {
       NewFile("; [A]\r\n[A\r\nx=9\r\n[A] ; about A\r\n;x=0\r\nstray line\r\nx=1\r\n");
   EXPECT_EQ(Read(path, "A", "x"), "1");
   EXPECT_EQ(Read(path, "", "x"), "9") << "a '[' without ']' starts no section";
-  EXPECT_EQ(Read(path, "A", ";x"), "0") << "to Windows a comment is a key whose name starts with ';'";
+  EXPECT_EQ(Read(path, "A", ";x"), "0")
+      << "to Windows a comment is a key whose name starts with ';'";
 }
 
 TEST_F(ProfileTest, KeysBeforeTheFirstSectionFormTheNamelessSection) {
@@ -150,9 +151,10 @@ TEST_F(ProfileTest, MatchingQuotesAroundAValueAreDropped) {
     std::string_view written;
     std::string_view read;
   } kCases[] = {
-      {R"("abc")", "abc"},   {"'abc'", "abc"},   {R"("abc')", R"("abc')"}, {R"("a"b")", R"(a"b)"},
-      {R"(")", R"(")"},      {R"("")", ""},      {R"("  a  ")", "  a  "},  {R"(  "abc"  )", "abc"},
-      {R"(abc")", R"(abc")"}, {R"(a"b"c)", R"(a"b"c)"},
+      {R"("abc")", "abc"},      {"'abc'", "abc"},        {R"("abc')", R"("abc')"},
+      {R"("a"b")", R"(a"b)"},   {R"(")", R"(")"},        {R"("")", ""},
+      {R"("  a  ")", "  a  "},  {R"(  "abc"  )", "abc"}, {R"(abc")", R"(abc")"},
+      {R"(a"b"c)", R"(a"b"c)"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.written);
@@ -176,8 +178,8 @@ TEST_F(ProfileTest, AValueIsCutToTheCapacityLessOne) {
 TEST_F(ProfileTest, ACutNeverSplitsAUtf8Character) {
   const std::string chinese = "\xE4\xB8\xAD";
   const std::string smiley = "\xF0\x9F\x98\x80";
-  const std::string path = NewFile(std::string(kBom) + "[A]\r\nx=a" + chinese + "\r\ny=ab" + smiley +
-                                   "\r\nz=\"" + chinese + smiley + "\"\r\n");
+  const std::string path = NewFile(std::string(kBom) + "[A]\r\nx=a" + chinese + "\r\ny=ab" +
+                                   smiley + "\r\nz=\"" + chinese + smiley + "\"\r\n");
   EXPECT_EQ(Read(path, "A", "x", 2), "a");
   EXPECT_EQ(Read(path, "A", "x", 4), "a");
   EXPECT_EQ(Read(path, "A", "x", 5), "a" + chinese);
@@ -218,13 +220,14 @@ TEST_F(ProfileTest, TheDefaultComesBackAsGivenWhereverTheValueIsMissing) {
 }
 
 TEST_F(ProfileTest, ANulByteEndsANameOrAValue) {
-  const std::string path =
-      NewFile("[A\0junk]\r\nk\0junk=v\r\nx=ab\0cd\r\ny=ab \0 \r\nn=12\0" "34\r\n[ B \0 ]\r\nb=1\r\n"s);
+  const std::string path = NewFile(
+      "[A\0junk]\r\nk\0junk=v\r\nx=ab\0cd\r\ny=ab \0 \r\nn=\0"
+      "12\r\n[ B \0 ]\r\nb=1\r\n"s);
   EXPECT_EQ(Read(path, "A", "k"), "v");
   EXPECT_EQ(Read(path, "A", "x"), "ab");
   EXPECT_EQ(Read(path, "A", "y"), "ab ") << "the blanks are dropped before the cut";
   EXPECT_EQ(Read(path, "B", "b"), kDefault) << "the section is named \"B \"";
-  EXPECT_EQ(profile_.ReadInt(path, "A", "n", -1), 12);
+  EXPECT_EQ(profile_.ReadInt(path, "A", "n", -1), -1) << "a value cut to nothing is empty";
   EXPECT_EQ(Read(path, "A\0zz"s, "x\0y"s), "ab") << "names asked for end at a NUL too";
 }
 
@@ -278,7 +281,7 @@ TEST_F(ProfileTest, IntegersAreReadAsWindowsReadsThem) {
       {"\"12\"", 12},
       {"' 12'", 12},
       {"\"", 0},
-      {"\x01" "12", 12},
+      {"\x01+12", 12},
       {"2147483647", 2147483647},
       {"2147483648", std::numeric_limits<std::int32_t>::min()},
       {"4294967295", -1},
@@ -298,7 +301,8 @@ TEST_F(ProfileTest, IntegersAreReadAsWindowsReadsThem) {
 }
 
 TEST_F(ProfileTest, AnIntegerTakesTheDefaultOnlyWhenItsValueIsMissingOrEmpty) {
-  const std::string path = NewFile("[A]\r\nempty=\r\nblank=   \r\nquotes=\"\"\r\nbare\r\ntext=abc\r\n");
+  const std::string path =
+      NewFile("[A]\r\nempty=\r\nblank=   \r\nquotes=\"\"\r\nbare\r\ntext=abc\r\n");
   EXPECT_EQ(profile_.ReadInt(path, "A", "empty", 77), 77);
   EXPECT_EQ(profile_.ReadInt(path, "A", "blank", 77), 77);
   EXPECT_EQ(profile_.ReadInt(path, "A", "quotes", 77), 77);
@@ -426,8 +430,9 @@ TEST_F(ProfileTest, WritingKeepsEveryOtherLineByteForByte) {
   ASSERT_TRUE(profile_.WriteString(path, "A", "z", "3"));
   ASSERT_TRUE(profile_.WriteString(path, "A", "X", "9"));
   ASSERT_TRUE(profile_.WriteString(path, "C", "w", "4"));
-  EXPECT_EQ(Contents(path), std::string(kBom) +
-                                "; settings\n\n[A]  \n  x = 9\n;c\nz=3\n\n\n[B]\ny = \"2\"\t\n[C]\nw=4\n");
+  EXPECT_EQ(Contents(path),
+            std::string(kBom) +
+                "; settings\n\n[A]  \n  x = 9\n;c\nz=3\n\n\n[B]\ny = \"2\"\t\n[C]\nw=4\n");
 
   // A new line ends like the line before it, so that breaks of mixed files stay apart.
   const std::string mixed = NewFile("[A]\rx=1\n\n[B]\r\ny=2");

@@ -28,16 +28,16 @@ std::string_view IniLine::Value(std::string_view text) const {
 bool IniLineReader::Next(IniLine& line) {
   if (next_ >= text_.size()) return false;
   line = IniLine{};
-  line.begin = next_;
   line.breakBegin = std::min(text_.find_first_of("\r\n", next_), text_.size());
   line.end = line.breakBegin;
   if (line.end < text_.size()) {
-    const bool crLf = text_[line.end] == '\r' && line.end + 1 < text_.size() && text_[line.end + 1] == '\n';
+    const bool crLf =
+        text_[line.end] == '\r' && line.end + 1 < text_.size() && text_[line.end + 1] == '\n';
     line.end += crLf ? 2 : 1;
   }
-  next_ = line.end;
 
-  std::size_t first = line.begin;
+  std::size_t first = next_;
+  next_ = line.end;
   while (first < line.breakBegin && IsProfileBlank(text_[first])) ++first;
   std::size_t last = line.breakBegin;
   while (last > first && IsProfileBlank(text_[last - 1])) --last;

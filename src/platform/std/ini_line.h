@@ -15,14 +15,12 @@ struct IniLine {
   // The section or key name with its blanks dropped, then cut at a NUL (the
   // Windows functions hold names as terminated strings).
   std::string_view name;
-  std::size_t begin = 0;
-  std::size_t nameEnd = 0;              // after the key name, before its blanks
-  std::size_t valueBegin = kNoValue;    // after '=' and the blanks behind it
-  std::size_t contentEnd = 0;           // before the blanks that end the line
-  std::size_t breakBegin = 0;           // the line break: CR LF, LF or CR alone
-  std::size_t end = 0;                  // where the next line begins
+  std::size_t nameEnd = 0;            // after the key name, before its blanks
+  std::size_t valueBegin = kNoValue;  // after '=' and the blanks behind it
+  std::size_t contentEnd = 0;         // before the blanks that end the line
+  std::size_t breakBegin = 0;         // the line break: CR LF, LF or CR alone
+  std::size_t end = 0;                // where the next line begins
 
-  bool HasBreak() const { return breakBegin != end; }
   // An entry's value with its blanks dropped, cut at a NUL.
   std::string_view Value(std::string_view text) const;
 };

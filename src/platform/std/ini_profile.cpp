@@ -26,7 +26,9 @@ LoadedFile Load(const std::string& path) {
   const std::filesystem::path file = FsPath(path);
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(file, error);
-  if (status.type() == std::filesystem::file_type::not_found) return {LoadedFile::State::kMissing, {}};
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return {LoadedFile::State::kMissing, {}};
+  }
   // Folders, devices and pipes are not settings files; reading a pipe could block for ever.
   if (error || status.type() != std::filesystem::file_type::regular) return {};
   std::ifstream in(file, std::ios::binary);

@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::size_t BodyStart(std::string_view text) { return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0; }
+std::size_t BodyStart(std::string_view text) {
+  return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+}
 
 struct IniLookup {
   bool sectionFound = false;
@@ -33,7 +35,7 @@ IniLookup Lookup(std::string_view text, std::string_view section, std::string_vi
   while (reader.Next(line)) {
     if (line.kind == IniLine::Kind::kBlank) continue;
     if (line.kind == IniLine::Kind::kSection) {
-      // Later sections of the same name are never looked at.
+      // The first section of the name ends here; later ones are never looked at.
       if (inSection) break;
       inSection = IniNamesEqual(line.name, section);
       found.sectionFound = inSection;
@@ -102,7 +104,8 @@ bool SetIniValue(std::string& text, std::string_view section, std::string_view k
       added.append(lineBreak);
     }
   } else {
-    const bool lastLineOpen = text.size() > BodyStart(text) && text.back() != '\n' && text.back() != '\r';
+    const bool lastLineOpen =
+        text.size() > BodyStart(text) && text.back() != '\n' && text.back() != '\r';
     if (lastLineOpen) added.append(lineBreak);
     added.append("[").append(NormalizeIniName(section)).append("]").append(lineBreak);
   }

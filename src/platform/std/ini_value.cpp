@@ -28,12 +28,8 @@ std::int32_t ConvertInteger(std::string_view text) {
   }
   int base = 10;
   if (text.size() - at >= 2 && text[at] == '0') {
-    switch (text[at + 1]) {
-      case 'b': base = 2; break;
-      case 'o': base = 8; break;
-      case 'x': base = 16; break;
-      default: break;
-    }
+    const char prefix = text[at + 1];
+    base = prefix == 'b' ? 2 : prefix == 'o' ? 8 : prefix == 'x' ? 16 : 10;
     if (base != 10) at += 2;
   }
   std::uint32_t total = 0;
