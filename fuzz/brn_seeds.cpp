@@ -28,7 +28,8 @@ struct Shape {
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
        {{{0x05, Counting(3, 0xA0)}, {0x7F, Counting(7, 0xB0)}},
         {{0x80, Counting(2, 0xC0)}, {0x81, {}}, {0x123, Counting(5, 0xD0)}},
         Counting(20, 0x10)}},
-      {"short-firmware", {{{0x01, Counting(4, 0x30)}}, {{0x90, Counting(4, 0x50)}}, Counting(8, 0)}},
+      {"short-firmware",
+       {{{0x01, Counting(4, 0x30)}}, {{0x90, Counting(4, 0x50)}}, Counting(8, 0)}},
   };
   bool written = true;
   for (const Shape& shape : shapes) {
