@@ -28,7 +28,8 @@ bool PlaceEntry(BrnEntry& entry, std::uint64_t& dataOffset) {
 }
 
 bool Write(std::ostream& out, std::span<const std::uint8_t> bytes) {
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 

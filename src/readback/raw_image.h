@@ -24,8 +24,12 @@ struct RawGroup {
   std::uint32_t length = 0;
 
   std::uint64_t EntriesOffset() const { return headerOffset + kRawGroupHeaderSize; }
-  std::uint64_t DataOffset() const { return EntriesOffset() + std::uint64_t{count} * BrnEntry::kSize; }
-  std::uint32_t DataSize() const { return length - count * static_cast<std::uint32_t>(BrnEntry::kSize); }
+  std::uint64_t DataOffset() const {
+    return EntriesOffset() + std::uint64_t{count} * BrnEntry::kSize;
+  }
+  std::uint32_t DataSize() const {
+    return length - count * static_cast<std::uint32_t>(BrnEntry::kSize);
+  }
 };
 
 struct RawImageLayout {

@@ -286,7 +286,8 @@ TEST_F(BrnConvertTest, NamesAreUtf8WhateverTheSystemCodePage) {
   {
     std::ofstream raw(FsPath(stem + ".raw"), std::ios::binary);
     const std::vector<std::uint8_t> bytes = sim::EncodeBareRawImage(firmware);
-    raw.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    raw.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   ASSERT_EQ(ConvertToBrn(stem + ".raw", stem + ".brn", kDefaultFwFileId, console), kOk);
   std::ifstream brn(FsPath(stem + ".brn"), std::ios::binary);

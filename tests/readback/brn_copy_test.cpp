@@ -39,7 +39,9 @@ class FillingBuffer final : public std::streambuf {
     return static_cast<std::streamsize>(accepted);
   }
   int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof()) || taken == room_) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof()) || taken == room_) {
+      return traits_type::eof();
+    }
     ++taken;
     return c;
   }
