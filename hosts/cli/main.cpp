@@ -10,7 +10,12 @@
 
 namespace {
 
-extern "C" void OnInterrupt(int) { bb::cli::gInterrupted.store(true); }
+// The first Ctrl-C ends the run as Esc would, at the next step; a second one,
+// for a technician who cannot wait for a transfer to finish, ends the program.
+extern "C" void OnInterrupt(int) {
+  bb::cli::gInterrupted.store(true);
+  std::signal(SIGINT, SIG_DFL);
+}
 
 }  // namespace
 
@@ -33,7 +38,6 @@ int main(int argc, char** argv) {
                 version.Revision());
     return 0;
   }
-  // Ctrl-C ends a run the way Esc does in the window.
   std::signal(SIGINT, OnInterrupt);
   return bb::cli::RunSession(*options, process.ExecutablePath(), stdout, stderr);
 }
