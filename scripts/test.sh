@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native, with AddressSanitizer and UBSan, and the
-# Windows build under wine64; the 32-bit Windows build is compiled only; then
-# each fuzzer runs briefly.
+# Windows build under wine64 with the window tests of the Windows program (a
+# screenshot is kept in build/artifacts/); the 32-bit Windows build is compiled
+# only; then each fuzzer runs briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,6 +27,8 @@ export WINEDEBUG=-all
 trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 run_preset win64
 scripts/config-parity.sh
+echo "== the Windows program's window, under wine64 and Xvfb"
+scripts/gui-test.sh
 run_preset win32 build-only
 
 echo "== fuzzers, briefly"

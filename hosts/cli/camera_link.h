@@ -23,7 +23,8 @@ class CameraLink {
   virtual bool Idle() = 0;
 };
 
-std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault);
+// A legacy camera is a VEXA611, VEXA616 or VEXA618.
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy);
 
 // The driver's cameras; nullptr where this build has no USB back end.
 std::unique_ptr<CameraLink> MakeDriverCamera();

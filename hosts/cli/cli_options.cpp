@@ -1,5 +1,6 @@
 #include "cli_options.h"
 
+#include <initializer_list>
 #include <map>
 
 namespace bb::cli {
@@ -9,7 +10,7 @@ namespace {
 const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
-      {"export", 2},   {"compare", 2}, {"config", 0},
+      {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
   };
   return counts;
 }
@@ -27,6 +28,39 @@ std::optional<DemoFault> FaultNamed(const std::string& name) {
   return found->second;
 }
 
+bool OneOf(const std::string& value, std::initializer_list<const char*> allowed) {
+  for (const char* candidate : allowed) {
+    if (value == candidate) return true;
+  }
+  return false;
+}
+
+bool CheckLegacyOptions(const Options& options, std::string& error) {
+  const bool legacy = options.command == "legacy";
+  if (!legacy) {
+    if (options.chip.empty() && options.mode.empty() && options.media.empty()) return true;
+    error = "--chip, --mode and --media belong to legacy";
+    return false;
+  }
+  if (!OneOf(options.chip, {"611", "616", "618"})) {
+    error = options.chip.empty() ? "legacy needs --chip" : "unknown chip " + options.chip;
+    return false;
+  }
+  if (options.mode.empty() != options.media.empty()) {
+    error = "--mode and --media go together";
+    return false;
+  }
+  if (!options.mode.empty() && !OneOf(options.mode, {"mask", "normal"})) {
+    error = "unknown mode " + options.mode;
+    return false;
+  }
+  if (!options.media.empty() && !OneOf(options.media, {"nand", "rom"})) {
+    error = "unknown media " + options.media;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* UsageText() {
@@ -40,11 +74,16 @@ const char* UsageText() {
          "  export BRN DIR       export the entries of a BRN file into DIR\n"
          "  compare FILE1 FILE2  exit 0 when FILE1 equals the start of FILE2, 1 when not\n"
          "  config               print the settings and the job as read from Isp.ini\n"
+         "  legacy FIRMWARE      download the ISP core and FIRMWARE to a VEXA611, VEXA616 or\n"
+         "                       VEXA618 camera\n"
          "\n"
          "Options:\n"
          "  --ini PATH           the configuration file (default: Isp.ini beside the program)\n"
          "  --verify             burn: read the image back and compare it with the file\n"
          "  --param-only         burn: download the parameter file only\n"
+         "  --chip 611|616|618   legacy: the camera's controller\n"
+         "  --mode mask|normal   legacy: the mode radio; with --media it chooses the ISP core\n"
+         "  --media nand|rom     legacy: the media radio\n"
          "  --yes                answer every question of the tool with yes\n"
          "  --simulate           use the built-in simulated camera instead of USB\n"
          "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
@@ -87,6 +126,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       const std::optional<std::string> path = value("--ini");
       if (!path) return std::nullopt;
       options.iniPath = *path;
+    } else if (argument == "--chip" || argument == "--mode" || argument == "--media") {
+      const std::optional<std::string> given = value(argument.c_str());
+      if (!given) return std::nullopt;
+      if (argument == "--chip") options.chip = *given;
+      else if (argument == "--mode") options.mode = *given;
+      else options.media = *given;
     } else if (argument == "--fault") {
       const std::optional<std::string> name = value("--fault");
       if (!name) return std::nullopt;
@@ -119,6 +164,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     error = "--verify and --param-only belong to burn";
     return std::nullopt;
   }
+  if (!CheckLegacyOptions(options, error)) return std::nullopt;
   if ((options.fault != DemoFault::kNone || options.virtualClock) && !options.simulate) {
     error = "--fault and --virtual-clock need --simulate";
     return std::nullopt;

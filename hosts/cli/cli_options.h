@@ -19,6 +19,11 @@ struct Options {
   bool yes = false;
   bool verify = false;
   bool paramOnly = false;
+  // legacy: the controller (611, 616 or 618) and the checked mode and media
+  // radios; mode and media are empty when not given.
+  std::string chip;
+  std::string mode;
+  std::string media;
   bool help = false;
   bool version = false;
 };

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include "app/context.h"
 #include "app/control_ids.h"
@@ -95,9 +96,10 @@ class Session {
       clock_ = std::make_unique<NativeClock>();
       timers_ = std::make_unique<NativeTimerService>();
     }
-    camera_ = options.simulate ? MakeSimulatedCamera(options.fault) : MakeDriverCamera();
+    camera_ = options.simulate ? MakeSimulatedCamera(options.fault, options.command == "legacy")
+                               : MakeDriverCamera();
     hasDriver_ = camera_ != nullptr;
-    if (!camera_) camera_ = MakeSimulatedCamera(DemoFault::kAbsent);
+    if (!camera_) camera_ = MakeSimulatedCamera(DemoFault::kAbsent, false);
     camera_->OnArrival([this] { bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
     DeviceTransport* transport = &camera_->Transport();
     if (BB_ISATTY(BB_FILENO(err))) {
@@ -122,6 +124,7 @@ class Session {
     }
     if (command == "versions") return Versions();
     if (command == "burn") return Burn();
+    if (command == "legacy") return Legacy();
     return Read();
   }
 
@@ -174,6 +177,26 @@ class Session {
     Pump();
     if (options_.paramOnly) return Outcome(LastLineIs("Parameter download OK."));
     return Outcome(LastLineIs(options_.verify ? "Read Verify Success !!!" : "ISP Write File OK !!!"));
+  }
+
+  // One press of the ISP button with a legacy controller: the radios as the
+  // options say, the dialog choosing FIRMWARE.
+  int Legacy() {
+    if (!LoadSettings()) return kExitUnusable;
+    const std::string& firmware = options_.operands[0];
+    if (!Readable(firmware)) {
+      std::fprintf(err_, "burnbench-cli: cannot read %s\n", firmware.c_str());
+      return kExitUnusable;
+    }
+    const std::string& chip = options_.chip;
+    context_.controllerCode = chip == "611" ? kVexa611 : chip == "616" ? kVexa616 : kVexa618;
+    controls_.SetChecked(kMaskRadio, options_.mode == "mask");
+    controls_.SetChecked(kNormalRadio, options_.mode == "normal");
+    controls_.SetChecked(kNandRadio, options_.media == "nand");
+    controls_.SetChecked(kRomRadio, options_.media == "rom");
+    prompts_.SetOpenFile(firmware);
+    bench_->legacy.LegacyDownload();
+    return Outcome(console_.Lines() == std::vector<std::string>{"ISP Write File OK."});
   }
 
   int Read() {

@@ -11,10 +11,11 @@ namespace {
 // parameters and core, with the sample firmware in its storage.
 class SimulatedCamera final : public CameraLink {
  public:
-  explicit SimulatedCamera(DemoFault fault) {
+  SimulatedCamera(DemoFault fault, bool legacy) {
     bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
     if (fault == DemoFault::kAbsent) return;
     sim::SimCamera& camera = bus_.Attach();
+    camera.legacy = legacy;
     camera.stage = 0;
     camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
     camera.busy = fault == DemoFault::kBusy;
@@ -36,8 +37,8 @@ class SimulatedCamera final : public CameraLink {
 
 }  // namespace
 
-std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault) {
-  return std::make_unique<SimulatedCamera>(fault);
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy) {
+  return std::make_unique<SimulatedCamera>(fault, legacy);
 }
 
 }  // namespace bb::cli

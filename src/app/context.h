@@ -34,6 +34,9 @@ struct Context {
   Settings settings;
   TransferSettings transfer;
   std::string legacyFirmwarePath;
+  // Set once the operator has confirmed a legacy firmware image; never cleared,
+  // so Silent Mode may reuse the image for the rest of the process.
+  bool legacyFirmwareConfirmed = false;
   std::uint32_t legacyDramAddress = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "app/sequencer.h"
 #include "app/window_state.h"
 #include "burn/burn_procedure.h"
+#include "burn/legacy_procedure.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "readback/read_back.h"
@@ -24,6 +25,7 @@ struct Workbench {
         commands(link, platform.console, context),
         arrivals(platform.arrivals),
         burn(platform, context, window, link, commands, arrivals),
+        legacy(platform, context, link, commands),
         readBack(platform, context, window, link, commands, burn, arrivals),
         resourceExport(platform, context, window, readBack),
         sequencer(platform, context, window, link, commands, burn, readBack, resourceExport,
@@ -36,6 +38,7 @@ struct Workbench {
   DeviceCommands commands;
   ArrivalWatcher arrivals;
   BurnProcedure burn;
+  LegacyProcedure legacy;
   ReadBack readBack;
   ResourceExport resourceExport;
   Sequencer sequencer;

@@ -51,6 +51,7 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
       return false;
     }
     case 0x70: {  // stage
+      if (legacy) return false;
       std::array<std::uint8_t, 5> reply{stage};
       PutLe32(reply, 1, reportedCoreAddress);
       Answer(answer, reply, request.wLength);
@@ -75,7 +76,8 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
         const IspWriteHeader header{GetLe32(request.data, 0), GetLe32(request.data, 4),
                                     GetLe32(request.data, 8), GetLe32(request.data, 12)};
         ispWriteHeaders.push_back(header);
-        StartDownload(header.dramAddress, header.blocks * kBlockUnit, true);
+        // Only the VEXA2860 restarts after its firmware.
+        StartDownload(header.dramAddress, header.blocks * kBlockUnit, !legacy);
         return true;
       }
       return false;

@@ -64,6 +64,9 @@ class SimCamera {
   std::uint8_t storageWriteResult = 1;
   // A camera whose storage keeps a wrong byte in every image it writes.
   bool corruptStorageWrites = false;
+  // A VEXA611, VEXA616 or VEXA618: no stage query, and the firmware behind the
+  // ISP write header stays in its DRAM without a restart.
+  bool legacy = false;
 
   // --- what it received ---
   // RAM contents by the address each download started at.

@@ -179,5 +179,68 @@ TEST_F(CliProcessTest, HelpAndVersion) {
   EXPECT_EQ(Simulate("--fault absent versions").status, 1);
 }
 
+// The legacy download against a simulated VEXA616 or VEXA611, its cores beside
+// the work folder's Isp.ini.
+class CliLegacyTest : public CliProcessTest {
+ protected:
+  CliLegacyTest() {
+    std::ofstream(work.Path() / "Isp.ini", std::ios::app)
+        << "\n[616]\nCoreAddress616_MR=0x12000\nDramAddress616_MR=0x220000\n"
+           "NandReserveSize616=0x6160\n";
+    for (const char* name : {"ispmask-rom.bin", "usbisp.bin"}) {
+      std::ofstream(work.Path() / name, std::ios::binary) << std::string(3000, 'c');
+    }
+    std::ofstream(work.Path() / "fw.bin", std::ios::binary) << std::string(1000, 'f');
+  }
+  std::string Firmware() const { return "'" + work.File("fw.bin") + "'"; }
+};
+
+TEST_F(CliLegacyTest, AConfirmedDownloadEndsWithTheOneLineOfSuccess) {
+  const Result result = Simulate("legacy --chip 616 --mode mask --media rom --yes " + Firmware());
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out,
+              ElementsAre("Ready to download ispmask-rom.bin ...",
+                          "Begin to download ispmask-rom.bin ...", "Download ispmask-rom.bin OK!",
+                          "ISP Write File Prepare...", "ISP Write File....", "ISP Write File OK."));
+  EXPECT_THAT(result.err, HasSubstr("[status] F/W: " + work.File("fw.bin")));
+}
+
+TEST_F(CliLegacyTest, WithoutYesTheQuestionStopsTheRunBeforeTheFirmware) {
+  const Result result = Simulate("legacy --chip 611 " + Firmware());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("[Question] Are you sure to down the file to your camera?\nPath:" +
+                                    work.File("fw.bin")));
+  ASSERT_FALSE(result.out.empty());
+  EXPECT_EQ(result.out.back(), "Download usbisp.bin OK!");
+}
+
+TEST_F(CliLegacyTest, FailuresEndWithTheirLineAndStatusOne) {
+  Result result = Simulate("legacy --chip 616 --yes " + Firmware());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, ElementsAre("Ready to download  ...", "Open \"\" error..."));
+
+  // A busy camera ends the press without a further line.
+  result = Simulate("--fault busy legacy --chip 611 --yes " + Firmware());
+  EXPECT_EQ(result.status, 1);
+  ASSERT_FALSE(result.out.empty());
+  EXPECT_EQ(result.out.back(), "ISP Write File Prepare...");
+}
+
+TEST_F(CliLegacyTest, UnusableLegacyCommandLinesAreStatusTwo) {
+  const std::vector<std::string> unusable = {
+      "legacy",
+      "legacy " + Firmware(),
+      "legacy --chip 612 " + Firmware(),
+      "legacy --chip 616 --mode mask " + Firmware(),
+      "legacy --chip 616 --mode rom --media nand " + Firmware(),
+      "legacy --chip 616 --mode mask --media tape " + Firmware(),
+      "--chip 611 burn",
+      "legacy --chip 611 '" + work.File("missing.bin") + "'",
+  };
+  for (const std::string& arguments : unusable) {
+    EXPECT_EQ(Simulate(arguments).status, 2) << arguments;
+  }
+}
+
 }  // namespace
 }  // namespace bb

@@ -1,0 +1,220 @@
+#include "main_dialog.h"
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "about_box.h"
+#include "app/control_ids.h"
+#include "app/main_window.h"
+#include "app/steps.h"
+#include "app/workbench.h"
+#include "camera_side.h"
+#include "platform/win32/utf16.h"
+#include "platform/win32/win_clock.h"
+#include "platform/win32/win_console.h"
+#include "platform/win32/win_controls.h"
+#include "platform/win32/win_process_info.h"
+#include "platform/win32/win_profile.h"
+#include "platform/win32/win_prompts.h"
+#include "platform/win32/win_step_queue.h"
+#include "platform/win32/win_timer_service.h"
+#include "resource_ids.h"
+
+namespace bb::win {
+
+namespace {
+
+// The executable's file name without its extension titles the program's own
+// message boxes.
+std::string ApplicationName(const std::string& executablePath) {
+  const std::wstring stem = std::filesystem::path(ToUtf16(executablePath)).stem().wstring();
+  return stem.empty() ? std::string("Burnbench") : ToUtf8(stem);
+}
+
+std::filesystem::path CurrentFolder() {
+  std::error_code error;
+  return std::filesystem::current_path(error);
+}
+
+}  // namespace
+
+// Everything that needs the window's handle, made once the window exists.
+struct MainDialog::Parts {
+  Parts(HINSTANCE instance, HWND window, Context& context)
+      : console(window),
+        controls(window),
+        prompts(instance, window, kFileSelectionDialog, context.applicationName),
+        steps(window),
+        camera(MakeCameraSide(window)),
+        platform{camera->Transport(), clock,  timers, console, controls, prompts, steps,
+                 camera->Arrivals(),  profile},
+        bench(platform, context),
+        mainWindow(bench, process, StartupImageSite{CurrentFolder(), std::cout}) {}
+
+  WinConsole console;
+  WinControls controls;
+  WinPrompts prompts;
+  WinStepQueue steps;
+  WinClock clock;
+  WinTimerService timers;
+  WinProfile profile;
+  WinProcessInfo process;
+  std::unique_ptr<CameraSide> camera;
+  Platform platform;
+  Workbench bench;
+  MainWindow mainWindow;
+};
+
+MainDialog::MainDialog(HINSTANCE instance) : instance_(instance) {
+  WinProcessInfo process;
+  context_.applicationName = ApplicationName(process.ExecutablePath());
+}
+
+MainDialog::~MainDialog() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (icon_ != nullptr) DestroyIcon(icon_);
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+}
+
+HWND MainDialog::Create() {
+  return CreateDialogParamW(instance_, MAKEINTRESOURCEW(kMainDialog), nullptr, Procedure,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+bool MainDialog::FilterMessage(const MSG& message) {
+  if (!parts_) return false;
+  return parts_->bench.sequencer.FilterKey(message.message, message.wParam);
+}
+
+bool MainDialog::TakeDialogMessage(MSG& message) {
+  return window_ != nullptr && IsDialogMessageW(window_, &message);
+}
+
+void MainDialog::OnIdle() {
+  if (parts_) parts_->camera->OnIdle();
+}
+
+INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* dialog = reinterpret_cast<MainDialog*>(lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    dialog->window_ = window;
+  }
+  auto* dialog = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  return dialog == nullptr ? FALSE : dialog->Handle(message, wParam);
+}
+
+INT_PTR MainDialog::Handle(UINT message, WPARAM wParam) {
+  if (message == WM_INITDIALOG) return OnInitDialog();
+  // Windows may send the window messages while it is still being set up.
+  if (!parts_) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+      OnCommand(LOWORD(wParam));
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == kAboutCommand) {
+        ShowAbout(instance_, window_, context_.productVersion);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_PAINT:
+      return PaintMinimised();
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    case kStepMessage:
+      SetWindowLongPtrW(window_, DWLP_MSGRESULT,
+                        parts_->bench.sequencer.OnStep(static_cast<std::uint32_t>(wParam)));
+      return TRUE;
+    case WM_DEVICECHANGE:
+      parts_->bench.sequencer.OnDeviceChange(static_cast<std::uint32_t>(wParam));
+      return FALSE;
+    case WM_DESTROY:
+      parts_->bench.arrivals.StopWatchingArrival();
+      PostQuitMessage(0);
+      window_ = nullptr;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+BOOL MainDialog::OnInitDialog() {
+  CreateStatusBar();
+  AddAboutMenuItem();
+  SetIcons();
+  FillControllerCombo();
+  parts_ = std::make_unique<Parts>(instance_, window_, context_);
+  // A half set-up window keeps the focus where Windows puts it.
+  if (!parts_->mainWindow.Start()) return FALSE;
+  return TRUE;
+}
+
+void MainDialog::CreateStatusBar() {
+  const HWND bar = CreateWindowExW(
+      0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, window_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBar)), instance_, nullptr);
+  RECT client{};
+  GetClientRect(window_, &client);
+  int rightEdge = client.right;
+  SendMessageW(bar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&rightEdge));
+}
+
+void MainDialog::AddAboutMenuItem() {
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(instance_, kAboutMenuText, reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0) return;
+  const HMENU menu = GetSystemMenu(window_, FALSE);
+  if (menu == nullptr) return;
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  const std::wstring item(text, static_cast<std::size_t>(length));
+  AppendMenuW(menu, MF_STRING, kAboutCommand, item.c_str());
+}
+
+void MainDialog::SetIcons() {
+  icon_ =
+      static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+}
+
+// The combo box is part of the window as defined, though nothing uses it.
+void MainDialog::FillControllerCombo() {
+  for (const wchar_t* item : {L"VEXA611", L"VEXA616", L"VEXA618", L"VEXA2860"}) {
+    SendDlgItemMessageW(window_, kChipCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  }
+}
+
+void MainDialog::OnCommand(int id) {
+  // Enter on a control that is no push button, and the close box: the window
+  // closes, and with it the program.
+  if (id == IDOK || id == IDCANCEL) {
+    DestroyWindow(window_);
+    return;
+  }
+  parts_->mainWindow.OnCommand(id);
+}
+
+bool MainDialog::PaintMinimised() {
+  if (!IsIconic(window_)) return false;
+  PAINTSTRUCT paint;
+  const HDC context = BeginPaint(window_, &paint);
+  SendMessageW(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(context), 0);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(context, x, y, icon_);
+  EndPaint(window_, &paint);
+  return true;
+}
+
+}  // namespace bb::win

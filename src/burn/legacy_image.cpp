@@ -1,0 +1,72 @@
+#include "burn/legacy_image.h"
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+#include "device/status_codes.h"
+#include "util/binary_file.h"
+#include "util/format.h"
+
+namespace bb {
+
+namespace {
+
+constexpr std::uint64_t kMinTableSize = 256;
+constexpr std::uint64_t kMaxTableSize = 1024;
+// The length sent counts in 32 bits, with room to round up to a whole block.
+constexpr std::uint64_t kMaxFirmware = std::uint64_t{std::numeric_limits<std::uint32_t>::max()} -
+                                       std::numeric_limits<std::uint16_t>::max();
+
+// The table ends one byte before the linked image does; that last byte stays 0xFF.
+int MergeBadPixelTable(const std::string& tablePath, std::uint8_t* image, Console& console) {
+  std::ifstream file;
+  const std::optional<std::uint64_t> size = OpenForReading(tablePath, file);
+  if (!size) return kFileError;
+  if (*size < kMinTableSize || *size > kMaxTableSize) return kFileError;
+  if (!ReadExactly(file, image + (kLinkedImageSize - 1 - *size), *size)) {
+    console.AddLogLine("Read file error...");
+    return kFileError;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int PrepareLegacyImage(const std::string& firmwarePath, const Settings& settings,
+                       std::uint16_t blockUnit, Console& console, LegacyImage& image) {
+  std::ifstream file;
+  const std::optional<std::uint64_t> size = OpenForReading(firmwarePath, file);
+  if (!size) return kFileError;
+  const bool linked = settings.LinkFlag == 1;
+  if (linked && *size > kLinkedImageSize) {
+    // The rest of the image would be overwritten, or written past its end.
+    console.AddLogLine(Format("F/W file too large: %llu bytes (at most %u).",
+                              static_cast<unsigned long long>(*size), kLinkedImageSize));
+    return kFileError;
+  }
+  if (*size > kMaxFirmware) return kNoBuffer;
+
+  const std::uint64_t imageLength = linked ? kLinkedImageSize : *size;
+  const std::uint64_t blocks = (imageLength + blockUnit - 1) / blockUnit;
+  const std::uint64_t length = blocks * blockUnit;
+  std::unique_ptr<std::uint8_t[]> bytes = AllocateZeroed(length);
+  if (!bytes) return kNoBuffer;
+  std::fill_n(bytes.get(), imageLength, std::uint8_t{0xFF});
+  // A file that shrinks while it is read would leave 0xFF where its bytes were.
+  if (!ReadExactly(file, bytes.get(), *size)) {
+    console.AddLogLine("Read file error...");
+    return kFileError;
+  }
+  file.close();
+  if (linked) {
+    const int merged = MergeBadPixelTable(settings.BadpixelFile, bytes.get(), console);
+    if (merged != kOk) return merged;
+  }
+  image = LegacyImage{std::move(bytes), static_cast<std::uint32_t>(blocks),
+                      static_cast<std::uint32_t>(length)};
+  return kOk;
+}
+
+}  // namespace bb
