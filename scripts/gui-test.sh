@@ -27,8 +27,11 @@ for _ in $(seq 100); do
   [ -S /tmp/.X11-unix/X90 ] && break
   sleep 0.1
 done
-# Wine's services start with its first program and outlive this script: they
-# must not hold its output open, or a reader of the output would wait forever.
+# Wine's desktop binds to the display its services first saw, so they are
+# started afresh on this one. They outlive this script and must not hold its
+# output open, or a reader of the output would wait forever.
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
 
 # The dialogs ask for the font "宋体", which Wine does not have; the CJK font

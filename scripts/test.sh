@@ -21,10 +21,14 @@ run_preset() {
 run_preset native
 run_preset asan
 
-# One wine server for the whole run saves starting one per test.
+# One wine server for the whole run saves starting one per test. Wine's
+# background services start with its first program and outlive it; started
+# here with their output on /dev/null, they cannot hold the test runner's
+# pipes open.
 export WINEDEBUG=-all
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 &
 trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null || true
 run_preset win64
 scripts/config-parity.sh
 echo "== the Windows program's window, under wine64 and Xvfb"
