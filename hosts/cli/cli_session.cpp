@@ -11,6 +11,7 @@
 #include "app/steps.h"
 #include "app/workbench.h"
 #include "camera_link.h"
+#include "burn/image_files.h"
 #include "burn/job_config.h"
 #include "cli_controls.h"
 #include "config/read_settings.h"
@@ -64,11 +65,6 @@ using NativeProfile = IniProfile;
 using NativeClock = SystemClock;
 using NativeTimerService = ThreadTimerService;
 #endif
-
-bool Readable(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(FsPath(path), error);
-}
 
 std::string FolderOf(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\/");
@@ -184,7 +180,7 @@ class Session {
   int Legacy() {
     if (!LoadSettings()) return kExitUnusable;
     const std::string& firmware = options_.operands[0];
-    if (!Readable(firmware)) {
+    if (!FileExists(firmware)) {
       std::fprintf(err_, "burnbench-cli: cannot read %s\n", firmware.c_str());
       return kExitUnusable;
     }
@@ -214,7 +210,7 @@ class Session {
 
   int Convert() {
     const std::string& raw = options_.operands[0];
-    if (!Readable(raw)) {
+    if (!FileExists(raw)) {
       std::fprintf(err_, "burnbench-cli: cannot read %s\n", raw.c_str());
       return kExitUnusable;
     }
@@ -231,7 +227,7 @@ class Session {
     const std::string& brn = options_.operands[0];
     const std::string& folder = options_.operands[1];
     std::error_code error;
-    if (!Readable(brn) || !std::filesystem::is_directory(FsPath(folder), error)) {
+    if (!FileExists(brn) || !std::filesystem::is_directory(FsPath(folder), error)) {
       std::fprintf(err_, "burnbench-cli: cannot use %s and %s\n", brn.c_str(), folder.c_str());
       return kExitUnusable;
     }

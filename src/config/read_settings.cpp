@@ -1,9 +1,8 @@
 #include "config/read_settings.h"
 
-#include <filesystem>
 #include <fstream>
-#include <system_error>
 
+#include "util/binary_file.h"
 #include "util/format.h"
 #include "util/paths.h"
 
@@ -12,13 +11,6 @@ namespace bb {
 namespace {
 
 constexpr std::size_t kBadpixelFileCapacity = 255;
-
-bool Readable(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(FsPath(path), error)) return false;
-  std::ifstream file(FsPath(path), std::ios::binary);
-  return file.is_open();
-}
 
 void ReadLegacyAddresses(Profile& profile, const std::string& path, Settings& settings) {
   struct Controller {
@@ -50,7 +42,9 @@ void ReadLegacyAddresses(Profile& profile, const std::string& path, Settings& se
 std::string ConfigPath(const std::string& folder) { return folder + kPathSeparator + "Isp.ini"; }
 
 int ReadSettings(Profile& profile, const std::string& path, Settings& settings) {
-  if (!Readable(path)) return 2;
+  std::ifstream file;
+  if (!OpenForReading(path, file)) return 2;
+  file.close();
   settings.controllerCode = profile.ReadInt(path, "DevNo", "ChipID", 0);
   ReadLegacyAddresses(profile, path, settings);
   settings.NandReserveSize616 =
