@@ -7,9 +7,9 @@
 #include <fstream>
 #include <vector>
 
-#include "app/arrival_watcher.h"
-#include "app/platform.h"
-#include "app/window_state.h"
+#include "common/arrival_watcher.h"
+#include "common/platform.h"
+#include "common/window_state.h"
 #include "burn/burn_procedure.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"

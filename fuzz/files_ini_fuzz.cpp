@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/platform.h"
+#include "common/platform.h"
 #include "app/workbench.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/ini_profile.h"

@@ -4,7 +4,7 @@
 #   all:    also the Windows cross builds, wine, the fuzzers and the benchmarks
 set -euo pipefail
 
-native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev)
+native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev)
 all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev
      g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei)
 

@@ -5,10 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/context.h"
-#include "app/control_ids.h"
+#include "common/context.h"
+#include "common/control_ids.h"
 #include "app/process_values.h"
-#include "app/steps.h"
+#include "common/steps.h"
 #include "app/workbench.h"
 #include "camera_link.h"
 #include "burn/image_files.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "burn/burn_job.h"
+#include "common/burn_job.h"
 #include "config/settings.h"
 
 namespace bb::cli {

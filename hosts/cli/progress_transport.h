@@ -24,11 +24,15 @@ class ProgressTransport final : public DeviceTransport {
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
     return inner_.ReadInterfacePath(set, index, path);
   }
+  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
+    return inner_.ReadInterfaceLocation(set, index, location);
+  }
   void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
   Handle Open(const std::string& path) override { return inner_.Open(path); }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
+  void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
   void Close(Handle handle) override { inner_.Close(handle); }
 
  private:

@@ -7,9 +7,9 @@
 #include <system_error>
 
 #include "about_box.h"
-#include "app/control_ids.h"
+#include "common/control_ids.h"
 #include "app/main_window.h"
-#include "app/steps.h"
+#include "common/steps.h"
 #include "app/workbench.h"
 #include "camera_side.h"
 #include "platform/win32/utf16.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/context.h"
+#include "common/context.h"
 
 namespace bb::win {
 

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "app/control_ids.h"
+#include "common/control_ids.h"
 #include "app/process_values.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"

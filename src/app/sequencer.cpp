@@ -1,7 +1,7 @@
 #include "app/sequencer.h"
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "device/command_table.h"
 #include "readback/read_verify.h"
 #include "util/format.h"

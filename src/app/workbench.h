@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/arrival_watcher.h"
-#include "app/context.h"
-#include "app/platform.h"
+#include "common/arrival_watcher.h"
+#include "common/context.h"
+#include "common/platform.h"
 #include "app/sequencer.h"
-#include "app/window_state.h"
+#include "common/window_state.h"
 #include "burn/burn_procedure.h"
 #include "burn/legacy_procedure.h"
 #include "device/device_commands.h"

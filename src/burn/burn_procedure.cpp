@@ -6,8 +6,8 @@
 #include <limits>
 #include <memory>
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
 #include "device/command_table.h"

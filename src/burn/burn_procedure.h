@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/arrival_watcher.h"
-#include "app/context.h"
-#include "app/platform.h"
-#include "app/window_state.h"
-#include "burn/burn_job.h"
+#include "common/arrival_watcher.h"
+#include "common/context.h"
+#include "common/platform.h"
+#include "common/window_state.h"
+#include "common/burn_job.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "device/usb_pipes.h"

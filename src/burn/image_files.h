@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "burn/burn_job.h"
+#include "common/burn_job.h"
 #include "platform/prompts.h"
 
 namespace bb {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "app/context.h"
-#include "burn/burn_job.h"
+#include "common/context.h"
+#include "common/burn_job.h"
 #include "platform/console.h"
 #include "platform/profile.h"
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "app/context.h"
-#include "app/control_ids.h"
+#include "common/context.h"
+#include "common/control_ids.h"
 
 namespace bb {
 

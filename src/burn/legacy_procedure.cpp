@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "app/control_ids.h"
+#include "common/control_ids.h"
 #include "burn/legacy_core.h"
 #include "burn/legacy_image.h"
 #include "device/command_table.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/context.h"
-#include "app/platform.h"
+#include "common/context.h"
+#include "common/platform.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "device/usb_pipes.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/context.h"
+#include "common/context.h"
 #include "device/device_link.h"
 #include "platform/console.h"
 

@@ -5,13 +5,8 @@
 #include <string>
 
 #include "platform/device_transport.h"
-#include "platform/guid.h"
 
 namespace bb {
-
-// The device-interface class that the camera's driver publishes.
-inline constexpr Guid CameraInterfaceClass{
-    0xCB519FA1, 0xE908, 0x11D2, {0xAA, 0xDD, 0x00, 0x60, 0x67, 0x34, 0x87, 0xB7}};
 
 // Finds the camera and opens one of its pipes for a single operation. Nothing
 // about the camera is kept between operations: a camera that re-enumerated is

@@ -8,13 +8,17 @@
 
 namespace bb {
 
+// The device-interface class that the camera's driver publishes.
+inline constexpr Guid CameraInterfaceClass{
+    0xCB519FA1, 0xE908, 0x11D2, {0xAA, 0xDD, 0x00, 0x60, 0x67, 0x34, 0x87, 0xB7}};
+
 // The camera's USB driver and the OS device layer beneath it. The shape follows
 // the Windows calls that the real back end makes (SetupAPI enumeration, CreateFile,
 // DeviceIoControl, ReadFile, WriteFile), so that the search rules of the device
 // link live in the core and not in each back end.
 //
-// Every call blocks until the operation is complete. All calls come from the
-// user-interface thread; implementations need no locking for the core's sake.
+// Every call blocks until the operation is complete. All calls but CancelPending
+// come from the thread that runs the camera's operations.
 class DeviceTransport {
  public:
   using SetHandle = std::intptr_t;
@@ -37,6 +41,10 @@ class DeviceTransport {
   // Reads the interface path of an enumerated index; false when its detail
   // cannot be read.
   virtual bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) = 0;
+  // Reads where the device of an enumerated index is plugged in: a text that
+  // stays the same when the device re-enumerates under a new path. False when
+  // the transport cannot tell.
+  virtual bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) = 0;
   virtual void CloseInterfaceSet(SetHandle set) = 0;
 
   // Opens a path with read and write access, shared for both, existing only,
@@ -49,6 +57,10 @@ class DeviceTransport {
   // the call itself failed.
   virtual bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) = 0;
   virtual bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) = 0;
+  // Ends a read or write that is pending on the handle, which then fails. May be
+  // called from any thread while another thread waits in that transfer; does
+  // nothing when none is pending.
+  virtual void CancelPending(Handle handle) = 0;
   virtual void Close(Handle handle) = 0;
 };
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/steps.h"
+#include "common/steps.h"
 #include "burn/image_files.h"
 #include "device/command_table.h"
 #include "device/status_codes.h"

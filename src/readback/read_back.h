@@ -4,10 +4,10 @@
 #include <span>
 #include <string>
 
-#include "app/arrival_watcher.h"
-#include "app/context.h"
-#include "app/platform.h"
-#include "app/window_state.h"
+#include "common/arrival_watcher.h"
+#include "common/context.h"
+#include "common/platform.h"
+#include "common/window_state.h"
 #include "burn/burn_procedure.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"

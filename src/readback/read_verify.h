@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "burn/burn_job.h"
+#include "common/burn_job.h"
 #include "platform/console.h"
 #include "readback/read_back.h"
 

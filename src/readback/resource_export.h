@@ -4,9 +4,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/context.h"
-#include "app/platform.h"
-#include "app/window_state.h"
+#include "common/context.h"
+#include "common/platform.h"
+#include "common/window_state.h"
 #include "readback/brn_layout.h"
 #include "readback/read_back.h"
 

@@ -36,6 +36,7 @@ SimCamera& SimBus::Attach(std::string interfacePath) {
   Port port;
   port.camera = std::make_unique<SimCamera>();
   port.generation = ++generations_;
+  port.number = static_cast<std::uint32_t>(ports_.size()) + 1;
   ++camerasMade_;
   port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
   ports_.push_back(std::move(port));
@@ -45,6 +46,10 @@ SimCamera& SimBus::Attach(std::string interfacePath) {
 std::string SimBus::DefaultPath() const {
   return Format("\\\\?\\usb#vid_0c45&pid_2860#sim%u#{cb519fa1-e908-11d2-aadd-0060673487b7}",
                 camerasMade_);
+}
+
+std::string SimBus::Location(std::size_t index) const {
+  return std::to_string(ports_.at(index).number);
 }
 
 void SimBus::DetachAll() { ports_.clear(); }
@@ -186,6 +191,14 @@ bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& 
   return true;
 }
 
+bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) {
+  if (openSets_.count(set) == 0) return false;
+  const std::optional<std::size_t> port = PortAt(index);
+  if (!port) return false;
+  location = Location(*port);
+  return true;
+}
+
 void SimBus::CloseInterfaceSet(SetHandle set) { openSets_.erase(set); }
 
 DeviceTransport::Handle SimBus::Open(const std::string& path) {
@@ -271,8 +284,12 @@ bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& 
   event.size = static_cast<std::uint32_t>(buffer.size());
   OpenFile* file = Find(handle);
   const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_);
+  readCancelled_.store(false);
+  pendingRead_.store(handle);
   if (fault && fault->stallMs > 0 && passTime_) passTime_(fault->stallMs);
-  if (file == nullptr || file->pipe != "PIPE00" || (fault && !fault->missing)) {
+  pendingRead_.store(kInvalidHandle);
+  const bool cancelled = readCancelled_.exchange(false);
+  if (file == nullptr || file->pipe != "PIPE00" || cancelled || (fault && !fault->missing)) {
     event.ok = false;
     transcript_.push_back(event);
     return false;
@@ -302,6 +319,10 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
   event.moved = done;
   transcript_.push_back(event);
   return true;
+}
+
+void SimBus::CancelPending(Handle handle) {
+  if (handle != kInvalidHandle && pendingRead_.load() == handle) readCancelled_.store(true);
 }
 
 void SimBus::Close(Handle handle) {

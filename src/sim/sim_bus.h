@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -20,11 +21,14 @@ namespace bb::sim {
 // camera models, with a transcript of every call and faults injected per call.
 class SimBus final : public DeviceTransport {
  public:
-  // Attaches a camera; its interface path is made up unless given.
+  // Attaches a camera at the next free port (1, 2, ...), which it keeps across
+  // its restarts; its interface path is made up unless given.
   SimCamera& Attach(std::string interfacePath = {});
   void DetachAll();
   SimCamera& Camera(std::size_t index = 0) { return *ports_.at(index).camera; }
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
+  // The location the transport reports for a camera: its port number.
+  std::string Location(std::size_t index = 0) const;
   std::size_t Cameras() const { return ports_.size(); }
 
   // --- re-enumeration ---
@@ -58,7 +62,8 @@ class SimBus final : public DeviceTransport {
   void FailWrite(std::uint32_t nth);
   void ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
   // The same for bulk reads; a stalled read takes `ms` of the camera's time
-  // before it completes, which `passTime` lets the host's clock see.
+  // before it completes, which `passTime` lets the host's clock see. A stalled
+  // read that is cancelled meanwhile fails.
   void FailRead(std::uint32_t nth);
   void ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
   void StallRead(std::uint32_t nth, std::uint32_t ms);
@@ -78,16 +83,19 @@ class SimBus final : public DeviceTransport {
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override;
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
+  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
+  void CancelPending(Handle handle) override;
   void Close(Handle handle) override;
 
  private:
   struct Port {
     std::unique_ptr<SimCamera> camera;
+    std::uint32_t number = 0;
     std::string path;
     bool detailUnreadable = false;
     bool heldByOther = false;
@@ -146,6 +154,9 @@ class SimBus final : public DeviceTransport {
   int arrivalTimes_ = 1;
   std::function<void()> arrivalHandler_;
   std::vector<SimEvent> transcript_;
+  // The read in progress and whether another thread cancelled it.
+  std::atomic<Handle> pendingRead_{kInvalidHandle};
+  std::atomic<bool> readCancelled_{false};
 };
 
 }  // namespace bb::sim

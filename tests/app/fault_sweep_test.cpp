@@ -4,8 +4,8 @@
 #include <functional>
 #include <set>
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "support/test_host.h"
 
 namespace bb {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "support/test_host.h"
 
 namespace bb {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/build_version.h"
+#include "common/build_version.h"
 
 namespace bb {
 namespace {

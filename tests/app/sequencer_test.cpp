@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "support/test_host.h"
 
 namespace bb {

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <system_error>
 
-#include "app/control_ids.h"
+#include "common/control_ids.h"
 #include "config/read_settings.h"
 #include "device/status_codes.h"
 #include "support/test_host.h"

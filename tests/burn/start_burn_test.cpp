@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "app/control_ids.h"
-#include "app/steps.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "support/burn_rig.h"
 
 namespace bb {

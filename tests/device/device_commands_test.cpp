@@ -137,13 +137,15 @@ TEST_F(DeviceCommandsTest, CheckVersionsStopsAtTheFirstFailedQuery) {
   commands.CheckVersions();
   EXPECT_THAT(console.log, ElementsAre("Get AP Version Failed!"));
 
-  bus = sim::SimBus();
+  bus.DetachAll();
+  bus.ClearFaults();
   bus.Attach();
   bus.FailRequest(0x20, 1);
   commands.CheckVersions();
   EXPECT_THAT(console.log, ElementsAre("AP Version(2,1,0,0)"));
 
-  bus = sim::SimBus();
+  bus.DetachAll();
+  bus.ClearFaults();
   bus.Attach();
   bus.FailRequest(0x20, 2);
   commands.CheckVersions();

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/steps.h"
+#include "common/steps.h"
 #include "device/status_codes.h"
 #include "support/test_host.h"
 

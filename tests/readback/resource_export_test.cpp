@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/steps.h"
+#include "common/steps.h"
 #include "readback/export_names.h"
 #include "support/test_host.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/arrival_watcher.h"
-#include "app/platform.h"
-#include "app/window_state.h"
+#include "common/arrival_watcher.h"
+#include "common/platform.h"
+#include "common/window_state.h"
 #include "burn/burn_procedure.h"
 #include "platform/std/fifo_step_queue.h"
 #include "sim/sim_arrival_watch.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/context.h"
+#include "common/context.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "platform/virtual/manual_timer_service.h"

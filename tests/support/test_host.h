@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/platform.h"
+#include "common/platform.h"
 #include "app/workbench.h"
 #include "burn/job_config.h"
 #include "platform/std/fifo_step_queue.h"

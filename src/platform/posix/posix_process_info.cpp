@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/build_version.h"
+#include "common/build_version.h"
 
 namespace bb {
 

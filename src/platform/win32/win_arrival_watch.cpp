@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "device/usb_pipes.h"
+#include "platform/device_transport.h"
 #include "platform/win32/win_guid.h"
 
 namespace bb {

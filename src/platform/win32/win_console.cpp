@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/control_ids.h"
+#include "common/control_ids.h"
 #include "platform/win32/utf16.h"
 
 namespace bb {

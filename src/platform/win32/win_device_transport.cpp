@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_guid.h"
@@ -109,6 +110,45 @@ bool WinDeviceTransport::ReadInterfacePath(SetHandle set, std::uint32_t index,
   return true;
 }
 
+namespace {
+
+// The first string of a registry property of the device (a multi-string's
+// first entry); empty when the device has none.
+std::wstring DeviceProperty(HDEVINFO info, SP_DEVINFO_DATA& device, DWORD property) {
+  DWORD type = 0;
+  DWORD required = 0;
+  SetupDiGetDeviceRegistryPropertyW(info, &device, property, &type, nullptr, 0, &required);
+  if (required == 0 || required > 65536 || (type != REG_SZ && type != REG_MULTI_SZ)) return {};
+  std::vector<wchar_t> text(required / sizeof(wchar_t) + 1, L'\0');
+  if (!SetupDiGetDeviceRegistryPropertyW(info, &device, property, &type,
+                                         reinterpret_cast<BYTE*>(text.data()), required, nullptr)) {
+    return {};
+  }
+  return std::wstring(text.data(), wcsnlen(text.data(), text.size()));
+}
+
+}  // namespace
+
+bool WinDeviceTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t index,
+                                               std::string& location) {
+  const auto found = sets_.find(set);
+  if (found == sets_.end()) return false;
+  InterfaceSet& entry = *found->second;
+  const auto enumerated = entry.enumerated.find(index);
+  if (enumerated == entry.enumerated.end()) return false;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof(device);
+  // Asking for no detail still names the device behind the interface.
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailW(entry.info, &enumerated->second, nullptr, 0, &required, &device);
+  if (device.DevInst == 0) return false;
+  std::wstring text = DeviceProperty(entry.info, device, SPDRP_LOCATION_PATHS);
+  if (text.empty()) text = DeviceProperty(entry.info, device, SPDRP_LOCATION_INFORMATION);
+  if (text.empty()) return false;
+  location = ToUtf8(text);
+  return true;
+}
+
 void WinDeviceTransport::CloseInterfaceSet(SetHandle set) {
   const auto found = sets_.find(set);
   if (found == sets_.end()) return;
@@ -154,6 +194,11 @@ bool WinDeviceTransport::Write(Handle handle, std::span<const std::uint8_t> data
       WriteFile(ToWinHandle(handle), data.data(), CallSize(data.size()), &moved, nullptr);
   done = moved;
   return ok != FALSE;
+}
+
+void WinDeviceTransport::CancelPending(Handle handle) {
+  // Ends the synchronous transfer that another thread is blocked in.
+  if (handle != kInvalidHandle) CancelIoEx(ToWinHandle(handle), nullptr);
 }
 
 void WinDeviceTransport::Close(Handle handle) {

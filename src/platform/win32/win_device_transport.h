@@ -22,12 +22,16 @@ class WinDeviceTransport final : public DeviceTransport {
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override;
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
+  // The device's location path, or else its location information, where the
+  // system keeps one.
+  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
   void CloseInterfaceSet(SetHandle set) override;
 
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
+  void CancelPending(Handle handle) override;
   void Close(Handle handle) override;
 
  private:

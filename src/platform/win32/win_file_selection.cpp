@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/file_selection.h"
+#include "common/file_selection.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_open_file.h"
 

@@ -1,6 +1,6 @@
 #include "platform/win32/win_step_queue.h"
 
-#include "app/steps.h"
+#include "common/steps.h"
 
 namespace bb {
 

@@ -1,4 +1,4 @@
-#include "app/arrival_watcher.h"
+#include "common/arrival_watcher.h"
 
 namespace bb {
 

@@ -1,4 +1,4 @@
-#include "app/file_selection.h"
+#include "common/file_selection.h"
 
 #include <string>
 

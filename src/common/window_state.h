@@ -1,6 +1,6 @@
 #pragma once
 
-#include "burn/burn_job.h"
+#include "common/burn_job.h"
 
 namespace bb {
 
