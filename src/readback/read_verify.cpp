@@ -21,6 +21,9 @@ int CompareFiles(const std::string& first, const std::string& second, std::uint3
   if (!secondSize) return kFileError;
   offset = 0;
   if (*firstSize > *secondSize) return kFilesDiffer;
+  // An empty image matches the start of every file, so it would prove a burn
+  // that the camera never gave back.
+  if (*firstSize == 0) return kFilesDiffer;
 
   // Large pieces keep the comparison near the speed of the disk; the result
   // and the offset do not depend on the piece size.

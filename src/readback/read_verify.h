@@ -10,8 +10,8 @@
 namespace bb {
 
 // Compares the whole of `first` with the start of `second`. Returns 0 equal, 1
-// different (`offset` then holds the first differing byte), 2 when a file
-// cannot be opened or read, 8 without memory.
+// different (`offset` then holds the first differing byte; an empty `first`
+// is different too), 2 when a file cannot be opened or read, 8 without memory.
 int CompareFiles(const std::string& first, const std::string& second, std::uint32_t& offset);
 
 // Reads the burned image back, converts it and compares it with the job's

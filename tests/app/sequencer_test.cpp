@@ -7,6 +7,8 @@
 
 #include "common/control_ids.h"
 #include "common/steps.h"
+#include "device/status_codes.h"
+#include "readback/read_verify.h"
 #include "support/test_host.h"
 
 namespace bb {
@@ -72,6 +74,18 @@ TEST_F(SequencerTest, AVerifyOfADifferentImageFails) {
   Pump();
   EXPECT_THAT(console.log, Contains("  No Header ..."));
   EXPECT_EQ(console.log.back(), "Verify Fail !!!");
+}
+
+TEST_F(SequencerTest, AVerifyThatReadsAnEmptyImageFails) {
+  controls.checked[kReadVerifyCheck] = true;
+  camera->stage = 3;
+  camera->servedImage = std::vector<std::uint8_t>{0, 0, 0, 0};
+  bench.burn.StartBurn();
+  Pump();
+  EXPECT_THAT(console.log, Contains("  No Header ..."));
+  EXPECT_EQ(folder.Read("fw.brn.raw.brn").size(), 0u);
+  EXPECT_EQ(console.log.back(), "Verify Fail !!!");
+  EXPECT_EQ(ReadVerify(&Job(), bench.readBack, console), kFilesDiffer);
 }
 
 TEST_F(SequencerTest, PowerDownFollowsABurnEvenWhenItFailedButAVerifiedBurnOnlyAfterTheVerify) {

@@ -24,8 +24,13 @@ TEST_F(CompareFilesTest, TheFirstFileMayBeTheStartOfTheSecond) {
   const std::string first = folder.Write("first", std::vector<std::uint8_t>(longer.begin(), longer.begin() + 3001));
   EXPECT_EQ(CompareFiles(first, second, offset), kOk);
   EXPECT_EQ(offset, 3001u);
-  EXPECT_EQ(CompareFiles(folder.Write("empty", ""), second, offset), kOk);
+}
+
+TEST_F(CompareFilesTest, AnEmptyFirstFileProvesNothingAndDiffers) {
+  EXPECT_EQ(CompareFiles(folder.Write("empty", ""), folder.Write("second", Bytes(10)), offset),
+            kFilesDiffer);
   EXPECT_EQ(offset, 0u);
+  EXPECT_EQ(CompareFiles(folder.File("empty"), folder.Write("also-empty", ""), offset), kFilesDiffer);
 }
 
 TEST_F(CompareFilesTest, ALongerFirstFileDiffersWithoutComparing) {
