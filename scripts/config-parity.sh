@@ -3,13 +3,15 @@
 # configuration file alike: ours reads INI files itself, the Windows build
 # through the Windows profile functions. Runs `config` on each fixture in both
 # builds (the Windows one under wine64) and compares the outputs, with the
-# fixture's folder written the same way in both.
+# fixture's folder written the same way in both. Wine runs in this
+# checkout's own prefix (scripts/wine-env.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/wine-env.sh
+ensure_wine_prefix
 
 native=build/native/hosts/cli/burnbench-cli
 windows=build/win64/hosts/cli/burnbench-cli.exe
-export WINEDEBUG=-all
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -18,7 +20,7 @@ for fixture in tests/fixtures/config/*.ini; do
   cp "$fixture" "$work/Isp.ini"
   "$native" config --ini "$work/Isp.ini" | sed "s|$work/|<folder>/|g" > "$work/native.txt"
   winpath="Z:$(echo "$work" | tr '/' '\\')"
-  /usr/lib/wine/wine64 "$windows" config --ini "$winpath\\Isp.ini" | tr -d '\r' \
+  "$wine64" "$windows" config --ini "$winpath\\Isp.ini" | tr -d '\r' \
     | sed "s|$(printf '%s' "$winpath" | sed 's|\\|\\\\|g')\\\\|<folder>/|g" > "$work/windows.txt"
   if ! diff -u "$work/windows.txt" "$work/native.txt" > "$work/diff.txt"; then
     echo "config differs for $fixture:"

@@ -24,18 +24,20 @@ run_preset() {
 run_preset native
 run_preset asan
 
+# The Windows tests run in this checkout's own Wine prefix (build/wineprefix).
 # One wine server for the whole run saves starting one per test. Wine's
 # background services start with its first program and outlive it; started
 # here with their output on /dev/null, they cannot hold the test runner's
-# pipes open.
-export WINEDEBUG=-all
-/usr/lib/wine/wineserver -p >/dev/null 2>&1 &
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null || true
+# pipes open. Only this prefix's server is stopped at the end.
+source scripts/wine-env.sh
+ensure_wine_prefix
+"$wineserver" -p >/dev/null 2>&1 &
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+"$wine64" wineboot --init >/dev/null 2>&1 </dev/null || true
 run_preset win64 serial
 scripts/config-parity.sh
-echo "== the Windows program's window, under wine64 and Xvfb"
-scripts/gui-test.sh
+echo "== the Windows program's window, under wine64 and Xvfb, beside another wine server and display"
+scripts/wine-isolation-test.sh
 run_preset win32 build-only
 
 echo "== fuzzers, briefly"
