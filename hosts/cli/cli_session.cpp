@@ -81,6 +81,7 @@ class Session {
         prompts_(err, options.yes, options.operands.empty() ? std::string() : options.operands[0]) {
     iniPath_ = options.iniPath.empty() ? ConfigPath(FolderOf(executablePath)) : options.iniPath;
     context_.executableFolder = FolderOf(iniPath_);
+    context_.configPath = iniPath_;
     context_.controllerCode = kVexa2860;
     NativeProcessInfo process;
     context_.productVersion = ReadProductVersion(process);

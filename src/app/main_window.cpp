@@ -41,7 +41,8 @@ bool SupportedControllerCode(int code) { return code >= 2 && code <= 10; }
 bool MainWindow::Start() {
   Context& context = bench_.context;
   context.executableFolder = ComputeExecutableFolder(process_);
-  ReadSettings(bench_.platform.profile, ConfigPath(context.executableFolder), context.settings);
+  context.configPath = ConfigPath(context.executableFolder);
+  ReadSettings(bench_.platform.profile, context.configPath, context.settings);
   context.controllerCode = context.settings.controllerCode;
   if (!SupportedControllerCode(context.controllerCode)) {
     bench_.platform.console.AddLogLine("This AP is not support the chip!");

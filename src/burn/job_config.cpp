@@ -3,7 +3,6 @@
 #include <string>
 
 #include "burn/image_files.h"
-#include "config/read_settings.h"
 #include "util/format.h"
 #include "util/paths.h"
 
@@ -23,7 +22,7 @@ std::uint32_t ReadAddress(Profile& profile, const std::string& path, const char*
 
 int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t controllerCode,
             BurnJob* job) {
-  const std::string path = ConfigPath(context.executableFolder);
+  const std::string& path = context.configPath;
   if (job == nullptr) return -1;
   if (controllerCode != kVexa2860) {
     console.AddLogLine(Format("This chip(%d) is not supported...", controllerCode));
@@ -55,7 +54,7 @@ int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t c
 void SaveJobFiles(Profile& profile, const Context& context, std::int32_t controllerCode,
                   const BurnJob* job) {
   if (job == nullptr || controllerCode != kVexa2860) return;
-  const std::string path = ConfigPath(context.executableFolder);
+  const std::string& path = context.configPath;
   profile.WriteString(path, kSection, "ParamFile", job->ParamFile);
   profile.WriteString(path, kSection, "IspFile", job->IspFile);
   profile.WriteString(path, kSection, "FwFile", job->FwFile);

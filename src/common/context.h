@@ -26,6 +26,10 @@ inline constexpr std::int32_t kVexa2860 = 10;
 // and read there without locks.
 struct Context {
   std::string executableFolder;
+  // The one configuration file that every reader and writer of settings and
+  // job uses: Isp.ini beside the window's program, or the file the command
+  // line names.
+  std::string configPath;
   // The executable's file name without its extension: the title of the
   // application's own message boxes.
   std::string applicationName = "Burnbench";

@@ -70,10 +70,12 @@ class MainWindowTest : public ::testing::Test, protected test::TestHost {
 
 TEST_F(MainWindowTest, AVexa2860StartUpShowsTheHelpTextLoadsTheJobAndTitlesTheWindow) {
   WriteIni("ChipID=10", "MaskFlag=1\n");
+  context.configPath.clear();
   EXPECT_TRUE(Start());
   EXPECT_THAT(console.log, ElementsAreArray(kHelpText));
   EXPECT_EQ(console.caption, "ISP 2860 [5.5.2]");
   EXPECT_EQ(context.executableFolder, folder.Text());
+  EXPECT_EQ(context.configPath, folder.File("Isp.ini"));
   EXPECT_EQ(context.controllerCode, kVexa2860);
   EXPECT_EQ(context.productVersion, *process.version);
   EXPECT_EQ(Job().FwFile, folder.File("fw.brn"));

@@ -16,7 +16,10 @@ using ::testing::ElementsAre;
 
 class JobConfigTest : public ::testing::Test {
  protected:
-  JobConfigTest() { context.executableFolder = folder.Text(); }
+  JobConfigTest() {
+    context.executableFolder = folder.Text();
+    context.configPath = folder.File("Isp.ini");
+  }
   std::string InFolder(std::string_view name) const {
     return folder.Text() + kPathSeparator + std::string(name);
   }
@@ -110,6 +113,20 @@ TEST_F(JobConfigTest, SavingWritesTheThreePathsForTheVexa2860Only) {
   EXPECT_EQ(reloaded.IspTimeoutSec, 9u);
   const std::vector<std::uint8_t> bytes = folder.Read("Isp.ini");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()).rfind("; keep me", 0), 0u);
+}
+
+TEST_F(JobConfigTest, TheJobIsReadFromAndSavedToTheConfigurationFileGivenWhateverItsName) {
+  folder.Write("Isp.ini", "[2860]\nParamAddress2860=1\nFwFile=beside.bin\n");
+  context.configPath = folder.Write("other.ini", "[2860]\nParamAddress2860=2\nFwFile=named.bin\n");
+  ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+  EXPECT_EQ(job.ParamAddress, 2u);
+  EXPECT_EQ(job.FwFile, InFolder("named.bin"));
+
+  job.FwFile = "C:\\chosen.bin";
+  SaveJobFiles(profile, context, 10, &job);
+  EXPECT_EQ(profile.ReadString(context.configPath, "2860", "FwFile", "", 260), "C:\\chosen.bin");
+  const std::vector<std::uint8_t> beside = folder.Read("Isp.ini");
+  EXPECT_EQ(std::string(beside.begin(), beside.end()), "[2860]\nParamAddress2860=1\nFwFile=beside.bin\n");
 }
 
 TEST(ReadSettingsTest, ReadsTheStartUpKeys) {

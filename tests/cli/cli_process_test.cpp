@@ -17,6 +17,7 @@
 namespace bb {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -155,6 +156,26 @@ TEST_F(CliProcessTest, ConfigShowsWhatTheToolUnderstood) {
   EXPECT_EQ(result.out[8], "FwFile = " + work.File("fw.brn"));
   EXPECT_EQ(result.out[10], "FwFileID = 256");
   EXPECT_EQ(result.out.back(), "NormalNand = 0");
+}
+
+TEST_F(CliProcessTest, TheFileNamedByIniIsTheWholeConfiguration) {
+  // A second job beside the sample's Isp.ini: another firmware file and
+  // another parameter address.
+  std::filesystem::copy_file(work.Path() / "fw.brn", work.Path() / "other.brn");
+  std::string other = Slurp(work.Path() / "Isp.ini");
+  other.replace(other.find("FwFile=fw.brn"), 13, "FwFile=other.brn");
+  other.replace(other.find("ParamAddress2860=0x00001000"), 27, "ParamAddress2860=0x00002000");
+  const std::string ini = "--ini '" + work.Write("other.ini", other) + "' ";
+
+  const Result config = Run(ini + "config");
+  ASSERT_GE(config.out.size(), 9u);
+  EXPECT_EQ(config.out[1], "ParamAddress2860 = 8192");
+  EXPECT_EQ(config.out[8], "FwFile = " + work.File("other.brn"));
+
+  const Result burn = Run(ini + "--simulate --virtual-clock burn");
+  EXPECT_EQ(burn.status, 0) << burn.err;
+  EXPECT_THAT(burn.out, Contains("  Begin ... 0x2000(0x223)"));
+  EXPECT_THAT(burn.out, Contains("Download firmware other.brn ..."));
 }
 
 TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {

@@ -21,6 +21,7 @@ namespace bb::test {
 struct BurnRig : DeviceRig {
   BurnRig() {
     context.executableFolder = folder.Text();
+    context.configPath = folder.File("Isp.ini");
     context.controllerCode = 10;
     bus.Attach();
     bus.SetArrivalHandler([this] { arrivals.CameraArrived(); });

@@ -31,6 +31,7 @@ class TestHost {
     bus.SetArrivalHandler([this] { arrivals.CameraArrived(); });
     arrivals.SetAnnouncer([this] { bench.sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
     context.executableFolder = folder.Text();
+    context.configPath = folder.File("Isp.ini");
     context.productVersion = ProductVersion{(5u << 16) | 5u, 2u << 16};
     context.controllerCode = 10;
   }
