@@ -4,9 +4,9 @@
 #include <array>
 #include <fstream>
 #include <memory>
-#include <system_error>
 #include <vector>
 
+#include "util/binary_file.h"
 #include "util/paths.h"
 
 namespace bb {
@@ -50,10 +50,8 @@ std::string_view FileNamePart(std::string_view path) {
 
 bool FileExists(const std::string& path) {
   if (path.empty()) return false;
-  std::error_code error;
-  if (std::filesystem::is_directory(FsPath(path), error)) return false;
-  std::ifstream file(FsPath(path));
-  return file.is_open();
+  std::ifstream file;
+  return OpenForReading(path, file).has_value();
 }
 
 int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prompts,
@@ -87,10 +85,10 @@ void ConvertStartupImage(const std::filesystem::path& folder, std::ostream& out)
   // the same input every time.
   std::vector<char> area(kHead + kOutput, 0);
 
-  const std::filesystem::path input = folder / "CORV604.BIN";
+  const std::u8string input = (folder / "CORV604.BIN").u8string();
   auto readInto = [&](std::size_t at, std::size_t count) {
-    std::ifstream file(input, std::ios::binary);
-    if (!file.is_open()) {
+    std::ifstream file;
+    if (!OpenForReading(std::string(input.begin(), input.end()), file)) {
       out << "file open fail\n";
       return;
     }

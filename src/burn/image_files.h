@@ -23,7 +23,8 @@ int ResolveImagePath(std::string_view source, std::string& destination, std::siz
 // separator.
 std::string_view FileNamePart(std::string_view path);
 
-// True when the file can be opened for reading.
+// True when the file is a regular file that can be opened for reading; a
+// FIFO or a device counts as missing, and is not waited for.
 bool FileExists(const std::string& path);
 
 // 0 when the job's three files exist; 1 after a message box (titled with the

@@ -1,20 +1,14 @@
 #include "util/binary_file.h"
 
-#include <filesystem>
 #include <limits>
 #include <new>
-#include <system_error>
 
-#include "util/paths.h"
+#include "util/regular_file.h"
 
 namespace bb {
 
 std::optional<std::uint64_t> OpenForReading(const std::string& path, std::ifstream& file) {
-  std::error_code error;
-  const std::filesystem::path fsPath = FsPath(path);
-  if (std::filesystem::is_directory(fsPath, error)) return std::nullopt;
-  file.open(fsPath, std::ios::binary);
-  if (!file.is_open()) return std::nullopt;
+  if (!OpenRegularFile(path, file)) return std::nullopt;
   file.seekg(0, std::ios::end);
   const std::streamoff end = file.tellg();
   file.seekg(0, std::ios::beg);

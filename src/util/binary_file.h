@@ -8,8 +8,9 @@
 
 namespace bb {
 
-// Opens a file for binary reading; its size, or nullopt when it cannot be
-// opened (a folder cannot).
+// Opens a regular file for binary reading; its size, or nullopt when it cannot
+// be opened or is not a regular file (a folder, a FIFO, a device), which is
+// refused without blocking.
 std::optional<std::uint64_t> OpenForReading(const std::string& path, std::ifstream& file);
 
 // Reads exactly `count` bytes; false when the file delivered fewer.

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -52,8 +53,9 @@ class CliProcessTest : public ::testing::Test {
 
   Result Run(const std::string& arguments) {
     const std::filesystem::path err = work.Path() / "stderr.txt";
-    const std::string command = std::string("'") + BURNBENCH_CLI_PATH + "' " + arguments + " 2>'" +
-                                err.string() + "' </dev/null";
+    // A program that waits for ever fails the test instead of hanging it.
+    const std::string command = std::string("timeout 60 '") + BURNBENCH_CLI_PATH + "' " +
+                                arguments + " 2>'" + err.string() + "' </dev/null";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
@@ -70,6 +72,15 @@ class CliProcessTest : public ::testing::Test {
   // A simulated run on the virtual clock against the work folder's job.
   Result Simulate(const std::string& arguments) {
     return Run("--simulate --virtual-clock --ini '" + work.File("Isp.ini") + "' " + arguments);
+  }
+
+  // The sample job with lines of its configuration replaced, under a name of
+  // its own; returns the option that names it.
+  std::string JobWith(const std::string& name,
+                      const std::vector<std::pair<std::string, std::string>>& replacements) {
+    std::string ini = Slurp(work.Path() / "Isp.ini");
+    for (const auto& [line, by] : replacements) ini.replace(ini.find(line), line.size(), by);
+    return "--ini '" + work.Write(name, ini) + "' ";
   }
 
   test::TempFolder work;
@@ -162,10 +173,8 @@ TEST_F(CliProcessTest, TheFileNamedByIniIsTheWholeConfiguration) {
   // A second job beside the sample's Isp.ini: another firmware file and
   // another parameter address.
   std::filesystem::copy_file(work.Path() / "fw.brn", work.Path() / "other.brn");
-  std::string other = Slurp(work.Path() / "Isp.ini");
-  other.replace(other.find("FwFile=fw.brn"), 13, "FwFile=other.brn");
-  other.replace(other.find("ParamAddress2860=0x00001000"), 27, "ParamAddress2860=0x00002000");
-  const std::string ini = "--ini '" + work.Write("other.ini", other) + "' ";
+  const std::string ini = JobWith("other.ini", {{"FwFile=fw.brn", "FwFile=other.brn"},
+                                                {"ParamAddress2860=0x00001000", "ParamAddress2860=0x00002000"}});
 
   const Result config = Run(ini + "config");
   ASSERT_GE(config.out.size(), 9u);
@@ -176,6 +185,42 @@ TEST_F(CliProcessTest, TheFileNamedByIniIsTheWholeConfiguration) {
   EXPECT_EQ(burn.status, 0) << burn.err;
   EXPECT_THAT(burn.out, Contains("  Begin ... 0x2000(0x223)"));
   EXPECT_THAT(burn.out, Contains("Download firmware other.brn ..."));
+}
+
+// Opening a FIFO for reading waits for a writer, and a device may never end:
+// where a file is expected, both are refused at once as files that cannot be
+// opened.
+TEST_F(CliProcessTest, FifosAndDevicesAreRefusedWithoutWaiting) {
+  const std::string fifo = work.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::vector<std::pair<std::string, std::string>> images = {
+      {"ParamFile=param.txt", "Error Parameter Files !!!"},
+      {"IspFile=core.bin", "Error Isp Files !!!"},
+      {"FwFile=fw.brn", "Error Fw Files !!!"}};
+  for (const auto& [line, message] : images) {
+    for (const std::string& special : {fifo, std::string("/dev/zero")}) {
+      const std::string key = line.substr(0, line.find('=') + 1);
+      const Result result =
+          Run(JobWith("special.ini", {{line, key + special}}) + "--simulate --virtual-clock burn");
+      EXPECT_EQ(result.status, 1) << key << special;
+      EXPECT_THAT(result.out, ElementsAre("File(s) not found!")) << key << special;
+      EXPECT_THAT(result.err, HasSubstr(message)) << key << special;
+    }
+  }
+  const std::string quoted = "'" + fifo + "' ";
+  const std::string sample = "'" + work.File("fw.brn") + "' ";
+  EXPECT_EQ(Run("config --ini " + quoted).status, 2);
+  EXPECT_EQ(Run("convert " + quoted + "'" + work.File("x.brn") + "'").status, 2);
+  EXPECT_EQ(Run("export " + quoted + "'" + work.File("out") + "'").status, 2);
+  EXPECT_EQ(Run("compare " + quoted + sample).status, 2);
+  EXPECT_EQ(Run("compare " + sample + quoted).status, 2);
+
+  // A list of names that cannot be read names nothing: the entries keep their keys.
+  std::filesystem::create_directories(work.Path() / "listed");
+  ASSERT_EQ(mkfifo(work.File("listed/files.ini").c_str(), 0600), 0);
+  const Result exported = Run("export " + sample + "'" + work.File("listed") + "'");
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "listed" / "Res_0x100.res"));
 }
 
 TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {
@@ -245,6 +290,25 @@ TEST_F(CliLegacyTest, FailuresEndWithTheirLineAndStatusOne) {
   EXPECT_EQ(result.status, 1);
   ASSERT_FALSE(result.out.empty());
   EXPECT_EQ(result.out.back(), "ISP Write File Prepare...");
+}
+
+TEST_F(CliLegacyTest, FifosAreRefusedAsCoreFirmwareOrBadPixelTable) {
+  const std::string fifo = work.File("fifo.bin");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Simulate("legacy --chip 611 --yes '" + fifo + "'").status, 2);
+
+  std::ofstream(work.Path() / "Isp.ini", std::ios::app)
+      << "[BadPixel]\nLinkFlag=1\nBadpixelFile=" << fifo << "\n";
+  Result result = Simulate("legacy --chip 611 --yes " + Firmware());
+  EXPECT_EQ(result.status, 1);
+  ASSERT_FALSE(result.out.empty());
+  EXPECT_EQ(result.out.back(), "Download usbisp.bin OK!");
+
+  std::filesystem::remove(work.Path() / "usbisp.bin");
+  ASSERT_EQ(mkfifo(work.File("usbisp.bin").c_str(), 0600), 0);
+  result = Simulate("legacy --chip 611 --yes " + Firmware());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, ElementsAre("Ready to download usbisp.bin ...", "Open \"usbisp.bin\" error..."));
 }
 
 TEST_F(CliLegacyTest, UnusableLegacyCommandLinesAreStatusTwo) {

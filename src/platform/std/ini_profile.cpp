@@ -10,6 +10,7 @@
 #include "platform/std/ini_text.h"
 #include "platform/std/ini_value.h"
 #include "util/paths.h"
+#include "util/regular_file.h"
 #include "util/utf8.h"
 
 namespace bb {
@@ -30,9 +31,8 @@ LoadedFile Load(const std::string& path) {
     return {LoadedFile::State::kMissing, {}};
   }
   // Folders, devices and pipes are not settings files; reading a pipe could block for ever.
-  if (error || status.type() != std::filesystem::file_type::regular) return {};
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
+  std::ifstream in;
+  if (error || !OpenRegularFile(path, in)) return {};
   // Read up to the real end rather than to a size taken beforehand, so a
   // write never stores back a file that was read only in part.
   LoadedFile loaded{LoadedFile::State::kRead, {}};
