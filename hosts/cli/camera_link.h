@@ -16,8 +16,9 @@ class CameraLink {
   virtual ~CameraLink() = default;
   virtual DeviceTransport& Transport() = 0;
   virtual ArrivalWatch& Arrivals() = 0;
-  // Where arrivals of a watched camera are delivered.
-  virtual void OnArrival(std::function<void()> handler) = 0;
+  // Where device arrivals are delivered, with what the platform told of them.
+  using ArrivalHandler = std::function<void(const DeviceArrival&)>;
+  virtual void OnArrival(ArrivalHandler handler) = 0;
   // Lets the outside world move while no step is queued; true when something
   // happened that may have queued a step.
   virtual bool Idle() = 0;

@@ -97,7 +97,9 @@ class Session {
                                : MakeDriverCamera();
     hasDriver_ = camera_ != nullptr;
     if (!camera_) camera_ = MakeSimulatedCamera(DemoFault::kAbsent, false);
-    camera_->OnArrival([this] { bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
+    camera_->OnArrival([this](const DeviceArrival& arrival) {
+      bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
+    });
     DeviceTransport* transport = &camera_->Transport();
     if (BB_ISATTY(BB_FILENO(err))) {
       progress_ = std::make_unique<ProgressTransport>(*transport, err, std::uint16_t{256});

@@ -33,7 +33,7 @@ class DriverCamera final : public CameraLink {
 
   DeviceTransport& Transport() override { return transport_; }
   ArrivalWatch& Arrivals() override { return *arrivals_; }
-  void OnArrival(std::function<void()> handler) override { handler_ = std::move(handler); }
+  void OnArrival(ArrivalHandler handler) override { handler_ = std::move(handler); }
 
   bool Idle() override {
     // Wait a little for a message, then deliver what came.
@@ -52,7 +52,7 @@ class DriverCamera final : public CameraLink {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE && wParam == DBT_DEVICEARRIVAL) {
       auto* self = reinterpret_cast<DriverCamera*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-      if (self != nullptr && self->handler_) self->handler_();
+      if (self != nullptr && self->handler_) self->handler_(DescribeArrival(lParam));
       return TRUE;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -61,7 +61,7 @@ class DriverCamera final : public CameraLink {
   WinDeviceTransport transport_;
   HWND window_ = nullptr;
   std::unique_ptr<WinArrivalWatch> arrivals_;
-  std::function<void()> handler_;
+  ArrivalHandler handler_;
 };
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 class SimulatedCamera final : public CameraLink {
  public:
   SimulatedCamera(DemoFault fault, bool legacy) {
-    bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
+    bus_.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals_.Announce(arrival); });
     if (fault == DemoFault::kAbsent) return;
     sim::SimCamera& camera = bus_.Attach();
     camera.legacy = legacy;
@@ -26,7 +26,7 @@ class SimulatedCamera final : public CameraLink {
 
   DeviceTransport& Transport() override { return bus_; }
   ArrivalWatch& Arrivals() override { return arrivals_; }
-  void OnArrival(std::function<void()> handler) override { arrivals_.SetAnnouncer(std::move(handler)); }
+  void OnArrival(ArrivalHandler handler) override { arrivals_.SetAnnouncer(std::move(handler)); }
   // A camera that restarted comes back once the program waits for it.
   bool Idle() override { return bus_.ReturnCameras(); }
 

@@ -2,6 +2,9 @@
 
 #include <dbt.h>
 
+#include <vector>
+
+#include "platform/win32/win_arrival_watch.h"
 #include "sim/sample_image.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
@@ -24,12 +27,15 @@ class DemoCameraSide final : public CameraSide {
     camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
     // Each poll of the storage write waits 5 s; one is enough to show it.
     camera.storageWritePolls = 0;
-    bus_.SetArrivalHandler([this] { arrivals_.CameraArrived(); });
+    bus_.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals_.Announce(arrival); });
     // The camera returns from a timer on the window's thread, so the window's
-    // own handler can take the arrival at once. (Windows refuses to post an
-    // arrival: its real one carries a pointer.)
-    arrivals_.SetAnnouncer(
-        [window] { SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0); });
+    // own handler can take the arrival at once, with the record Windows would
+    // hand over. (Windows refuses to post an arrival: it carries a pointer.)
+    arrivals_.SetAnnouncer([window](const DeviceArrival& arrival) {
+      std::vector<DWORD> record = CameraArrivalRecord(arrival.interfacePath);
+      SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                   reinterpret_cast<LPARAM>(record.data()));
+    });
   }
   ~DemoCameraSide() override {
     if (returning_) KillTimer(window_, TimerId());

@@ -14,6 +14,7 @@
 #include "camera_side.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_clock.h"
+#include "platform/win32/win_arrival_watch.h"
 #include "platform/win32/win_console.h"
 #include "platform/win32/win_controls.h"
 #include "platform/win32/win_process_info.h"
@@ -104,10 +105,10 @@ INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam,
     dialog->window_ = window;
   }
   auto* dialog = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  return dialog == nullptr ? FALSE : dialog->Handle(message, wParam);
+  return dialog == nullptr ? FALSE : dialog->Handle(message, wParam, lParam);
 }
 
-INT_PTR MainDialog::Handle(UINT message, WPARAM wParam) {
+INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) return OnInitDialog();
   // Windows may send the window messages while it is still being set up.
   if (!parts_) return FALSE;
@@ -131,7 +132,8 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam) {
                         parts_->bench.sequencer.OnStep(static_cast<std::uint32_t>(wParam)));
       return TRUE;
     case WM_DEVICECHANGE:
-      parts_->bench.sequencer.OnDeviceChange(static_cast<std::uint32_t>(wParam));
+      parts_->bench.sequencer.OnDeviceChange(static_cast<std::uint32_t>(wParam),
+                                             DescribeArrival(lParam));
       return FALSE;
     case WM_DESTROY:
       parts_->bench.arrivals.StopWatchingArrival();

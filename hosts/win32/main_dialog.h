@@ -29,7 +29,7 @@ class MainDialog {
  private:
   struct Parts;
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   BOOL OnInitDialog();
   void CreateStatusBar();
   void AddAboutMenuItem();

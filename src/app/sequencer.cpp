@@ -132,9 +132,9 @@ void Sequencer::RunReadBack(std::uint32_t step) {
   }
 }
 
-void Sequencer::OnDeviceChange(std::uint32_t event) {
+void Sequencer::OnDeviceChange(std::uint32_t event, const DeviceArrival& arrival) {
   if (event != kDeviceArrival) return;
-  if (arrivals_.TakeArrival()) platform_.steps.Post(kStepArrived);
+  if (arrivals_.TakeArrival(arrival)) platform_.steps.Post(kStepArrived);
 }
 
 bool Sequencer::FilterKey(unsigned message, std::uintptr_t key) {

@@ -32,8 +32,9 @@ class Sequencer {
   // The step message's handler; returns 1 whatever happened.
   int OnStep(std::uint32_t step);
   void EnableRunButtons(bool enable);
-  // A device-change event of the window.
-  void OnDeviceChange(std::uint32_t event);
+  // A device-change event of the window, with what the platform told of the
+  // device.
+  void OnDeviceChange(std::uint32_t event, const DeviceArrival& arrival);
   // The pre-dispatch key filter; true when the message must not be dispatched.
   bool FilterKey(unsigned message, std::uintptr_t key);
   // The "Read [F6]" button.

@@ -23,7 +23,7 @@ struct Workbench {
         context(contextIn),
         link(platform.transport, platform.clock, platform.timers, platform.prompts),
         commands(link, platform.console, context),
-        arrivals(platform.arrivals),
+        arrivals(platform.arrivals, platform.console),
         burn(platform, context, window, link, commands, arrivals),
         legacy(platform, context, link, commands),
         readBack(platform, context, window, link, commands, burn, arrivals),

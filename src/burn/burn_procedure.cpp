@@ -113,8 +113,7 @@ int BurnProcedure::RunJob(BurnJob* job) {
 
   platform_.console.SetStatusText(Format("[Burn]: %s", job->FwFile.c_str()));
   if (WriteFirmware(job) != kOk) return -1;
-  arrivals_.WatchArrival();
-  return 0;
+  return arrivals_.WatchArrival() ? 0 : -1;
 }
 
 int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) {

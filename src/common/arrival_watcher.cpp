@@ -2,14 +2,16 @@
 
 namespace bb {
 
-void ArrivalWatcher::WatchArrival() {
+bool ArrivalWatcher::WatchArrival() {
   arrivalTaken_ = false;
-  if (Watching()) return;
-  registration_ = watch_.Register();
+  if (!Watching()) registration_ = watch_.Register();
+  if (Watching()) return true;
+  console_.AddLogLine("Cannot watch for the camera to come back !!!");
+  return false;
 }
 
-bool ArrivalWatcher::TakeArrival() {
-  if (!Watching() || arrivalTaken_) return false;
+bool ArrivalWatcher::TakeArrival(const DeviceArrival& arrival) {
+  if (!arrival.cameraInterface || !Watching() || arrivalTaken_) return false;
   arrivalTaken_ = true;
   return true;
 }

@@ -1,8 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace bb {
+
+// What the platform tells about one device arrival. It announces other
+// devices too (volumes, ports) to every top-level window, so an arrival says
+// what it is; only a camera interface may count as the camera's return.
+struct DeviceArrival {
+  // A device interface of the camera's class.
+  bool cameraInterface = false;
+  // That interface's path where the platform names it; empty otherwise.
+  std::string interfacePath;
+};
 
 // Interest in arrivals of camera interfaces. While a registration is held, the
 // platform announces each new interface of the camera's class to the host, which

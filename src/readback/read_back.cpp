@@ -82,8 +82,7 @@ int ReadBack::StartReadBack() {
     Log("ISP Fail!");
     return status;
   }
-  arrivals_.WatchArrival();
-  return kOk;
+  return arrivals_.WatchArrival() ? kOk : kFailed;
 }
 
 int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {

@@ -11,9 +11,9 @@ ArrivalWatch::Registration SimArrivalWatch::Register() {
 
 void SimArrivalWatch::Unregister(Registration registration) { held_.erase(registration); }
 
-void SimArrivalWatch::CameraArrived(int times) {
-  if (held_.empty() || !announcer_) return;
-  for (int i = 0; i < times; ++i) announcer_();
+void SimArrivalWatch::Announce(const DeviceArrival& arrival) {
+  if (!announcer_ || (arrival.cameraInterface && held_.empty())) return;
+  announcer_(arrival);
 }
 
 }  // namespace bb::sim

@@ -12,13 +12,17 @@ namespace bb::sim {
 // to its queue of device-change events.
 class SimArrivalWatch final : public ArrivalWatch {
  public:
+  using Announcer = std::function<void(const DeviceArrival&)>;
+
   Registration Register() override;
   void Unregister(Registration registration) override;
 
-  void SetAnnouncer(std::function<void()> announcer) { announcer_ = std::move(announcer); }
-  // The camera's interface has (re)appeared; `times` notifications, as a driver
-  // that reports one arrival more than once would.
-  void CameraArrived(int times = 1);
+  void SetAnnouncer(Announcer announcer) { announcer_ = std::move(announcer); }
+  // A device has appeared. A camera interface is announced only while a
+  // registration is held, as the registration asks for the camera's class;
+  // anything else (a volume, a port) reaches the window regardless, as the
+  // platform tells every top-level window of those.
+  void Announce(const DeviceArrival& arrival);
 
   bool Held() const { return !held_.empty(); }
   int RegistrationsMade() const { return made_; }
@@ -28,7 +32,7 @@ class SimArrivalWatch final : public ArrivalWatch {
   std::set<Registration> held_;
   Registration next_ = 0;
   int made_ = 0;
-  std::function<void()> announcer_;
+  Announcer announcer_;
 };
 
 }  // namespace bb::sim

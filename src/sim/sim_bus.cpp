@@ -164,9 +164,14 @@ bool SimBus::ReturnCameras() {
     port.camera->Restarted();
     transcript_.push_back(MakeEvent(SimEvent::Kind::kReenumerate, port.path));
     returned = true;
-    for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_();
+    const DeviceArrival arrival{true, port.path};
+    for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_(arrival);
   }
   return returned;
+}
+
+void SimBus::AnnounceForeignArrival() {
+  if (arrivalHandler_) arrivalHandler_(DeviceArrival{});
 }
 
 DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {

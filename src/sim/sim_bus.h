@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/arrival_watch.h"
 #include "platform/device_transport.h"
 #include "sim/sim_camera.h"
 #include "sim/sim_event.h"
@@ -33,10 +34,14 @@ class SimBus final : public DeviceTransport {
 
   // --- re-enumeration ---
   // A camera that restarted is off the bus until the host's message loop goes
-  // idle; then it comes back under a new interface path and is announced.
-  // Returns true when a camera came back.
+  // idle; then it comes back under a new interface path and is announced as an
+  // interface of the camera's class. Returns true when a camera came back.
   bool ReturnCameras();
-  void SetArrivalHandler(std::function<void()> handler) { arrivalHandler_ = std::move(handler); }
+  using ArrivalHandler = std::function<void(const DeviceArrival&)>;
+  void SetArrivalHandler(ArrivalHandler handler) { arrivalHandler_ = std::move(handler); }
+  // Something that is not a camera appears on the machine (a memory stick's
+  // volume, a serial port) and is announced at once.
+  void AnnounceForeignArrival();
   // The camera stays away after its restart.
   void NeverReturn(bool never) { neverReturn_ = never; }
   // Each return is announced this many times, as some drivers do.
@@ -152,7 +157,7 @@ class SimBus final : public DeviceTransport {
   std::uint32_t generations_ = 0;
   bool neverReturn_ = false;
   int arrivalTimes_ = 1;
-  std::function<void()> arrivalHandler_;
+  ArrivalHandler arrivalHandler_;
   std::vector<SimEvent> transcript_;
   // The read in progress and whether another thread cancelled it.
   std::atomic<Handle> pendingRead_{kInvalidHandle};

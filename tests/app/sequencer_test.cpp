@@ -216,10 +216,51 @@ TEST_F(SequencerTest, F5RunsTheJobAsLoadedWithoutDialogOrCheck) {
 
 TEST_F(SequencerTest, AnArrivalWhileNothingWaitsStartsNothing) {
   Job().WorkKind = kBurn;
-  sequencer().OnDeviceChange(Sequencer::kDeviceArrival);
-  sequencer().OnDeviceChange(0x8004);
+  const DeviceArrival cameraBack{true, bus.InterfacePath()};
+  sequencer().OnDeviceChange(Sequencer::kDeviceArrival, cameraBack);
+  sequencer().OnDeviceChange(0x8004, cameraBack);
   EXPECT_THAT(Pump(), IsEmpty());
   EXPECT_TRUE(bus.Transcript().empty());
+}
+
+TEST_F(SequencerTest, DevicesThatAreNotTheCameraDoNotEndTheWait) {
+  camera->stage = 0;
+  bus.NeverReturn(true);
+  bench.burn.StartBurn();
+  EXPECT_THAT(Pump(), ElementsAre(kStepStart, kStepWait));
+  const std::size_t sent = bus.Transcript().size();
+  // A memory stick and a port plugged in while the camera restarts.
+  bus.AnnounceForeignArrival();
+  sequencer().OnDeviceChange(Sequencer::kDeviceArrival,
+                             DeviceArrival{false, R"(\\?\STORAGE#Volume)"});
+  EXPECT_THAT(Pump(), IsEmpty());
+  EXPECT_EQ(bus.Transcript().size(), sent) << "nothing may be sent before the camera is back";
+  EXPECT_FALSE(ButtonsEnabled());
+
+  // The camera's own return still counts.
+  bus.NeverReturn(false);
+  EXPECT_THAT(Pump(), ElementsAre(kStepArrived, kStepEnd));
+  EXPECT_EQ(camera->storageWrites, 1);
+  EXPECT_EQ(console.log.back(), "ISP Write File OK !!!");
+}
+
+TEST_F(SequencerTest, ARunThatCannotWatchForTheCamerasReturnEndsAsAFailure) {
+  arrivals.failRegistration = true;
+  camera->stage = 0;
+  bench.burn.StartBurn();
+  EXPECT_THAT(Pump(), ElementsAre(kStepStart, kStepEnd));
+  EXPECT_EQ(console.log.back(), "Cannot watch for the camera to come back !!!");
+  EXPECT_TRUE(ButtonsEnabled());
+  EXPECT_EQ(camera->storageWrites, 0);
+
+  // The read-back likewise; the camera came back meanwhile and runs its core,
+  // so it is made to need one again.
+  camera->stage = 1;
+  sequencer().StartReadBackFromButton();
+  EXPECT_THAT(Pump(), ElementsAre(kStepStart, kStepEnd));
+  EXPECT_EQ(console.log.back(), "Cannot watch for the camera to come back !!!");
+  EXPECT_TRUE(ButtonsEnabled());
+  EXPECT_THAT(prompts.FoldersOpenedOn(), IsEmpty());
 }
 
 TEST_F(SequencerTest, ADriverThatAnnouncesOneReturnTwiceStartsOneStorageWrite) {

@@ -2,6 +2,9 @@
 // another process through the window's own messages.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dbt.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -173,6 +176,29 @@ TEST_F(WindowTest, EscWhileWaitingForTheCameraEndsTheRunWithoutBurning) {
         std::chrono::seconds(1));
   }));
   EXPECT_EQ(demo.Caption(), "ISP 2860 [5.5.2]");
+}
+
+TEST_F(WindowTest, AVolumeArrivingWhileABurnWaitsForTheCameraChangesNothing) {
+  ASSERT_TRUE(demo.Start());
+  demo.Check(kSilentModeCheck, true);
+  demo.Click(kIspButton);
+  ASSERT_TRUE(WaitUntil([&] { return !demo.Enabled(kIspButton); }));
+  // A memory stick plugged in now: Windows tells every top-level window. The
+  // window takes the message once the first stage is over and it waits.
+  DEV_BROADCAST_VOLUME volume{};
+  volume.dbcv_size = sizeof(volume);
+  volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+  volume.dbcv_unitmask = 1u << ('E' - 'A');
+  DWORD_PTR result = 0;
+  ASSERT_NE(SendMessageTimeoutW(demo.Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                                reinterpret_cast<LPARAM>(&volume), SMTO_NORMAL, 60000, &result),
+            0);
+  ASSERT_TRUE(demo.WaitForLogLine("ISP Write File OK !!!", std::chrono::seconds(90)))
+      << ::testing::PrintToString(demo.LogLines());
+  const std::vector<std::string> lines = demo.LogLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ISP Version(1,2,3,4)"), 1);
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "Get ISP Version Failed!"), lines.end());
+  EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
 }
 
 TEST_F(WindowTest, EscWhileIdleLeavesTheWindowAsItWas) {

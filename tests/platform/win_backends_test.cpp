@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <dbt.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <future>
 #include <mutex>
@@ -423,6 +425,35 @@ TEST_F(WinArrivalWatchTest, AWindowThatIsGoneGetsNoRegistration) {
   WinArrivalWatch watch(window_);
   window_ = nullptr;
   EXPECT_EQ(watch.Register(), ArrivalWatch::kNone);
+}
+
+TEST(WinArrivalRecordTest, OnlyAnInterfaceOfTheCamerasClassIsTheCamera) {
+  EXPECT_FALSE(DescribeArrival(0).cameraInterface);
+
+  DEV_BROADCAST_VOLUME volume{};
+  volume.dbcv_size = sizeof(volume);
+  volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+  volume.dbcv_unitmask = 1u << 4;
+  EXPECT_FALSE(DescribeArrival(reinterpret_cast<LPARAM>(&volume)).cameraInterface);
+
+  const std::string path =
+      "\\\\?\\usb#vid_0c45&pid_2860#\xE6\xB5\x8B#{cb519fa1-e908-11d2-aadd-0060673487b7}";
+  std::vector<DWORD> record = CameraArrivalRecord(path);
+  const DeviceArrival camera = DescribeArrival(reinterpret_cast<LPARAM>(record.data()));
+  EXPECT_TRUE(camera.cameraInterface);
+  EXPECT_EQ(camera.interfacePath, path);
+
+  auto* device = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record.data());
+  // A record that claims less than its name holds is read no further.
+  device->dbcc_size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + 4 * sizeof(wchar_t);
+  EXPECT_EQ(DescribeArrival(reinterpret_cast<LPARAM>(record.data())).interfacePath,
+            "\\\\?\\");
+  device->dbcc_size = 8;
+  EXPECT_FALSE(DescribeArrival(reinterpret_cast<LPARAM>(record.data())).cameraInterface);
+
+  device->dbcc_size = static_cast<DWORD>(record.size() * sizeof(DWORD));
+  device->dbcc_classguid = ToWinGuid(kDisplayAdapterClass);
+  EXPECT_FALSE(DescribeArrival(reinterpret_cast<LPARAM>(record.data())).cameraInterface);
 }
 
 }  // namespace

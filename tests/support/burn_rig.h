@@ -24,8 +24,8 @@ struct BurnRig : DeviceRig {
     context.configPath = folder.File("Isp.ini");
     context.controllerCode = 10;
     bus.Attach();
-    bus.SetArrivalHandler([this] { arrivals.CameraArrived(); });
-    arrivals.SetAnnouncer([this] { ++arrivalsAnnounced; });
+    bus.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals.Announce(arrival); });
+    arrivals.SetAnnouncer([this](const DeviceArrival&) { ++arrivalsAnnounced; });
   }
 
   // An Isp.ini with the given job section lines and the three image files.
@@ -62,7 +62,7 @@ struct BurnRig : DeviceRig {
   NativeProfile profile;
   Platform platform{bus, clock, timers, console, controls, prompts, steps, arrivals, profile};
   WindowState window;
-  ArrivalWatcher watcher{arrivals};
+  ArrivalWatcher watcher{arrivals, console};
   BurnProcedure burn{platform, context, window, link, commands, watcher};
   int arrivalsAnnounced = 0;
   std::vector<std::uint8_t> param;

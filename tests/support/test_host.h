@@ -28,8 +28,10 @@ class TestHost {
  public:
   TestHost() {
     bus.SetTimePassage([this](std::uint32_t ms) { clock.Advance(ms); });
-    bus.SetArrivalHandler([this] { arrivals.CameraArrived(); });
-    arrivals.SetAnnouncer([this] { bench.sequencer.OnDeviceChange(Sequencer::kDeviceArrival); });
+    bus.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals.Announce(arrival); });
+    arrivals.SetAnnouncer([this](const DeviceArrival& arrival) {
+      bench.sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
+    });
     context.executableFolder = folder.Text();
     context.configPath = folder.File("Isp.ini");
     context.productVersion = ProductVersion{(5u << 16) | 5u, 2u << 16};

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/arrival_watch.h"
 
 namespace bb {
@@ -18,5 +20,15 @@ class WinArrivalWatch final : public ArrivalWatch {
  private:
   HWND window_;
 };
+
+// What a WM_DEVICECHANGE arrival's record (its lParam, a DEV_BROADCAST_HDR or
+// null) says of the device. Windows sends volume and port arrivals to every
+// top-level window, so only a device-interface record of the camera's class
+// is a camera.
+DeviceArrival DescribeArrival(LPARAM record);
+
+// The record Windows hands over when an interface of the camera's class with
+// this path arrives; an aligned buffer whose start is the record.
+std::vector<DWORD> CameraArrivalRecord(const std::string& interfacePath);
 
 }  // namespace bb
