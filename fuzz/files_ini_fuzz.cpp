@@ -1,8 +1,12 @@
 // files.ini comes with a camera's image and names the exported files. Whatever
 // it holds, the export must write nothing outside the chosen folder and its
-// sub directories A and B.
+// sub directories A and B, not even through links planted in them: after each
+// run the real file system is looked at.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <system_error>
 
 #include "common/platform.h"
@@ -34,17 +38,38 @@ std::vector<std::uint8_t> SampleBrn() {
   return bb::sim::EncodeBrnFile(content, 0x100);
 }
 
-// Everything below the scratch folder must lie in `inside`.
-void CheckNothingEscaped(const std::filesystem::path& root, const std::filesystem::path& inside) {
+constexpr char kVictimText[] = "outside the export folder";
+
+// Links to a folder and to files outside `out`, where the entries' default
+// names and the seeds' names lead: every one must be refused.
+void PlantLinks(const std::filesystem::path& out, const std::filesystem::path& outside) {
+  std::error_code error;
+  std::filesystem::create_directories(out / "A", error);
+  std::filesystem::create_directories(out / "B", error);
+  std::filesystem::create_directory_symlink(outside, out / "A" / "dirlink", error);
+  std::filesystem::create_symlink(outside / "victim.txt", out / "A" / "Res_0x1.res", error);
+  std::filesystem::create_symlink(outside / "victim.txt", out / "fwlink", error);
+  std::filesystem::create_symlink(outside / "new.bin", out / "B" / "Res_0x80.res", error);
+}
+
+// Outside `out`, the scratch folder holds the BRN file and the untouched victim
+// alone; inside it, nothing but what the export wrote.
+void CheckNothingEscaped(const std::filesystem::path& root, const std::filesystem::path& out,
+                         const std::filesystem::path& outside) {
   std::error_code error;
   for (auto it = std::filesystem::recursive_directory_iterator(root, error);
        it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (error) break;
+    if (error) std::abort();
     const std::filesystem::path path = it->path();
-    if (path == inside || path.filename() == "image.brn") continue;
-    const auto relative = path.lexically_relative(inside);
+    if (path == out || path == outside || path == outside / "victim.txt" || path == root / "image.brn") {
+      continue;
+    }
+    const auto relative = path.lexically_relative(out);
     if (relative.empty() || *relative.begin() == "..") std::abort();
   }
+  std::ifstream victim(outside / "victim.txt", std::ios::binary);
+  const std::string content(std::istreambuf_iterator<char>(victim), {});
+  if (content != kVictimText) std::abort();
 }
 
 }  // namespace
@@ -54,10 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::vector<std::uint8_t> brn = SampleBrn();
   const std::filesystem::path root = std::filesystem::path(scratch.File(""));
   const std::filesystem::path out = root / "out";
+  const std::filesystem::path outside = root / "outside";
   std::error_code error;
   std::filesystem::remove_all(out, error);
-  std::filesystem::create_directories(out / "A");
-  std::filesystem::create_directories(out / "B");
+  if (!std::filesystem::exists(outside / "victim.txt")) {
+    std::filesystem::create_directories(outside);
+    std::ofstream(outside / "victim.txt", std::ios::binary) << kVictimText;
+  }
+  PlantLinks(out, outside);
   const std::string brnPath = scratch.Write("image.brn", brn.data(), brn.size());
   {
     std::ofstream list(out / "files.ini", std::ios::binary);
@@ -77,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bb::Context context;
   bb::Workbench bench(platform, context);
   const std::u8string outText = out.u8string();
-  bench.resourceExport.ExportBrnFile(brnPath, std::string(outText.begin(), outText.end()));
+  bench.resourceExport.ExportToFolder(brnPath, std::string(outText.begin(), outText.end()));
 
-  CheckNothingEscaped(root, out);
+  CheckNothingEscaped(root, out, outside);
   return 0;
 }

@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
       "[FW]\nRes_0x100.res=..\\escape.bin\n",
       "[RawA File List]\nRes_0x1.res=/abs/path.bin\nRes_0x7f.res=C:\\x.bin\n",
       "[RawB File List]\nRes_0x80.res=a/../../b.bin\nRes_0x2000.res=...\n",
+      "[FW]\nRes_0x100.res=fwlink\n[RawA File List]\nRes_0x1.res=dirlink/x.bin\nRes_0x7f.res=dirlink\n",
+      "[RawA File List]\nRes_0x7f.res=CON\n[RawB File List]\nRes_0x2000.res=nul.txt\n",
       "",
   };
   for (std::size_t i = 0; i < seeds.size(); ++i) {

@@ -234,16 +234,7 @@ class Session {
       std::fprintf(err_, "burnbench-cli: cannot use %s and %s\n", brn.c_str(), folder.c_str());
       return kExitUnusable;
     }
-    for (const char* sub : {"A", "B"}) {
-      const std::filesystem::path path = FsPath(folder) / sub;
-      if (!std::filesystem::exists(path, error) && !std::filesystem::create_directory(path, error)) {
-        console_.AddLogLine(std::string("Cannot create sub directory \".\\") + sub + "\" !!!");
-        return kExitFailure;
-      }
-    }
-    const bool ok = bench_->resourceExport.ExportBrnFile(brn, folder) == 0;
-    console_.AddLogLine(ok ? "Read Resource Files Success !!!" : "Export Resource Files Fail !!!");
-    return Outcome(ok);
+    return Outcome(bench_->resourceExport.ExportToFolder(brn, folder));
   }
 
   int Compare() {

@@ -1,14 +1,19 @@
 #include "readback/brn_builder.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <span>
+#include <vector>
 
 #include "readback/brn_layout.h"
-#include "readback/stream_io.h"
 
 namespace bb {
 
 namespace {
+
+// 6553 entries, just under 64 KiB, per read and write of the directory.
+constexpr std::uint64_t kEntriesPerPiece = 0x10000 / BrnEntry::kSize;
 
 BrnHeader HeaderFor(const RawImageLayout& layout) {
   BrnHeader header;
@@ -19,55 +24,71 @@ BrnHeader HeaderFor(const RawImageLayout& layout) {
   return header;
 }
 
-// Gives the entry the next data offset and moves that offset past its data.
-bool PlaceEntry(BrnEntry& entry, std::uint64_t& dataOffset) {
-  if (dataOffset > std::numeric_limits<std::uint32_t>::max()) return false;
-  entry.offset = static_cast<std::uint32_t>(dataOffset);
-  dataOffset += entry.size;
-  return true;
+std::uint64_t FirstDataOffset(const RawImageLayout& layout) {
+  return BrnHeader::kSize + EntryCount(HeaderFor(layout)) * BrnEntry::kSize + kBrnEndMark.size();
 }
 
-bool Write(std::ostream& out, std::span<const std::uint8_t> bytes) {
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
+// Hands each piece of a group's entries, read from the raw image, to `visit`.
+template <typename Visit>
+bool VisitEntries(NativeFile& raw, const RawGroup& group, std::vector<std::uint8_t>& buffer,
+                  Visit visit) {
+  std::uint64_t remaining = group.count;
+  std::uint64_t at = group.EntriesOffset();
+  while (remaining > 0) {
+    const std::uint64_t entries = std::min(remaining, kEntriesPerPiece);
+    buffer.resize(static_cast<std::size_t>(entries * BrnEntry::kSize));
+    if (!raw.ReadAt(at, buffer) || !visit(std::span<std::uint8_t>(buffer))) return false;
+    at += buffer.size();
+    remaining -= entries;
+  }
+  return true;
 }
 
 }  // namespace
 
-std::uint64_t BrnHeadSize(const RawImageLayout& layout) {
-  return BrnHeader::kSize + EntryCount(HeaderFor(layout)) * BrnEntry::kSize + kBrnEndMark.size();
-}
-
-bool BuildBrnHead(std::istream& raw, const RawImageLayout& layout, std::uint16_t fwFileId,
-                  std::span<std::uint8_t> head) {
-  const auto header = HeaderFor(layout).Encode();
-  std::copy(header.begin(), header.end(), head.begin());
-  std::size_t slot = BrnHeader::kSize;
-  std::uint64_t dataOffset = head.size();
+bool BrnOffsetsFit(NativeFile& raw, const RawImageLayout& layout) {
+  // Offsets only grow, so the firmware entry's, the last one, decides.
+  std::uint64_t dataOffset = FirstDataOffset(layout);
+  std::vector<std::uint8_t> buffer;
   for (const RawGroup* group : {&layout.groupA, &layout.groupB}) {
-    const std::size_t bytes = std::size_t{group->count} * BrnEntry::kSize;
-    if (!ReadAt(raw, group->EntriesOffset(), head.subspan(slot, bytes))) return false;
-    for (const std::size_t end = slot + bytes; slot < end; slot += BrnEntry::kSize) {
-      BrnEntry entry = BrnEntry::DecodeAt(head, slot);
-      if (!PlaceEntry(entry, dataOffset)) return false;
-      entry.EncodeAt(head, slot);
-    }
+    const bool read = VisitEntries(raw, *group, buffer, [&](std::span<std::uint8_t> piece) {
+      for (std::size_t slot = 0; slot < piece.size(); slot += BrnEntry::kSize) {
+        dataOffset += BrnEntry::DecodeAt(piece, slot).size;
+      }
+      return true;
+    });
+    if (!read) return false;
   }
-  BrnEntry firmware{fwFileId, 0, layout.firmwareLength};
-  if (!PlaceEntry(firmware, dataOffset)) return false;
-  firmware.EncodeAt(head, slot);
-  std::copy(kBrnEndMark.begin(), kBrnEndMark.end(), head.begin() + slot + BrnEntry::kSize);
-  return true;
+  return dataOffset <= std::numeric_limits<std::uint32_t>::max();
 }
 
-bool WriteGroupedBrn(std::istream& raw, const RawImageLayout& layout,
-                     std::span<const std::uint8_t> head, std::ostream& brn) {
-  return Write(brn, head) &&
-         CopyFileRange(raw, brn, layout.groupA.DataOffset(), layout.groupA.DataSize()) &&
-         CopyFileRange(raw, brn, layout.groupB.DataOffset(), layout.groupB.DataSize()) &&
-         CopyFileRange(raw, brn, kRawFirmwareOffset, layout.firmwareLength) &&
-         Write(brn, kBrnTrailer);
+bool WriteGroupedBrn(NativeFile& raw, const RawImageLayout& layout, std::uint16_t fwFileId,
+                     NativeFile& brn) {
+  if (!brn.Write(HeaderFor(layout).Encode())) return false;
+  std::uint64_t dataOffset = FirstDataOffset(layout);
+  std::vector<std::uint8_t> buffer;
+  for (const RawGroup* group : {&layout.groupA, &layout.groupB}) {
+    const bool written = VisitEntries(raw, *group, buffer, [&](std::span<std::uint8_t> piece) {
+      for (std::size_t slot = 0; slot < piece.size(); slot += BrnEntry::kSize) {
+        BrnEntry entry = BrnEntry::DecodeAt(piece, slot);
+        // The raw image may have grown since its offsets were checked.
+        if (dataOffset > std::numeric_limits<std::uint32_t>::max()) return false;
+        entry.offset = static_cast<std::uint32_t>(dataOffset);
+        dataOffset += entry.size;
+        entry.EncodeAt(piece, slot);
+      }
+      return brn.Write(piece);
+    });
+    if (!written) return false;
+  }
+  if (dataOffset > std::numeric_limits<std::uint32_t>::max()) return false;
+  std::array<std::uint8_t, BrnEntry::kSize + kBrnEndMark.size()> tail{};
+  BrnEntry{fwFileId, static_cast<std::uint32_t>(dataOffset), layout.firmwareLength}.EncodeAt(tail, 0);
+  std::copy(kBrnEndMark.begin(), kBrnEndMark.end(), tail.begin() + BrnEntry::kSize);
+  return brn.Write(tail) &&
+         brn.CopyFrom(raw, layout.groupA.DataOffset(), layout.groupA.DataSize()) &&
+         brn.CopyFrom(raw, layout.groupB.DataOffset(), layout.groupB.DataSize()) &&
+         brn.CopyFrom(raw, kRawFirmwareOffset, layout.firmwareLength) && brn.Write(kBrnTrailer);
 }
 
 }  // namespace bb

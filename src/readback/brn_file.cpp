@@ -3,9 +3,6 @@
 #include <array>
 #include <cstdint>
 
-#include "readback/stream_io.h"
-#include "util/binary_file.h"
-
 namespace bb {
 
 namespace {
@@ -16,26 +13,24 @@ constexpr std::uint64_t kSizeTestSlack = 44;
 
 }  // namespace
 
-std::optional<std::ifstream> OpenBrnFile(const std::string& name, BrnHeader& header) {
+std::optional<NativeFile> OpenBrnFile(const std::string& name, BrnHeader& header) {
   if (name.empty()) return std::nullopt;
-  std::ifstream file;
-  const std::optional<std::uint64_t> size = OpenForReading(name, file);
+  std::optional<NativeFile> file = NativeFile::OpenForReading(name);
+  if (!file) return std::nullopt;
+  const std::optional<std::uint64_t> size = file->Size();
   if (!size) return std::nullopt;
 
   std::array<std::uint8_t, BrnHeader::kSize> headerBytes{};
-  if (!ReadAt(file, 0, headerBytes)) return std::nullopt;
+  if (!file->ReadAt(0, headerBytes)) return std::nullopt;
   const BrnHeader read = BrnHeader::Decode(headerBytes);
   if (!read.HasMagic()) return std::nullopt;
 
   std::array<std::uint8_t, kBrnTrailer.size()> trailer{};
-  if (!ReadAt(file, *size - trailer.size(), trailer) || trailer != kBrnTrailer) return std::nullopt;
+  if (!file->ReadAt(*size - trailer.size(), trailer) || trailer != kBrnTrailer) return std::nullopt;
 
   const std::uint64_t minimum = EntryCount(read) * BrnEntry::kSize + kSizeTestSlack +
                                 read.dataA + read.dataB;
   if (*size <= minimum) return std::nullopt;
-
-  file.seekg(BrnHeader::kSize);
-  if (!file) return std::nullopt;
   header = read;
   return file;
 }

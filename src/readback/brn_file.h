@@ -1,9 +1,9 @@
 #pragma once
 
-#include <fstream>
 #include <optional>
 #include <string>
 
+#include "platform/native_file.h"
 #include "readback/brn_layout.h"
 
 namespace bb {
@@ -13,8 +13,8 @@ namespace bb {
 // converted file does exactly when its firmware part is longer than 8 bytes.
 // The sum is taken in 64 bits, so counts that would wrap a 32-bit sum cannot make
 // a file whose directory does not fit look large enough. On success `header`
-// holds the header in host order and the stream stands just after it; on
-// refusal the file is closed and `header` is left alone.
-std::optional<std::ifstream> OpenBrnFile(const std::string& name, BrnHeader& header);
+// holds the header in host order; on refusal the file is closed and `header`
+// is left alone.
+std::optional<NativeFile> OpenBrnFile(const std::string& name, BrnHeader& header);
 
 }  // namespace bb

@@ -1,5 +1,9 @@
 #include "readback/export_names.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
+
 #include "util/format.h"
 #include "util/paths.h"
 
@@ -12,6 +16,19 @@ ExportPlace PlaceOf(std::uint16_t id) {
 
 std::string ExportKey(std::uint16_t id) { return Format("Res_0x%x.res", static_cast<unsigned>(id)); }
 
+bool IsReservedDeviceName(std::string_view component) {
+  // Windows cuts an extension and trailing dots and blanks before it looks.
+  std::string_view base = component.substr(0, component.find('.'));
+  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.remove_suffix(1);
+  std::string upper(base);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+  static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
+  if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
 bool IsContainedName(std::string_view name) {
   if (name.empty() || IsPathSeparator(name.front())) return false;
   if (name.find(':') != std::string_view::npos) return false;
@@ -20,7 +37,7 @@ bool IsContainedName(std::string_view name) {
     std::size_t end = start;
     while (end < name.size() && !IsPathSeparator(name[end])) ++end;
     const std::string_view part = name.substr(start, end - start);
-    if (part == "..") return false;
+    if (part == ".." || IsReservedDeviceName(part)) return false;
     // Windows drops trailing dots and blanks, so "..." and ".. " climb too.
     if (!part.empty() && part.find_first_not_of(". ") == std::string_view::npos && part.size() > 1) {
       return false;

@@ -15,8 +15,15 @@ ExportPlace PlaceOf(std::uint16_t id);
 std::string ExportKey(std::uint16_t id);
 
 // True for a name that stays inside the folder it is joined to: relative, with
-// no drive, no root and no ".." component. files.ini comes with the camera's
-// image, not from the operator, and must not write anywhere else.
+// no drive, no root, no ".." component and no component that Windows takes for
+// a device. files.ini comes with the camera's image, not from the operator, and
+// must not write anywhere else.
 bool IsContainedName(std::string_view name);
+
+// True for a name that Windows opens as a device wherever it stands: CON, PRN,
+// AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any case, with or without an
+// extension, with trailing dots or blanks. Refused on every system, since a
+// files.ini written on one is used on the other.
+bool IsReservedDeviceName(std::string_view component);
 
 }  // namespace bb

@@ -2,18 +2,17 @@
 
 #include <array>
 
-#include "readback/stream_io.h"
 #include "util/byte_order.h"
 
 namespace bb {
 
 namespace {
 
-std::optional<RawGroup> ParseGroupHeader(std::istream& raw, std::uint64_t at,
+std::optional<RawGroup> ParseGroupHeader(NativeFile& raw, std::uint64_t at,
                                          std::uint64_t fileSize) {
   if (at + kRawGroupHeaderSize > fileSize) return std::nullopt;
   std::array<std::uint8_t, kRawGroupHeaderSize> bytes{};
-  if (!ReadAt(raw, at, bytes)) return std::nullopt;
+  if (!raw.ReadAt(at, bytes)) return std::nullopt;
   RawGroup group{at, GetBe32(bytes, 0), GetBe32(bytes, 4)};
   if (std::uint64_t{group.length} < std::uint64_t{group.count} * BrnEntry::kSize) {
     return std::nullopt;
@@ -23,9 +22,9 @@ std::optional<RawGroup> ParseGroupHeader(std::istream& raw, std::uint64_t at,
 
 }  // namespace
 
-std::optional<RawImageLayout> ParseRawImage(std::istream& raw, std::uint64_t fileSize) {
+std::optional<RawImageLayout> ParseRawImage(NativeFile& raw, std::uint64_t fileSize) {
   std::array<std::uint8_t, 4> prefix{};
-  if (!ReadAt(raw, 0, prefix)) return std::nullopt;
+  if (!raw.ReadAt(0, prefix)) return std::nullopt;
   RawImageLayout layout;
   layout.firmwareLength = GetBe32(prefix, 0);
   std::uint64_t position = kRawFirmwareOffset + layout.firmwareLength;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <optional>
 
+#include "platform/native_file.h"
 #include "readback/brn_layout.h"
 
 namespace bb {
@@ -44,6 +44,6 @@ struct RawImageLayout {
 // that end exactly at the end of the file; also refuses a group whose length is
 // below ten times its count, since its data size would be negative. All sums are
 // 64-bit, so no field can wrap a position back into the file.
-std::optional<RawImageLayout> ParseRawImage(std::istream& raw, std::uint64_t fileSize);
+std::optional<RawImageLayout> ParseRawImage(NativeFile& raw, std::uint64_t fileSize);
 
 }  // namespace bb

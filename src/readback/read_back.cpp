@@ -1,7 +1,6 @@
 #include "readback/read_back.h"
 
 #include <array>
-#include <fstream>
 #include <memory>
 
 #include "common/steps.h"
@@ -9,6 +8,7 @@
 #include "device/command_table.h"
 #include "device/status_codes.h"
 #include "device/usb_pipes.h"
+#include "platform/native_file.h"
 #include "util/binary_file.h"
 #include "util/byte_order.h"
 #include "util/format.h"
@@ -104,8 +104,9 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
   const std::uint32_t address = GetLe32(info, 4);
   Log(Format("  Begin ... 0x%x(0x%x)", address, size), true);
 
-  std::ofstream file(FsPath(fileName), std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) return kFileError;
+  // Never through a link: the folder may hold one that leads elsewhere.
+  std::optional<NativeFile> file = NativeFile::Create(fileName);
+  if (!file) return kFileError;
   if (size == 0) {
     Log("  OK!");
     return kOk;
@@ -121,9 +122,8 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
     Log("  Fail!");
     return status;
   }
-  file.write(reinterpret_cast<const char*>(buffer.get()), static_cast<std::streamsize>(size));
-  file.close();
-  if (!file) {
+  const bool written = file->Write(std::span(buffer.get(), size));
+  if (!file->Close() || !written) {
     // A disk that fills up must not leave a short image that looks complete.
     Log("  Fail!");
     return kFileError;

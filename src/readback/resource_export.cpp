@@ -1,5 +1,7 @@
 #include "readback/resource_export.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -9,7 +11,6 @@
 #include "readback/brn_convert.h"
 #include "readback/brn_file.h"
 #include "readback/export_names.h"
-#include "readback/stream_io.h"
 #include "util/format.h"
 #include "util/paths.h"
 
@@ -18,18 +19,23 @@ namespace bb {
 namespace {
 
 constexpr char kListFile[] = "files.ini";
+// 6553 directory entries, just under 64 KiB, per read.
+constexpr std::uint64_t kEntriesPerPiece = 0x10000 / BrnEntry::kSize;
 
-bool Exists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(FsPath(path), error);
-}
+// A dangling link counts too: something of that name is there.
+bool Exists(const std::string& path) { return InspectPath(path) != PathKind::kAbsent; }
 
-// Creates `folder` + separator + `name` unless something of that name exists.
+// Creates `folder` + separator + `name` unless it is a folder already. A link
+// there, even to a folder, would carry the entries out of the chosen folder,
+// and a file there cannot take them: both are refused.
 bool EnsureSubDirectory(const std::string& folder, const char* name) {
   const std::string path = folder + kPathSeparator + name;
-  if (Exists(path)) return true;
+  const PathKind kind = InspectPath(path);
+  if (kind == PathKind::kFolder) return true;
+  if (kind != PathKind::kAbsent) return false;
   std::error_code error;
-  return std::filesystem::create_directory(FsPath(path), error);
+  return std::filesystem::create_directory(FsPath(path), error) &&
+         InspectPath(path) == PathKind::kFolder;
 }
 
 }  // namespace
@@ -81,48 +87,61 @@ void ResourceExport::GetResourceFiles() {
     console.AddLogLine("Convert BRN File Fail !!!");
     return;
   }
+  ExportToFolder(brn, folder);
+}
+
+bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder) {
+  Console& console = platform_.console;
   if (!EnsureSubDirectory(folder, "A")) {
     console.AddLogLine("Cannot create sub directory \".\\A\" !!!");
-    return;
+    return false;
   }
   if (!EnsureSubDirectory(folder, "B")) {
     console.AddLogLine("Cannot create sub directory \".\\B\" !!!");
-    return;
+    return false;
   }
-  console.AddLogLine(ExportBrnFile(brn, folder) != 0 ? "Export Resource Files Fail !!!"
-                                                     : "Read Resource Files Success !!!");
+  const bool exported = ExportBrnFile(brnName, folder) == 0;
+  console.AddLogLine(exported ? "Read Resource Files Success !!!" : "Export Resource Files Fail !!!");
+  return exported;
 }
 
 int ResourceExport::ExportBrnFile(const std::string& brnName, const std::string& folder) {
   if (brnName.empty() || folder.empty()) return kFileError;
   BrnHeader header;
-  std::optional<std::ifstream> brn = OpenBrnFile(brnName, header);
+  std::optional<NativeFile> brn = OpenBrnFile(brnName, header);
   if (!brn) return kFileError;
   return ExportEntries(*brn, folder, BrnHeader::kSize, header);
 }
 
-int ResourceExport::ExportEntries(std::ifstream& brn, const std::string& folder,
+int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
                                   std::uint64_t directoryOffset, const BrnHeader& header) {
   const std::uint64_t count = EntryCount(header);
-  const std::uint64_t directorySize = count * BrnEntry::kSize + 2;
-  brn.clear();
-  brn.seekg(0, std::ios::end);
-  const auto fileSize = static_cast<std::uint64_t>(brn.tellg());
-  if (directoryOffset + directorySize > fileSize) return -1;
-  std::vector<std::uint8_t> directory(directorySize);
-  if (!ReadAt(brn, directoryOffset, directory)) return -1;
-  if (directory[directorySize - 2] != 0x24 || directory[directorySize - 1] != 0x6D) return -1;
+  const std::uint64_t endMarkOffset = directoryOffset + count * BrnEntry::kSize;
+  std::array<std::uint8_t, kBrnEndMark.size()> endMark{};
+  if (!brn.ReadAt(endMarkOffset, endMark) || endMark != kBrnEndMark) return -1;
 
+  // The directory is read in pieces: its size comes from the file, and the
+  // memory used must not.
   const std::string listFile = folder + kPathSeparator + kListFile;
-  std::uint64_t running = directoryOffset + directorySize;
+  std::vector<std::uint8_t> piece;
+  std::uint64_t running = endMarkOffset + kBrnEndMark.size();
   for (std::uint64_t i = 0; i < count; ++i) {
-    const BrnEntry entry = BrnEntry::DecodeAt(directory, i * BrnEntry::kSize);
+    const std::uint64_t slot = i % kEntriesPerPiece;
+    if (slot == 0) {
+      piece.resize(static_cast<std::size_t>(std::min(count - i, kEntriesPerPiece) * BrnEntry::kSize));
+      if (!brn.ReadAt(directoryOffset + i * BrnEntry::kSize, piece)) {
+        ShowStop("Export file error, break!");
+        break;
+      }
+    }
+    const BrnEntry entry = BrnEntry::DecodeAt(piece, static_cast<std::size_t>(slot * BrnEntry::kSize));
     if (entry.offset != running) {
       ShowStop("Address error!");
       break;
     }
     const std::string relative = ExportFileName(listFile, entry.id);
-    if (relative.empty() || WriteFileRange(brn, folder + relative, running, entry.size) != 0) {
+    if (relative.empty() ||
+        WriteFileRange(brn, folder, relative.substr(1), running, entry.size) != 0) {
       ShowStop("Export file error, break!");
       break;
     }
@@ -145,16 +164,17 @@ std::string ResourceExport::ExportFileName(const std::string& listFile, std::uin
   return relative + name;
 }
 
-int ResourceExport::WriteFileRange(std::ifstream& brn, const std::string& name,
-                                   std::uint64_t offset, std::uint64_t size) {
+int ResourceExport::WriteFileRange(NativeFile& brn, const std::string& folder,
+                                   const std::string& relative, std::uint64_t offset,
+                                   std::uint64_t size) {
+  const std::string name = folder + kPathSeparator + relative;
   if (name.size() >= kMaxPath) return kFileError;
-  std::ofstream out(FsPath(name), std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return kFileError;
-  brn.clear();
-  const bool copied = CopyFileRange(brn, out, offset, size);
-  out.close();
-  if (!copied || !out) {
-    // A short entry file would pass for the resource itself.
+  std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative);
+  if (!out) return kFileError;
+  const bool copied = out->CopyFrom(brn, offset, size);
+  if (!out->Close() || !copied) {
+    // A short entry file would pass for the resource itself. It was created
+    // here as a plain file, so removing it by name removes nothing else.
     std::error_code ignored;
     std::filesystem::remove(FsPath(name), ignored);
     return kFileError;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "common/context.h"
 #include "common/platform.h"
 #include "common/window_state.h"
+#include "platform/native_file.h"
 #include "readback/brn_layout.h"
 #include "readback/read_back.h"
 
@@ -23,17 +23,22 @@ class ResourceExport {
   void GetResourceFiles();
   // The folder the operator chose (remembered in the job), or empty.
   std::string ChooseReadFolder();
+  // The export's last stage, for the window and the command-line program alike:
+  // the sub directories A and B, then every entry of the BRN file. Logs the
+  // outcome; true when it logged success.
+  bool ExportToFolder(const std::string& brnName, const std::string& folder);
   // 0; 2 when a name is missing or the file is not a BRN file; -1 when its
   // directory lacks the end mark.
   int ExportBrnFile(const std::string& brnName, const std::string& folder);
-  int ExportEntries(std::ifstream& brn, const std::string& folder, std::uint64_t directoryOffset,
+  int ExportEntries(NativeFile& brn, const std::string& folder, std::uint64_t directoryOffset,
                     const BrnHeader& header);
   // The output path relative to the folder, with its leading separator; empty
-  // when files.ini names a place outside the folder.
+  // when files.ini names a place outside the folder or a device.
   std::string ExportFileName(const std::string& listFile, std::uint16_t id);
-  // 0, or 2 when the output file cannot be created or written.
-  int WriteFileRange(std::ifstream& brn, const std::string& name, std::uint64_t offset,
-                     std::uint64_t size);
+  // 0, or 2 when the output file `relative` inside `folder` cannot be created
+  // (also when it would go through a link) or written.
+  int WriteFileRange(NativeFile& brn, const std::string& folder, const std::string& relative,
+                     std::uint64_t offset, std::uint64_t size);
 
  private:
   // A stop inside the walk is reported in a box; the walk returns 0 anyway.

@@ -155,6 +155,15 @@ TEST_F(CliProcessTest, TheOfflineCommandsNeedNoCamera) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "exported" / "A" / "Res_0x5.res"));
   EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "exported" / "Res_0x100.res"));
+
+  // The program takes its sub folders as the window does: a link is refused.
+  std::filesystem::create_directories(work.Path() / "linked" / "A");
+  std::filesystem::create_directories(work.Path() / "elsewhere");
+  std::filesystem::create_directory_symlink(work.Path() / "elsewhere", work.Path() / "linked" / "B");
+  result = Run("export '" + brn + "' '" + work.File("linked") + "'");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, ElementsAre("Cannot create sub directory \".\\B\" !!!"));
+  EXPECT_TRUE(std::filesystem::is_empty(work.Path() / "elsewhere"));
 }
 
 TEST_F(CliProcessTest, ConfigShowsWhatTheToolUnderstood) {

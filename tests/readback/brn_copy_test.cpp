@@ -1,24 +1,24 @@
-#include "readback/stream_io.h"
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <sstream>
-#include <streambuf>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/native_file.h"
 #include "readback/brn_builder.h"
 #include "readback/brn_samples.h"
 #include "readback/raw_image.h"
 #include "sim/sim_raw_image.h"
+#include "support/temp_folder.h"
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace bb {
 namespace {
-
-std::string AsText(const std::vector<std::uint8_t>& bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
 
 std::vector<std::uint8_t> Pattern(std::size_t count) {
   std::vector<std::uint8_t> bytes(count);
@@ -26,108 +26,161 @@ std::vector<std::uint8_t> Pattern(std::size_t count) {
   return bytes;
 }
 
-// A destination that takes `room` bytes and then refuses, like a full disk.
-class FillingBuffer final : public std::streambuf {
- public:
-  explicit FillingBuffer(std::size_t room) : room_(room) {}
-  std::size_t taken = 0;
+std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t at,
+                                std::size_t length) {
+  return std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                   bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
+}
 
- protected:
-  std::streamsize xsputn(const char*, std::streamsize count) override {
-    const auto accepted = std::min<std::size_t>(static_cast<std::size_t>(count), room_ - taken);
-    taken += accepted;
-    return static_cast<std::streamsize>(accepted);
+#if !defined(_WIN32)
+// Files may grow to `room` bytes and no further while it lives, as on a full
+// disk; the signal that goes with it is ignored, so the write fails instead.
+class DiskRoom {
+ public:
+  explicit DiskRoom(rlim_t room) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = room;
+    setrlimit(RLIMIT_FSIZE, &limit);
   }
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof()) || taken == room_) {
-      return traits_type::eof();
-    }
-    ++taken;
-    return c;
+  ~DiskRoom() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
   }
 
  private:
-  std::size_t room_;
+  rlimit saved_{};
+  void (*previous_)(int) = nullptr;
+};
+#endif
+
+class NativeCopyTest : public ::testing::Test {
+ protected:
+  // Copies `length` bytes from `offset` of `from` behind "head" in `target`.
+  bool CopyBehindHead(const std::string& from, const std::string& target, std::uint64_t offset,
+                      std::uint64_t length) {
+    std::optional<NativeFile> in = NativeFile::OpenForReading(from);
+    std::optional<NativeFile> out = NativeFile::Create(target);
+    if (!in || !out) return false;
+    const std::vector<std::uint8_t> head{'h', 'e', 'a', 'd'};
+    const bool copied = out->Write(head) && out->CopyFrom(*in, offset, length);
+    return out->Close() && copied;
+  }
+
+  test::TempFolder folder;
+  // Beyond the 1 MiB copy buffer twice, so the buffered copy refills it.
+  const std::vector<std::uint8_t> source = Pattern((std::size_t{2} << 20) + 100);
 };
 
-TEST(BrnCopyTest, CopiesARangeAcrossSeveralBufferFills) {
-  const std::vector<std::uint8_t> source = Pattern(2 * 0x10000 + 100);
-  for (const std::uint64_t length : {0ull, 1ull, 0xFFFFull, 0x10000ull, 0x10001ull, 0x20050ull}) {
-    std::istringstream in(AsText(source));
-    std::ostringstream out;
-    out << "head";
-    ASSERT_TRUE(CopyFileRange(in, out, 13, length)) << length;
-    EXPECT_EQ(out.str(), "head" + AsText(source).substr(13, length)) << length;
+TEST_F(NativeCopyTest, CopiesRangesWithinAndAcrossFileSystems) {
+  const std::string in = folder.Write("source", source);
+  std::vector<std::string> targets{folder.File("target")};
+  // Another file system, where the kernel may refuse to copy by itself.
+  if (std::filesystem::is_directory("/dev/shm")) targets.push_back("/dev/shm/burnbench-copy-test");
+  for (const std::string& target : targets) {
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{0xFFFFF},
+                                     std::size_t{0x100001}, source.size() - 13}) {
+      ASSERT_TRUE(CopyBehindHead(in, target, 13, length)) << target << " " << length;
+      std::vector<std::uint8_t> expected{'h', 'e', 'a', 'd'};
+      const std::vector<std::uint8_t> range = Slice(source, 13, length);
+      expected.insert(expected.end(), range.begin(), range.end());
+      EXPECT_EQ(test::TempFolder::ReadPath(target), expected) << target << " " << length;
+    }
   }
+  std::error_code ignored;
+  std::filesystem::remove("/dev/shm/burnbench-copy-test", ignored);
 }
 
-TEST(BrnCopyTest, FailsWhenTheSourceEndsEarly) {
-  const std::vector<std::uint8_t> source = Pattern(0x10000 + 10);
-  for (const std::uint64_t offset : {1ull, 11ull, 0x20000ull}) {
-    std::istringstream in(AsText(source));
-    std::ostringstream out;
-    EXPECT_FALSE(CopyFileRange(in, out, offset, source.size())) << "offset " << offset;
+TEST_F(NativeCopyTest, FailsWhenTheSourceEndsEarly) {
+  const std::string in = folder.Write("source", source);
+  for (const std::uint64_t offset : {1ull, 11ull, 0x300000ull}) {
+    EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), offset, source.size())) << offset;
   }
-  std::istringstream in(AsText(source));
-  std::ostringstream out;
-  EXPECT_FALSE(CopyFileRange(in, out, 0, 0xFFFFFFFFFFFFull)) << "a huge length";
+  EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), 0, 0xFFFFFFFFFFFFull)) << "a huge length";
 }
 
-TEST(BrnCopyTest, FailsWhenTheDestinationFills) {
-  const std::vector<std::uint8_t> source = Pattern(0x30000);
-  for (const std::size_t room : {std::size_t{0}, std::size_t{5}, std::size_t{0x10000},
-                                 std::size_t{0x2FFFF}}) {
-    std::istringstream in(AsText(source));
-    FillingBuffer full(room);
-    std::ostream out(&full);
-    EXPECT_FALSE(CopyFileRange(in, out, 0, source.size())) << "room " << room;
+TEST_F(NativeCopyTest, ReadsOnlyRegularFiles) {
+  EXPECT_FALSE(NativeFile::OpenForReading(folder.Text()).has_value());
+  EXPECT_FALSE(NativeFile::OpenForReading(folder.File("absent")).has_value());
+#if !defined(_WIN32)
+  EXPECT_FALSE(NativeFile::OpenForReading("/dev/null").has_value());
+#endif
+}
+
+#if !defined(_WIN32)
+TEST_F(NativeCopyTest, FailsWhenTheDiskFills) {
+  const std::string in = folder.Write("source", source);
+  for (const rlim_t room : {rlim_t{0}, rlim_t{5}, rlim_t{0x100000}, rlim_t{source.size()}}) {
+    DiskRoom full(room);
+    EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), 0, source.size())) << "room " << room;
   }
 }
+#endif
 
 class BrnWriteTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::istringstream in(raw);
-    const auto parsed = ParseRawImage(in, raw.size());
-    ASSERT_TRUE(parsed.has_value());
-    layout = *parsed;
-    head.resize(BrnHeadSize(layout));
-    ASSERT_TRUE(BuildBrnHead(in, layout, 0x100, head));
+  // Parses `raw` as a file and writes its BRN file; the written bytes, or
+  // nullopt when the parse or the write failed.
+  std::optional<std::vector<std::uint8_t>> Convert(const std::vector<std::uint8_t>& rawBytes,
+                                                   std::size_t shrinkAfterParse = 0) {
+    const std::string rawName = folder.Write("image.raw", rawBytes);
+    std::optional<NativeFile> raw = NativeFile::OpenForReading(rawName);
+    const std::optional<RawImageLayout> layout = ParseRawImage(*raw, rawBytes.size());
+    if (!layout || !BrnOffsetsFit(*raw, *layout)) return std::nullopt;
+    if (shrinkAfterParse > 0) {
+      std::filesystem::resize_file(folder.Path() / "image.raw", rawBytes.size() - shrinkAfterParse);
+    }
+    std::optional<NativeFile> brn = NativeFile::Create(folder.File("image.brn"));
+    const bool written = WriteGroupedBrn(*raw, *layout, 0x100, *brn);
+    if (!brn->Close() || !written) return std::nullopt;
+    return folder.Read("image.brn");
   }
 
+  test::TempFolder folder;
   const sim::ImageContent image = test::SampleImage();
-  const std::string raw = AsText(sim::EncodeRawImage(image));
-  const std::string expected = AsText(sim::EncodeBrnFile(image, 0x100));
-  RawImageLayout layout;
-  std::vector<std::uint8_t> head;
 };
 
-TEST_F(BrnWriteTest, WritesTheWholeFileIntoAStream) {
-  std::istringstream in(raw);
-  std::ostringstream out;
-  ASSERT_TRUE(WriteGroupedBrn(in, layout, head, out));
-  EXPECT_EQ(out.str(), expected);
+TEST_F(BrnWriteTest, WritesTheWholeFile) {
+  EXPECT_EQ(Convert(sim::EncodeRawImage(image)), sim::EncodeBrnFile(image, 0x100));
 }
 
-TEST_F(BrnWriteTest, NoticesAWriteFailureAtAnyPoint) {
-  // Every room short of the whole file stops some part: head, group data,
-  // firmware or trailer.
-  for (std::size_t room = 0; room < expected.size(); ++room) {
-    std::istringstream in(raw);
-    FillingBuffer full(room);
-    std::ostream out(&full);
-    EXPECT_FALSE(WriteGroupedBrn(in, layout, head, out)) << "room " << room;
+TEST_F(BrnWriteTest, WritesADirectoryLargerThanOnePieceOfEntries) {
+  sim::ImageContent many;
+  for (std::uint32_t i = 0; i < 7000; ++i) {
+    many.groupA.push_back({static_cast<std::uint16_t>(i % 0x80), {static_cast<std::uint8_t>(i)}});
   }
+  many.groupB = {{0x80, test::CountingBytes(9, 1)}};
+  many.firmware = test::CountingBytes(100, 3);
+  EXPECT_EQ(Convert(sim::EncodeRawImage(many)), sim::EncodeBrnFile(many, 0x100));
 }
 
 TEST_F(BrnWriteTest, NoticesARawImageThatShrankAfterParsing) {
   // Group B's last two bytes are skipped, so a cut must reach its data to matter.
+  const std::vector<std::uint8_t> raw = sim::EncodeRawImage(image);
   for (std::size_t cut = 3; cut < raw.size(); cut += 5) {
-    std::istringstream in(raw.substr(0, raw.size() - cut));
-    std::ostringstream out;
-    EXPECT_FALSE(WriteGroupedBrn(in, layout, head, out)) << "cut " << cut;
+    EXPECT_FALSE(Convert(raw, cut).has_value()) << "cut " << cut;
   }
 }
+
+#if !defined(_WIN32)
+TEST_F(BrnWriteTest, NoticesAWriteFailureAtAnyPoint) {
+  // Every room short of the whole file stops some part: header, directory,
+  // group data, firmware or trailer.
+  const std::vector<std::uint8_t> raw = sim::EncodeRawImage(image);
+  const std::size_t whole = sim::EncodeBrnFile(image, 0x100).size();
+  for (std::size_t room = 0; room < whole; ++room) {
+    const std::string rawName = folder.Write("image.raw", raw);
+    std::optional<NativeFile> in = NativeFile::OpenForReading(rawName);
+    const std::optional<RawImageLayout> layout = ParseRawImage(*in, raw.size());
+    ASSERT_TRUE(layout.has_value());
+    DiskRoom full(room);
+    std::optional<NativeFile> brn = NativeFile::Create(folder.File("image.brn"));
+    ASSERT_TRUE(brn.has_value());
+    EXPECT_FALSE(WriteGroupedBrn(*in, *layout, 0x100, *brn)) << "room " << room;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace bb

@@ -16,7 +16,7 @@ namespace {
 
 class BrnOpenTest : public ::testing::Test {
  protected:
-  std::optional<std::ifstream> Open(const std::vector<std::uint8_t>& brn) {
+  std::optional<NativeFile> Open(const std::vector<std::uint8_t>& brn) {
     return OpenBrnFile(folder.Write("image.brn", brn), header);
   }
 
@@ -26,7 +26,7 @@ class BrnOpenTest : public ::testing::Test {
 
 TEST_F(BrnOpenTest, OpensAConvertedFileAfterItsHeader) {
   const std::vector<std::uint8_t> brn = sim::EncodeBrnFile(test::SampleImage(), 0x100);
-  std::optional<std::ifstream> file = Open(brn);
+  std::optional<NativeFile> file = Open(brn);
   ASSERT_TRUE(file.has_value());
   EXPECT_TRUE(header.HasMagic());
   EXPECT_EQ(header.countA, 2u);
@@ -35,9 +35,8 @@ TEST_F(BrnOpenTest, OpensAConvertedFileAfterItsHeader) {
   EXPECT_EQ(header.dataB, 7u);
   EXPECT_EQ(EntryCount(header), 6u);
 
-  std::array<char, 10> firstEntry{};
-  file->read(firstEntry.data(), firstEntry.size());
-  ASSERT_TRUE(*file);
+  std::array<std::uint8_t, 10> firstEntry{};
+  ASSERT_TRUE(file->ReadAt(32, firstEntry));
   EXPECT_TRUE(std::equal(firstEntry.begin(), firstEntry.end(), brn.begin() + 32));
 }
 

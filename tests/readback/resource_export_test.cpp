@@ -40,7 +40,20 @@ class ResourceExportTest : public ::testing::Test, protected test::TestHost {
     return texts;
   }
 
+  static bool LinkFolder(const std::filesystem::path& target, const std::filesystem::path& link) {
+    std::error_code error;
+    std::filesystem::create_directory_symlink(target, link, error);
+    return !error;
+  }
+  static bool LinkFile(const std::filesystem::path& target, const std::filesystem::path& link) {
+    std::error_code error;
+    std::filesystem::create_symlink(target, link, error);
+    return !error;
+  }
+
   test::TempFolder out;
+  // Where planted links lead: nothing may appear or change here.
+  test::TempFolder outside;
   sim::SimCamera* camera = nullptr;
 };
 
@@ -90,7 +103,8 @@ TEST_F(ResourceExportTest, ANameInAMissingSubFolderStopsTheWalk) {
 
 TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   for (const char* name : {"../escaped.bin", "..\\escaped.bin", "/tmp/escaped.bin", "C:\\escaped.bin",
-                           "sub/../../escaped.bin", "..."}) {
+                           "sub/../../escaped.bin", "...", "CON", "nul.txt", "Com1 .bin", "lpt9..",
+                           "sub/AUX", "prn.a.b"}) {
     SCOPED_TRACE(name);
     test::TestHost host;
     test::TempFolder target;
@@ -112,13 +126,77 @@ TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   EXPECT_TRUE(IsContainedName("sub/logo.bmp"));
   EXPECT_TRUE(IsContainedName(".hidden"));
   EXPECT_FALSE(IsContainedName(""));
+  for (const char* name : {"CONSOLE", "COM0", "COM10", "LPT", "NULL.txt", "xCON", "AUX1"}) {
+    EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+  }
+  for (const char* name : {"con", "Nul ", "AUX.", "com9.tar.gz", "LPT1 . x"}) {
+    EXPECT_TRUE(IsReservedDeviceName(name)) << name;
+  }
 }
 
-TEST_F(ResourceExportTest, APlainFileNamedAStopsTheFirstGroupAEntry) {
-  out.Write("A", "not a folder");
-  Export(SampleContent());
-  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+TEST_F(ResourceExportTest, ASubFolderThatIsALinkOrAFileIsRefusedAndNothingIsWritten) {
+  const std::filesystem::path elsewhere = outside.Path();
+  for (const char* sub : {"A", "B"}) {
+    for (const bool asLink : {true, false}) {
+      SCOPED_TRACE(std::string(sub) + (asLink ? " as a link" : " as a file"));
+      std::filesystem::remove_all(out.Path());
+      std::filesystem::create_directories(out.Path());
+      if (std::string(sub) == "B") std::filesystem::create_directories(out.Path() / "A");
+      if (asLink) {
+        if (!LinkFolder(elsewhere, out.Path() / sub)) GTEST_SKIP() << "no symbolic links here";
+      } else {
+        out.Write(sub, "not a folder");
+      }
+      Export(SampleContent());
+      EXPECT_EQ(console.log.back(), std::string("Cannot create sub directory \".\\") + sub + "\" !!!");
+      EXPECT_TRUE(std::filesystem::is_empty(elsewhere)) << "nothing written through the link";
+      EXPECT_FALSE(OutHas("Res_0x100.res")) << "no entry is written";
+      EXPECT_TRUE(OutHas("fw.brn.brn")) << "the BRN file stays";
+    }
+  }
+}
+
+TEST_F(ResourceExportTest, EntryFilesNeverGoThroughLinks) {
+  const std::string victim = outside.Write("victim.txt", "keep me");
+  std::filesystem::create_directories(out.Path() / "A");
+  // A linked entry file, a linked folder on the way to one, a dangling link.
+  const std::vector<std::pair<std::string, std::string>> plants = {
+      {"A/Res_0x5.res", victim}, {"A/dir/x.bin", outside.Text()}, {"A/Res_0x5.res", outside.File("new.bin")}};
+  for (const auto& [place, target] : plants) {
+    SCOPED_TRACE(place);
+    std::filesystem::remove_all(out.Path() / "A");
+    std::filesystem::create_directories(out.Path() / "A");
+    const bool throughFolder = place == "A/dir/x.bin";
+    out.Write("files.ini", throughFolder ? "[RawA File List]\nRes_0x5.res=dir/x.bin\n" : "");
+    const std::filesystem::path link = out.Path() / (throughFolder ? "A/dir" : place);
+    const bool linked = throughFolder ? LinkFolder(target, link) : LinkFile(target, link);
+    if (!linked) GTEST_SKIP() << "no symbolic links here";
+    const auto stops = [this] {
+      const std::vector<std::string> texts = BoxTexts();
+      return std::count(texts.begin(), texts.end(), "Export file error, break!");
+    };
+    const auto stopsBefore = stops();
+    Export(SampleContent());
+    EXPECT_EQ(stops(), stopsBefore + 1);
+    EXPECT_EQ(prompts.Boxes().back().text, "Export file error, break!");
+    EXPECT_EQ(outside.Read("victim.txt"), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+    EXPECT_FALSE(std::filesystem::exists(outside.Path() / "x.bin"));
+    EXPECT_FALSE(std::filesystem::exists(outside.Path() / "new.bin"));
+    EXPECT_FALSE(OutHas("A/Res_0x7f.res")) << "the walk stops at the link";
+  }
+}
+
+TEST_F(ResourceExportTest, AnEntryFileWithAnotherNameOutsideIsReplacedNotEmptied) {
+  const std::string victim = outside.Write("victim.txt", "keep me");
+  std::filesystem::create_directories(out.Path() / "A");
+  std::error_code error;
+  std::filesystem::create_hard_link(victim, out.Path() / "A" / "Res_0x5.res", error);
+  if (error) GTEST_SKIP() << "no hard links here";
+  const sim::ImageContent content = SampleContent();
+  Export(content);
   EXPECT_EQ(console.log.back(), "Read Resource Files Success !!!");
+  EXPECT_EQ(OutRead("A/Res_0x5.res"), content.groupA[0].data);
+  EXPECT_EQ(outside.Read("victim.txt"), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
 }
 
 TEST_F(ResourceExportTest, AnEarlierExportIsReplacedOnlyAfterTheQuestion) {

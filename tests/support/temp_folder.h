@@ -41,8 +41,9 @@ class TempFolder {
   std::string Write(std::string_view name, const std::vector<std::uint8_t>& content) const {
     return Write(name, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
   }
-  std::vector<std::uint8_t> Read(std::string_view name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
+  std::vector<std::uint8_t> Read(std::string_view name) const { return ReadPath(path_ / name); }
+  static std::vector<std::uint8_t> ReadPath(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 

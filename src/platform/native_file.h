@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace bb {
+
+// What a path names, looked at without following a link at its end. A symbolic
+// link, a junction or any other reparse point is a link, whatever it points to.
+enum class PathKind { kAbsent, kFolder, kRegularFile, kLink, kOther };
+PathKind InspectPath(const std::string& path);
+
+// A file opened through the operating system itself, for the read-back's files:
+// they take large ranges that must move at the speed of the system's own copy,
+// and they are written into folders that the camera's list file names, where a
+// planted link must never carry a write elsewhere. Owns its handle; blocking
+// calls, any one thread at a time.
+class NativeFile {
+ public:
+  // An existing regular file, for reading. Folders, devices and pipes are
+  // refused without waiting for a writer.
+  static std::optional<NativeFile> OpenForReading(const std::string& path);
+
+  // Creates, or empties, the regular file `relative` inside `folder` (the
+  // operator's choice, taken as it is). No folder on the way inside `relative`
+  // and not the file itself may be a link; the file, if it exists, must be a
+  // regular file; folders are not created. A file that has further hard links
+  // is replaced by a new one, so that the other names keep their content.
+  // Refused: nullopt, and nothing on disk changed.
+  static std::optional<NativeFile> CreateInside(const std::string& folder,
+                                                std::string_view relative);
+  // The same for a path whose folder part is taken as it is.
+  static std::optional<NativeFile> Create(const std::string& path);
+
+  NativeFile(NativeFile&& other) noexcept;
+  NativeFile& operator=(NativeFile&& other) noexcept;
+  NativeFile(const NativeFile&) = delete;
+  NativeFile& operator=(const NativeFile&) = delete;
+  ~NativeFile();
+
+  // The file's size now; nullopt when the system cannot tell.
+  std::optional<std::uint64_t> Size() const;
+  // Reads exactly out.size() bytes at `offset`; false when fewer came.
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  // Writes all of `bytes` at the current position.
+  bool Write(std::span<const std::uint8_t> bytes);
+  // Copies `length` bytes of `source`, from `offset`, to the current position:
+  // inside the kernel where the system can, else through one large buffer.
+  // False when the source ends early or a write fails.
+  bool CopyFrom(NativeFile& source, std::uint64_t offset, std::uint64_t length);
+  // Closes the handle; false when the system reported an error on the way.
+  bool Close();
+
+ private:
+  explicit NativeFile(std::intptr_t handle) : handle_(handle) {}
+  bool CopyThroughBuffer(NativeFile& source, std::uint64_t offset, std::uint64_t length);
+
+  std::intptr_t handle_;
+};
+
+}  // namespace bb

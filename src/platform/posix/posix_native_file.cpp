@@ -1,0 +1,196 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <vector>
+
+#include "platform/native_file.h"
+
+namespace bb {
+
+namespace {
+
+constexpr std::intptr_t kNoHandle = -1;
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
+// A descriptor that closes itself, for the folders of a walk.
+class FolderFd {
+ public:
+  explicit FolderFd(int fd) : fd_(fd) {}
+  FolderFd(const FolderFd&) = delete;
+  FolderFd& operator=(const FolderFd&) = delete;
+  ~FolderFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int Get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::vector<std::string> SplitComponents(std::string_view relative) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    const std::size_t end = std::min(relative.find('/', start), relative.size());
+    parts.emplace_back(relative.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// Opens `name` in `folder` for writing without following a link and without
+// waiting on a pipe; only a regular file is kept.
+int OpenRegularForWriting(int folder, const char* name, int extraFlags) {
+  const int fd = ::openat(folder, name,
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | extraFlags,
+                          0666);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  if (info.st_nlink > 1) {
+    // Emptying it would empty every other name of the same file.
+    ::close(fd);
+    if ((extraFlags & O_EXCL) != 0 || ::unlinkat(folder, name, 0) != 0) return -1;
+    return OpenRegularForWriting(folder, name, O_EXCL);
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+PathKind InspectPath(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT ? PathKind::kAbsent : PathKind::kOther;
+  if (S_ISLNK(info.st_mode)) return PathKind::kLink;
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  if (S_ISREG(info.st_mode)) return PathKind::kRegularFile;
+  return PathKind::kOther;
+}
+
+std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  NativeFile file(fd);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return file;
+}
+
+std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
+                                                   std::string_view relative) {
+  const std::vector<std::string> parts = SplitComponents(relative);
+  if (parts.back().empty()) return std::nullopt;
+  FolderFd current(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (current.Get() < 0) return std::nullopt;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    if (parts[i].empty()) continue;
+    current.Reset(
+        ::openat(current.Get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (current.Get() < 0) return std::nullopt;
+  }
+  const int fd = OpenRegularForWriting(current.Get(), parts.back().c_str(), 0);
+  if (fd < 0) return std::nullopt;
+  return NativeFile(fd);
+}
+
+std::optional<NativeFile> NativeFile::Create(const std::string& path) {
+  const std::size_t cut = path.rfind('/');
+  if (cut == std::string::npos) return CreateInside(".", path);
+  return CreateInside(cut == 0 ? std::string("/") : path.substr(0, cut),
+                      std::string_view(path).substr(cut + 1));
+}
+
+NativeFile::NativeFile(NativeFile&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kNoHandle;
+}
+
+NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+NativeFile::~NativeFile() { Close(); }
+
+bool NativeFile::Close() {
+  if (handle_ == kNoHandle) return true;
+  const int result = ::close(Fd(handle_));
+  handle_ = kNoHandle;
+  return result == 0;
+}
+
+std::optional<std::uint64_t> NativeFile::Size() const {
+  struct stat info {};
+  if (::fstat(Fd(handle_), &info) != 0 || info.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool NativeFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const std::uint64_t at = offset + done;
+    if (at > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    const ssize_t got = ::pread(Fd(handle_), out.data() + done, out.size() - done,
+                                static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool NativeFile::Write(std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(Fd(handle_), bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool NativeFile::CopyFrom(NativeFile& source, std::uint64_t offset, std::uint64_t length) {
+#if defined(__linux__)
+  // One call per gigabyte at most; the kernel moves the pages itself.
+  constexpr std::uint64_t kKernelPiece = std::uint64_t{1} << 30;
+  while (length > 0) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    auto in = static_cast<off_t>(offset);
+    const ssize_t moved = ::copy_file_range(Fd(source.handle_), &in, Fd(handle_), nullptr,
+                                            static_cast<std::size_t>(std::min(length, kKernelPiece)), 0);
+    if (moved > 0) {
+      offset += static_cast<std::uint64_t>(moved);
+      length -= static_cast<std::uint64_t>(moved);
+      continue;
+    }
+    if (moved == 0) return false;
+    if (errno == EINTR) continue;
+    // Across file systems, or where the file systems do not offer it.
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+    return false;
+  }
+#endif
+  return CopyThroughBuffer(source, offset, length);
+}
+
+}  // namespace bb
