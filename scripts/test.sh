@@ -2,7 +2,8 @@
 # Builds and runs every test: native, with AddressSanitizer and UBSan, and the
 # Windows build under wine64 with the window tests of the Windows program (a
 # screenshot is kept in build/artifacts/); the 32-bit Windows build is compiled
-# only; then each fuzzer runs briefly.
+# only, and once more with clang to refuse unchecked narrowing to 32 bits; then
+# each fuzzer runs briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,6 +40,8 @@ scripts/config-parity.sh
 echo "== the Windows program's window, under wine64 and Xvfb, beside another wine server and display"
 scripts/wine-isolation-test.sh
 run_preset win32 build-only
+echo "== 64-bit sizes narrowed to 32 bits (clang, i686)"
+scripts/narrowing-check.sh
 
 echo "== fuzzers, briefly"
 scripts/fuzz.sh 20

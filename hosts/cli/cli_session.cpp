@@ -238,14 +238,14 @@ class Session {
   }
 
   int Compare() {
-    std::uint32_t offset = 0;
+    std::uint64_t offset = 0;
     const int result = CompareFiles(options_.operands[0], options_.operands[1], offset);
     if (result == kFileError) {
       std::fputs("burnbench-cli: cannot read both files\n", err_);
       return kExitUnusable;
     }
     console_.AddLogLine(result == kOk ? "Read Verify Success !!!" : "Verify Fail !!!");
-    if (result == kFilesDiffer) std::fprintf(err_, "first difference at byte %u\n", offset);
+    if (result == kFilesDiffer) std::fprintf(err_, "first difference at byte %llu\n", static_cast<unsigned long long>(offset));
     return result == kOk ? kExitSuccess : kExitFailure;
   }
 

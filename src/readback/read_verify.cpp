@@ -12,7 +12,7 @@
 
 namespace bb {
 
-int CompareFiles(const std::string& first, const std::string& second, std::uint32_t& offset) {
+int CompareFiles(const std::string& first, const std::string& second, std::uint64_t& offset) {
   std::ifstream firstFile;
   std::ifstream secondFile;
   const std::optional<std::uint64_t> firstSize = OpenForReading(first, firstFile);
@@ -41,11 +41,11 @@ int CompareFiles(const std::string& first, const std::string& second, std::uint3
       return kFileError;
     }
     if (std::memcmp(a, b, piece) != 0) {
-      offset += static_cast<std::uint32_t>(std::mismatch(a, a + piece, b).first - a);
+      offset += static_cast<std::uint64_t>(std::mismatch(a, a + piece, b).first - a);
       return kFilesDiffer;
     }
     compared += piece;
-    offset += static_cast<std::uint32_t>(piece);
+    offset += piece;
   }
   return kOk;
 }
@@ -68,7 +68,7 @@ int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console) {
     console.AddLogLine("Convert BRN File Fail !!!");
     return converted;
   }
-  std::uint32_t offset = 0;
+  std::uint64_t offset = 0;
   const int compared = CompareFiles(brn, job->FwFile, offset);
   console.AddLogLine(compared == kOk ? "Read Verify Success !!!" : "Verify Fail !!!");
   return compared;

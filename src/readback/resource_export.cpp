@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -117,6 +118,9 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
                                   std::uint64_t directoryOffset, const BrnHeader& header) {
   const std::uint64_t count = EntryCount(header);
   const std::uint64_t endMarkOffset = directoryOffset + count * BrnEntry::kSize;
+  // The first entry's data starts after the directory, at an offset held in 32
+  // bits: counts that push it further cannot describe any entry.
+  if (endMarkOffset + kBrnEndMark.size() > std::numeric_limits<std::uint32_t>::max()) return -1;
   std::array<std::uint8_t, kBrnEndMark.size()> endMark{};
   if (!brn.ReadAt(endMarkOffset, endMark) || endMark != kBrnEndMark) return -1;
 

@@ -28,7 +28,7 @@ class ResourceExport {
   // outcome; true when it logged success.
   bool ExportToFolder(const std::string& brnName, const std::string& folder);
   // 0; 2 when a name is missing or the file is not a BRN file; -1 when its
-  // directory lacks the end mark.
+  // directory lacks the end mark or ends where no 32-bit offset reaches.
   int ExportBrnFile(const std::string& brnName, const std::string& folder);
   int ExportEntries(NativeFile& brn, const std::string& folder, std::uint64_t directoryOffset,
                     const BrnHeader& header);

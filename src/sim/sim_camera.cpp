@@ -129,7 +129,8 @@ std::span<const std::uint8_t> SimCamera::WithoutBlockPadding(std::span<const std
   const std::uint64_t entries = std::uint64_t{1} + GetBe32(stored, 16) + GetBe32(stored, 20);
   const std::uint64_t last = kHeader + (entries - 1) * 10;
   if (last + 10 > stored.size()) return stored;
-  const std::uint64_t end = std::uint64_t{GetBe32(stored, last + 2)} + GetBe32(stored, last + 6) + 2;
+  const auto at = static_cast<std::size_t>(last);  // within `stored`, checked above
+  const std::uint64_t end = std::uint64_t{GetBe32(stored, at + 2)} + GetBe32(stored, at + 6) + 2;
   return end <= stored.size() ? stored.first(static_cast<std::size_t>(end)) : stored;
 }
 

@@ -117,15 +117,18 @@ std::optional<ImageContent> DecodeBrnFile(std::span<const std::uint8_t> brn) {
   const std::uint64_t entries = countA + countB + 1;
   const std::uint64_t endMark = kHeaderSize + kEntrySize * entries;
   if (endMark + kEndMark.size() + kTrailer.size() > size) return std::nullopt;
-  if (!std::equal(kEndMark.begin(), kEndMark.end(), brn.begin() + endMark)) return std::nullopt;
+  // Every position below lies within `brn`, checked before use.
+  if (!std::equal(kEndMark.begin(), kEndMark.end(), brn.begin() + static_cast<std::ptrdiff_t>(endMark))) {
+    return std::nullopt;
+  }
 
   ImageContent content;
   for (std::uint64_t i = 0; i < entries; ++i) {
-    const std::size_t at = kHeaderSize + kEntrySize * i;
+    const auto at = static_cast<std::size_t>(kHeaderSize + kEntrySize * i);
     const std::uint64_t offset = GetBe32(brn, at + 2);
     const std::uint64_t length = GetBe32(brn, at + 6);
     if (offset + length > size - kTrailer.size()) return std::nullopt;
-    const auto data = brn.subspan(offset, length);
+    const auto data = brn.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
     if (i + 1 == entries) {
       content.firmware.assign(data.begin(), data.end());
     } else {

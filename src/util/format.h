@@ -4,7 +4,8 @@
 
 namespace bb {
 
-#if defined(__MINGW32__)
+#if defined(__MINGW32__) && !defined(__clang__)
+// MinGW GCC checks against its own printf; clang knows only the standard one.
 #define BB_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define BB_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))

@@ -15,7 +15,7 @@ class CompareFilesTest : public ::testing::Test {
     return bytes;
   }
   test::TempFolder folder;
-  std::uint32_t offset = 99;
+  std::uint64_t offset = 99;
 };
 
 TEST_F(CompareFilesTest, TheFirstFileMayBeTheStartOfTheSecond) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "common/steps.h"
 #include "readback/export_names.h"
@@ -260,6 +261,33 @@ TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("nomark.brn"), out.Text()), -1);
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("missing.brn"), out.Text()), 2);
   EXPECT_EQ(bench.resourceExport.ExportBrnFile("", out.Text()), 2);
+}
+
+TEST_F(ResourceExportTest, CountsWhoseDirectoryEndsPast32BitsAreRefused) {
+  // A directory of 430 million entries ends past 4 GiB, where no entry's 32-bit
+  // offset can point; the file is sparse, so it costs no disk.
+  BrnHeader header;
+  header.countA = 430'000'000;
+  const std::uint64_t endMark = 32 + 10 * EntryCount(header);
+  const std::uint64_t size = endMark + 2 + 100;
+  const std::filesystem::path big = out.Path() / "big.brn";
+  const auto head = header.Encode();
+  out.Write("big.brn", std::vector<std::uint8_t>(head.begin(), head.end()));
+  std::error_code error;
+  std::filesystem::resize_file(big, size, error);
+  if (error) GTEST_SKIP() << "no sparse file of " << size << " bytes here";
+  {
+    std::fstream file(big, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(static_cast<std::streamoff>(endMark));
+    file.write("\x24\x6D", 2);
+    file.seekp(static_cast<std::streamoff>(size - 2));
+    file.write("\x7F\x7E", 2);
+  }
+  EXPECT_FALSE(bench.resourceExport.ExportToFolder(out.File("big.brn"), out.Text()));
+  EXPECT_EQ(console.log.back(), "Export Resource Files Fail !!!");
+  EXPECT_TRUE(prompts.Boxes().empty());
+  EXPECT_TRUE(std::filesystem::is_empty(out.Path() / "A")) << "refused before any entry";
+  std::filesystem::remove(big);
 }
 
 }  // namespace
