@@ -84,7 +84,11 @@ PathKind InspectPath(const std::string& path) {
 }
 
 std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Anything but a regular file is refused before it is opened: the open alone
+  // may rewind a tape or claim a terminal. What was opened is looked at again.
+  struct stat named {};
+  if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return std::nullopt;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   NativeFile file(fd);
   struct stat info {};
