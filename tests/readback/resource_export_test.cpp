@@ -137,14 +137,18 @@ TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
 
 TEST_F(ResourceExportTest, ASubFolderThatIsALinkOrAFileIsRefusedAndNothingIsWritten) {
   const std::filesystem::path elsewhere = outside.Path();
+  bool linksMissing = false;
   for (const char* sub : {"A", "B"}) {
-    for (const bool asLink : {true, false}) {
+    for (const bool asLink : {false, true}) {
       SCOPED_TRACE(std::string(sub) + (asLink ? " as a link" : " as a file"));
       std::filesystem::remove_all(out.Path());
       std::filesystem::create_directories(out.Path());
       if (std::string(sub) == "B") std::filesystem::create_directories(out.Path() / "A");
       if (asLink) {
-        if (!LinkFolder(elsewhere, out.Path() / sub)) GTEST_SKIP() << "no symbolic links here";
+        if (!LinkFolder(elsewhere, out.Path() / sub)) {
+          linksMissing = true;
+          continue;
+        }
       } else {
         out.Write(sub, "not a folder");
       }
@@ -155,6 +159,7 @@ TEST_F(ResourceExportTest, ASubFolderThatIsALinkOrAFileIsRefusedAndNothingIsWrit
       EXPECT_TRUE(OutHas("fw.brn.brn")) << "the BRN file stays";
     }
   }
+  if (linksMissing) GTEST_SKIP() << "no symbolic links here; only plain files were tried";
 }
 
 TEST_F(ResourceExportTest, EntryFilesNeverGoThroughLinks) {
