@@ -1,45 +1,75 @@
 #!/usr/bin/env bash
-# Whole-process timings of the offline commands on a large image, each beside
-# the system tool that moves the same bytes: convert and export beside cp,
-# compare beside cmp. Prints the best of RUNS wall-clock times and the ratios.
+# Every performance figure in one table: the offline commands on a large image
+# as whole processes, each beside the system tool that moves the same bytes
+# (convert and export beside cp, compare beside cmp; best of RUNS wall-clock
+# times, peak memory of the process), and the burn of a 64 MiB firmware from
+# burn_bench (the tool's own processor time per MiB against a counting camera,
+# the memory the burn adds, and the same burn against the full camera model).
+# The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size=${1:-256}
-runs=${2:-3}
+runs=${2:-5}
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target burnbench-cli make_large_image burn_bench >/dev/null
 cli=build/bench/hosts/cli/burnbench-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+load=$(cut -d' ' -f1 /proc/loadavg)
 
 build/bench/bench/make_large_image "$size" "$work/image.raw" "$work/image.brn"
-mkdir -p "$work/export"
+# A second copy to compare with: the same file twice is no comparison for cmp.
+cp "$work/image.brn" "$work/again.brn"
 
+# best COMMAND...: the best wall time in ns and the peak memory in KiB of RUNS
+# runs, each writing into fresh files.
 best() {
-  local best_ns=""
+  local best_ns="" peak=0
   for _ in $(seq "$runs"); do
-    local start end
+    rm -rf "$work/out.brn" "$work/copy" "$work/export"
+    mkdir -p "$work/export"
+    local start end kib
     start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
+    /usr/bin/time -f %M -o "$work/peak" "$@" >/dev/null 2>&1 || true
     end=$(date +%s%N)
+    kib=$(cat "$work/peak")
     local ns=$((end - start))
     if [ -z "$best_ns" ] || [ "$ns" -lt "$best_ns" ]; then best_ns=$ns; fi
+    if [ "$kib" -gt "$peak" ]; then peak=$kib; fi
   done
-  echo "$best_ns"
+  echo "$best_ns $peak"
 }
 
-report() {
-  local name=$1 ours=$2 theirs=$3 tool=$4
-  awk -v n="$name" -v o="$ours" -v t="$theirs" -v tool="$tool" 'BEGIN {
-    printf "%-8s %8.1f ms   %-4s %8.1f ms   ratio %.2f\n", n, o / 1e6, tool, t / 1e6, o / t }'
+row() {
+  local name=$1 theirs_name=$2 ours theirs
+  read -r -a ours <<<"$3"
+  read -r -a theirs <<<"$4"
+  awk -v n="$name" -v o="${ours[0]}" -v m="${ours[1]}" -v t="${theirs[0]}" -v tn="$theirs_name" 'BEGIN {
+    printf "| %s | %.1f ms | %.1f MiB | %s | %.1f ms | %.2f |\n", n, o / 1e6, m / 1024, tn, t / 1e6, o / t }'
 }
 
-echo "image: $size MiB, best of $runs runs"
-report convert "$(best "$cli" convert "$work/image.raw" "$work/out.brn")" \
-  "$(best cp "$work/image.raw" "$work/copy.raw")" cp
-report compare "$(best "$cli" compare "$work/out.brn" "$work/image.brn")" \
-  "$(best cmp "$work/out.brn" "$work/image.brn")" cmp
-report export "$(best "$cli" export "$work/image.brn" "$work/export")" \
-  "$(best cp "$work/image.brn" "$work/copy.brn")" cp
+burn=$(build/bench/bench/burn_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  --benchmark_format=json 2>/dev/null)
+# counter BENCHMARK NAME: the counter's value in the median of the benchmark's runs
+counter() {
+  awk -v b="$1" -v c="\"$2\":" '$1 == "\"name\":" { name = $2 }
+    $1 == c && index(name, b) && index(name, "_median") { sub(/,$/, "", $2); print $2 }' <<<"$burn"
+}
+
+echo "Measured $(date -u +%Y-%m-%d) on a $(nproc)-core machine (load average $load at the start)."
+echo "Image: $size MiB; best of $runs runs; files in the page cache; outputs written afresh."
+echo
+echo "| figure | ours | peak memory | beside | theirs | ratio |"
+echo "|---|---|---|---|---|---|"
+row "convert" cp "$(best "$cli" convert "$work/image.raw" "$work/out.brn")" \
+  "$(best cp "$work/image.raw" "$work/copy")"
+row "compare" cmp "$(best "$cli" compare "$work/image.brn" "$work/again.brn")" \
+  "$(best cmp "$work/image.brn" "$work/again.brn")"
+row "export" cp "$(best "$cli" export "$work/image.brn" "$work/export")" \
+  "$(best cp "$work/image.brn" "$work/copy")"
+awk -v t="$(counter BM_BurnToCountingCamera tool_ms_per_MiB)" -v p="$(counter BM_BurnToCountingCamera peak_added_MiB)" \
+  -v f="$(counter BM_BurnFirmware tool_ms_per_MiB)" 'BEGIN {
+    printf "| burn 64 MiB, counting camera (ms per MiB) | %.2f ms | %.1f MiB | | | |\n", t * 1e3, p
+    printf "| burn 64 MiB, full camera model (ms per MiB) | %.2f ms | | | | |\n", f * 1e3 }'

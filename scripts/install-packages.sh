@@ -5,7 +5,7 @@
 set -euo pipefail
 
 native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev)
-all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev
+all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev time
      g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei)
 
 case "${1:-native}" in

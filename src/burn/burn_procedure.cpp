@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "common/control_ids.h"
 #include "common/steps.h"
@@ -203,8 +204,13 @@ int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
     Log("Open file error...");
     return kFileError;
   }
-  std::unique_ptr<std::uint8_t[]> buffer =
-      *size <= kMaxTransfer ? AllocateZeroed(*size + kFirmwareSlack) : nullptr;
+  // The file's bytes are read over the buffer whole or the burn stops, so only
+  // the slack behind them needs its zeros: clearing all of it first would touch
+  // every page of a large image twice.
+  // Below kMaxTransfer the size fits every size type.
+  const auto fileSize = static_cast<std::size_t>(std::min(*size, kMaxTransfer));
+  std::unique_ptr<std::uint8_t[]> buffer(
+      *size <= kMaxTransfer ? new (std::nothrow) std::uint8_t[fileSize + kFirmwareSlack] : nullptr);
   if (!buffer) {
     Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(*size)));
     return kNoBuffer;
@@ -214,6 +220,7 @@ int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
     return kFileError;
   }
   file.close();
+  std::fill_n(buffer.get() + fileSize, kFirmwareSlack, std::uint8_t{0});
   Log("  Write File Prepare...", true);
 
   const std::uint32_t unit = context_.transfer.BlockUnit;

@@ -166,7 +166,11 @@ std::uint32_t SimCamera::AcceptBulkOut(std::span<const std::uint8_t> data) {
   const std::uint32_t taken = std::min(size, pending_.remaining);
   if (taken > 0) {
     std::vector<std::uint8_t>& region = ram[pending_.address];
-    region.insert(region.end(), data.begin(), data.begin() + taken);
+    if (bulkSink) {
+      bulkSink(data.first(taken));
+    } else {
+      region.insert(region.end(), data.begin(), data.begin() + taken);
+    }
     pending_.remaining -= taken;
     if (pending_.remaining == 0) {
       lastImage_ = region;

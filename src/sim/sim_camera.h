@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -67,6 +68,10 @@ class SimCamera {
   // A VEXA611, VEXA616 or VEXA618: no stage query, and the firmware behind the
   // ISP write header stays in its DRAM without a restart.
   bool legacy = false;
+
+  // Where downloaded bytes go instead of the RAM when set: a benchmark that
+  // measures the tool apart from the camera's bookkeeping counts them there.
+  std::function<void(std::span<const std::uint8_t>)> bulkSink;
 
   // --- what it received ---
   // RAM contents by the address each download started at.

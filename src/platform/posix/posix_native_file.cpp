@@ -65,7 +65,9 @@ int OpenRegularForWriting(int folder, const char* name, int extraFlags) {
     if ((extraFlags & O_EXCL) != 0 || ::unlinkat(folder, name, 0) != 0) return -1;
     return OpenRegularForWriting(folder, name, O_EXCL);
   }
-  if (::ftruncate(fd, 0) != 0) {
+  // Only a file with content is emptied: ext4 writes a file back at its close
+  // once it has been truncated, which would slow every new file down.
+  if (info.st_size > 0 && ::ftruncate(fd, 0) != 0) {
     ::close(fd);
     return -1;
   }
