@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the named set needs, skipping what is there.
-#   native: the Linux build and its tests
+#   native: the Linux build and its tests (umockdev emulates cameras below libusb)
 #   all:    also the Windows cross builds, wine, the fuzzers and the benchmarks
 set -euo pipefail
 
-native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev)
+native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev
+        pkg-config libusb-1.0-0-dev umockdev libumockdev-dev)
 all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev time
      g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei)
 

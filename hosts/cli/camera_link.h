@@ -1,16 +1,19 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cli_options.h"
 #include "platform/arrival_watch.h"
 #include "platform/device_transport.h"
+#include "platform/usb_id.h"
 
 namespace bb::cli {
 
 // Where the command-line program finds cameras: the built-in simulated camera,
-// or (on Windows) the camera's driver.
+// or the camera's driver (on Windows) or libusb in its place.
 class CameraLink {
  public:
   virtual ~CameraLink() = default;
@@ -27,7 +30,12 @@ class CameraLink {
 // A legacy camera is a VEXA611, VEXA616 or VEXA618.
 std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy);
 
-// The driver's cameras; nullptr where this build has no USB back end.
-std::unique_ptr<CameraLink> MakeDriverCamera();
+// True where cameras are found by configured USB ids (libusb); the Windows
+// driver knows its cameras itself.
+bool DriverCamerasNeedIds();
+
+// The real cameras. Problems that concern the whole program (no access to USB
+// at all, no permission to open a camera) are said on `err`, once.
+std::unique_ptr<CameraLink> MakeDriverCamera(const std::vector<UsbId>& ids, std::FILE* err);
 
 }  // namespace bb::cli

@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <map>
 
+#include "config/usb_ids.h"
+
 namespace bb::cli {
 
 namespace {
@@ -11,6 +13,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
       {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
+      {"udev-rule", 0},
   };
   return counts;
 }
@@ -76,6 +79,8 @@ const char* UsageText() {
          "  config               print the settings and the job as read from Isp.ini\n"
          "  legacy FIRMWARE      download the ISP core and FIRMWARE to a VEXA611, VEXA616 or\n"
          "                       VEXA618 camera\n"
+         "  udev-rule            print the udev rule that lets the logged-in user open the\n"
+         "                       configured cameras (Linux)\n"
          "\n"
          "Options:\n"
          "  --ini PATH           the configuration file (default: Isp.ini beside the program)\n"
@@ -84,11 +89,14 @@ const char* UsageText() {
          "  --chip 611|616|618   legacy: the camera's controller\n"
          "  --mode mask|normal   legacy: the mode radio; with --media it chooses the ISP core\n"
          "  --media nand|rom     legacy: the media radio\n"
+         "  --usb-id VID:PID     a camera's USB id in hexadecimal, in place of [Usb] Ids;\n"
+         "                       repeat it for several (Linux, macOS)\n"
          "  --yes                answer every question of the tool with yes\n"
          "  --simulate           use the built-in simulated camera instead of USB\n"
          "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
          "                       verify-mismatch\n"
-         "  --virtual-clock      with --simulate: the camera's waits take no real time\n"
+         "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
+         "                       emulated cameras: a real camera needs them)\n"
          "  --help               show this text\n"
          "  --version            show the product version\n"
          "\n"
@@ -132,6 +140,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       if (argument == "--chip") options.chip = *given;
       else if (argument == "--mode") options.mode = *given;
       else options.media = *given;
+    } else if (argument == "--usb-id") {
+      const std::optional<std::string> text = value("--usb-id");
+      if (!text) return std::nullopt;
+      const std::optional<UsbId> id = ParseUsbId(*text);
+      if (!id) {
+        error = "--usb-id takes a hexadecimal VID:PID, not " + *text;
+        return std::nullopt;
+      }
+      options.usbIds.push_back(*id);
     } else if (argument == "--fault") {
       const std::optional<std::string> name = value("--fault");
       if (!name) return std::nullopt;
@@ -165,8 +182,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     return std::nullopt;
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
-  if ((options.fault != DemoFault::kNone || options.virtualClock) && !options.simulate) {
-    error = "--fault and --virtual-clock need --simulate";
+  if (options.fault != DemoFault::kNone && !options.simulate) {
+    error = "--fault needs --simulate";
     return std::nullopt;
   }
   return options;

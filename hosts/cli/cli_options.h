@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/usb_id.h"
+
 namespace bb::cli {
 
 // Faults the built-in simulated camera can show for demonstrations.
@@ -16,6 +18,8 @@ struct Options {
   bool simulate = false;
   DemoFault fault = DemoFault::kNone;
   bool virtualClock = false;
+  // --usb-id, in the order given: replaces [Usb] Ids.
+  std::vector<UsbId> usbIds;
   bool yes = false;
   bool verify = false;
   bool paramOnly = false;

@@ -10,6 +10,7 @@
 #include "app/process_values.h"
 #include "common/steps.h"
 #include "app/workbench.h"
+#include "camera_ids.h"
 #include "camera_link.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
@@ -28,6 +29,8 @@
 #include "readback/read_verify.h"
 #include "terminal_console.h"
 #include "terminal_prompts.h"
+#include "udev_rule.h"
+#include "udev_rule_template.h"
 #include "util/paths.h"
 
 #if defined(_WIN32)
@@ -86,17 +89,19 @@ class Session {
     NativeProcessInfo process;
     context_.productVersion = ReadProductVersion(process);
     context_.applicationName = "burnbench-cli";
-    if (options.virtualClock) {
-      clock_ = std::make_unique<VirtualClock>();
+    clock_ = options.virtualClock ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
+                                  : std::make_unique<NativeClock>();
+    // Only the simulated camera lets its time pass on the virtual clock; a
+    // stalled read of any other camera stalls for real, and its watchdog must
+    // fire for real.
+    if (options.virtualClock && options.simulate) {
       timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
     } else {
-      clock_ = std::make_unique<NativeClock>();
       timers_ = std::make_unique<NativeTimerService>();
     }
+    if (!options.simulate && DriverCamerasNeedIds()) cameraIds_ = ChooseCameraIds(options, profile_, iniPath_);
     camera_ = options.simulate ? MakeSimulatedCamera(options.fault, options.command == "legacy")
-                               : MakeDriverCamera();
-    hasDriver_ = camera_ != nullptr;
-    if (!camera_) camera_ = MakeSimulatedCamera(DemoFault::kAbsent, false);
+                               : MakeDriverCamera(cameraIds_.ids, err);
     camera_->OnArrival([this](const DeviceArrival& arrival) {
       bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
@@ -117,9 +122,14 @@ class Session {
     if (command == "export") return Export();
     if (command == "compare") return Compare();
     if (command == "config") return Config();
-    if (!options_.simulate && !hasDriver_) {
-      std::fputs("burnbench-cli: this build has no USB back end for cameras; use --simulate\n", err_);
+    if (command == "udev-rule") return UdevRule();
+    if (!options_.simulate && !cameraIds_.problem.empty()) {
+      std::fputs(cameraIds_.problem.c_str(), err_);
       return kExitUnusable;
+    }
+    if (options_.virtualClock && !options_.simulate) {
+      std::fputs("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
+                 "use it only with a simulated or emulated camera\n", err_);
     }
     if (command == "versions") return Versions();
     if (command == "burn") return Burn();
@@ -140,7 +150,9 @@ class Session {
         continue;
       }
       if (!bench_->arrivals.Watching()) return;
-      if (!camera_->Idle() && options_.virtualClock) return;
+      // A simulated camera on the virtual clock that did not come back now
+      // never will; a real one may come back at any time.
+      if (!camera_->Idle() && options_.virtualClock && options_.simulate) return;
     }
   }
 
@@ -249,6 +261,16 @@ class Session {
     return result == kOk ? kExitSuccess : kExitFailure;
   }
 
+  int UdevRule() {
+    const CameraIds chosen = ChooseCameraIds(options_, profile_, iniPath_);
+    if (!chosen.problem.empty()) {
+      std::fputs(chosen.problem.c_str(), err_);
+      return kExitUnusable;
+    }
+    std::fputs(UdevRuleFor(kUdevRuleTemplate, chosen.ids).c_str(), stdout);
+    return kExitSuccess;
+  }
+
   int Config() {
     if (!LoadSettings()) return kExitUnusable;
     BurnJob job;
@@ -263,8 +285,8 @@ class Session {
   Context context_;
   std::unique_ptr<Clock> clock_;
   std::unique_ptr<TimerService> timers_;
+  CameraIds cameraIds_;
   std::unique_ptr<CameraLink> camera_;
-  bool hasDriver_ = false;
   std::unique_ptr<ProgressTransport> progress_;
   TerminalConsole console_;
   CliControls controls_;

@@ -66,6 +66,10 @@ class DriverCamera final : public CameraLink {
 
 }  // namespace
 
-std::unique_ptr<CameraLink> MakeDriverCamera() { return std::make_unique<DriverCamera>(); }
+bool DriverCamerasNeedIds() { return false; }
+
+std::unique_ptr<CameraLink> MakeDriverCamera(const std::vector<UsbId>&, std::FILE*) {
+  return std::make_unique<DriverCamera>();
+}
 
 }  // namespace bb::cli

@@ -11,6 +11,7 @@ namespace bb {
 namespace {
 
 constexpr std::size_t kBadpixelFileCapacity = 255;
+constexpr std::size_t kUsbIdsCapacity = 1023;
 
 void ReadLegacyAddresses(Profile& profile, const std::string& path, Settings& settings) {
   struct Controller {
@@ -60,6 +61,7 @@ int ReadSettings(Profile& profile, const std::string& path, Settings& settings) 
   settings.MaskNand = profile.ReadInt(path, "MaskFlag", "MaskNand", 0);
   settings.NormalRom = profile.ReadInt(path, "MaskFlag", "NormalRom", 0);
   settings.NormalNand = profile.ReadInt(path, "MaskFlag", "NormalNand", 0);
+  settings.usbIds = profile.ReadString(path, "Usb", "Ids", "", kUsbIdsCapacity);
   return 0;
 }
 

@@ -41,6 +41,9 @@ struct Settings {
   std::int32_t MaskNand = 0;
   std::int32_t NormalRom = 0;
   std::int32_t NormalNand = 0;
+  // [Usb] Ids: the USB ids of the cameras where libusb takes the driver's
+  // place, as written ("1234:5678,1234:5679").
+  std::string usbIds;
 };
 
 }  // namespace bb

@@ -1,0 +1,172 @@
+#include "platform/libusb/libusb_transport.h"
+
+#include <libusb.h>
+
+#include <climits>
+
+#include "platform/libusb/driver_request.h"
+
+namespace bb {
+
+namespace {
+
+constexpr char kPipeSeparator = '\\';
+
+void MarkCompleted(libusb_transfer* transfer) {
+  *static_cast<int*>(transfer->user_data) = 1;
+}
+
+unsigned TimeoutMs(std::chrono::milliseconds timeout) { return static_cast<unsigned>(timeout.count()); }
+
+}  // namespace
+
+LibusbTransport::LibusbTransport(UsbContext& context, std::vector<UsbId> ids)
+    : context_(context), ids_(std::move(ids)) {}
+
+LibusbTransport::~LibusbTransport() = default;
+
+DeviceTransport::SetHandle LibusbTransport::OpenInterfaceSet(const Guid& interfaceClass) {
+  if (interfaceClass != CameraInterfaceClass || context_.Get() == nullptr) return kNoSet;
+  const SetHandle set = nextSet_++;
+  sets_.emplace(set, UsbCameraList(context_.Get(), ids_));
+  return set;
+}
+
+const UsbCameraEntry* LibusbTransport::EntryAt(SetHandle set, std::uint32_t index) const {
+  const auto found = sets_.find(set);
+  if (found == sets_.end() || index >= found->second.Entries().size()) return nullptr;
+  return &found->second.Entries()[index];
+}
+
+DeviceTransport::EnumResult LibusbTransport::EnumerateInterface(SetHandle set, std::uint32_t index) {
+  return EntryAt(set, index) != nullptr ? EnumResult::kFound : EnumResult::kNoMoreItems;
+}
+
+bool LibusbTransport::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) {
+  const UsbCameraEntry* entry = EntryAt(set, index);
+  if (entry == nullptr) return false;
+  path = entry->path;
+  return true;
+}
+
+bool LibusbTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) {
+  const UsbCameraEntry* entry = EntryAt(set, index);
+  if (entry == nullptr || entry->location.empty()) return false;
+  location = entry->location;
+  return true;
+}
+
+void LibusbTransport::CloseInterfaceSet(SetHandle set) { sets_.erase(set); }
+
+DeviceTransport::Handle LibusbTransport::Open(const std::string& path) {
+  std::string interfacePath = path;
+  Pipe pipe = Pipe::kInterface;
+  const std::size_t cut = path.rfind(kPipeSeparator);
+  if (cut != std::string::npos) {
+    const std::string name = path.substr(cut + 1);
+    if (name == "PIPE00") {
+      pipe = Pipe::kRequestsAndBulkIn;
+    } else if (name == "PIPE01") {
+      pipe = Pipe::kBulkOut;
+    } else {
+      return kInvalidHandle;
+    }
+    interfacePath.resize(cut);
+  }
+  const UsbCameraList cameras(context_.Get(), ids_);
+  const UsbCameraEntry* entry = cameras.Find(interfacePath);
+  if (entry == nullptr) return kInvalidHandle;
+  UsbOpenFailure failure = UsbOpenFailure::kNone;
+  std::unique_ptr<UsbCameraHandle> camera = UsbCameraHandle::Open(entry->device, failure);
+  if (!camera) {
+    if (failure == UsbOpenFailure::kAccessDenied && accessDenied_ &&
+        deniedPaths_.insert(interfacePath).second) {
+      accessDenied_(interfacePath);
+    }
+    return kInvalidHandle;
+  }
+  const Handle handle = nextHandle_++;
+  cameras_.emplace(handle, OpenCamera{std::move(camera), pipe});
+  return handle;
+}
+
+LibusbTransport::OpenCamera* LibusbTransport::Find(Handle handle, Pipe pipe) {
+  const auto found = cameras_.find(handle);
+  if (found == cameras_.end() || found->second.pipe != pipe) return nullptr;
+  return &found->second;
+}
+
+bool LibusbTransport::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
+  OpenCamera* open = Find(handle, Pipe::kRequestsAndBulkIn);
+  if (open == nullptr) return false;
+  if (code != kDriverIoctlRequest && code != kDriverIoctlRequestNine) return false;
+  const std::optional<DriverRequest> request = DecodeDriverRequest(block);
+  if (!request) return false;
+  const int moved = libusb_control_transfer(open->camera->Get(), request->requestType, request->bRequest,
+                                            request->wValue, request->wIndex, request->data,
+                                            request->wLength, TimeoutMs(kControlTimeout));
+  // The tool reads all wLength bytes of an answer; a shorter one would leave
+  // it reading bytes the camera never sent.
+  return moved == request->wLength;
+}
+
+bool LibusbTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) {
+  done = 0;
+  const OpenCamera* open = Find(handle, Pipe::kRequestsAndBulkIn);
+  if (open == nullptr) return false;
+  return Bulk(handle, open->camera->Get(), open->camera->BulkIn(), buffer.data(), buffer.size(), done);
+}
+
+bool LibusbTransport::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
+  done = 0;
+  const OpenCamera* open = Find(handle, Pipe::kBulkOut);
+  if (open == nullptr) return false;
+  // libusb only reads the buffer of an outgoing transfer.
+  return Bulk(handle, open->camera->Get(), open->camera->BulkOut(), const_cast<std::uint8_t*>(data.data()),
+              data.size(), done);
+}
+
+bool LibusbTransport::Bulk(Handle handle, libusb_device_handle* device, std::uint8_t endpoint,
+                           std::uint8_t* data, std::size_t length, std::uint32_t& done) {
+  if (length > INT_MAX) return false;
+  libusb_transfer* transfer = libusb_alloc_transfer(0);
+  if (transfer == nullptr) return false;
+  int completed = 0;
+  libusb_fill_bulk_transfer(transfer, device, endpoint, data,
+                            static_cast<int>(length), &MarkCompleted, &completed, TimeoutMs(kBulkTimeout));
+  {
+    // Submitting under the lock means a cancel either comes before the
+    // transfer is pending (and is nothing to do) or reaches it.
+    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    if (libusb_submit_transfer(transfer) != LIBUSB_SUCCESS) {
+      libusb_free_transfer(transfer);
+      return false;
+    }
+    pendingHandle_ = handle;
+    pendingTransfer_ = transfer;
+  }
+  while (completed == 0) {
+    const int result = libusb_handle_events_completed(context_.Get(), &completed);
+    // Events that cannot be handled would leave the transfer pending for
+    // ever; cancelled, it completes at the next round.
+    if (result < 0 && result != LIBUSB_ERROR_INTERRUPTED) libusb_cancel_transfer(transfer);
+  }
+  {
+    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    pendingHandle_ = kInvalidHandle;
+    pendingTransfer_ = nullptr;
+  }
+  const bool ok = transfer->status == LIBUSB_TRANSFER_COMPLETED;
+  done = static_cast<std::uint32_t>(transfer->actual_length);
+  libusb_free_transfer(transfer);
+  return ok;
+}
+
+void LibusbTransport::CancelPending(Handle handle) {
+  const std::lock_guard<std::mutex> lock(pendingMutex_);
+  if (handle != kInvalidHandle && handle == pendingHandle_) libusb_cancel_transfer(pendingTransfer_);
+}
+
+void LibusbTransport::Close(Handle handle) { cameras_.erase(handle); }
+
+}  // namespace bb
