@@ -1,5 +1,5 @@
 #include "camera_link.h"
-#include "sim/sample_image.h"
+#include "sim/fresh_camera.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
 
@@ -7,17 +7,14 @@ namespace bb::cli {
 
 namespace {
 
-// A fresh simulated camera as it comes out of the box: waiting for its
-// parameters and core, with the sample firmware in its storage.
+// A fresh simulated camera, with the demonstration's faults.
 class SimulatedCamera final : public CameraLink {
  public:
   SimulatedCamera(DemoFault fault, bool legacy) {
     bus_.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals_.Announce(arrival); });
     if (fault == DemoFault::kAbsent) return;
     sim::SimCamera& camera = bus_.Attach();
-    camera.legacy = legacy;
-    camera.stage = 0;
-    camera.storage[0] = sim::EncodeBrnFile(sim::SampleImageContent(), 0x100);
+    sim::SetUpFreshCamera(camera, legacy);
     camera.busy = fault == DemoFault::kBusy;
     camera.storagePresent = fault != DemoFault::kNoStorage;
     if (fault == DemoFault::kWriteTimeout) camera.storageWritePolls = 0xFFFFFFFFu;

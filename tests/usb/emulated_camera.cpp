@@ -1,0 +1,328 @@
+#include "usb/emulated_camera.h"
+
+#include <linux/ioctl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/stat.h>
+#include <umockdev.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "util/byte_order.h"
+#include "util/format.h"
+
+namespace bb::test {
+
+namespace {
+
+constexpr std::uint8_t kBulkOut = 0x01;
+constexpr std::uint8_t kBulkIn = 0x81;
+constexpr std::size_t kSetupSize = 8;
+
+// What a modern host controller offers: a bulk transfer of any size goes as
+// one URB, so the model sees each transfer whole.
+constexpr std::uint32_t kCapabilities = USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET |
+                                        USBDEVFS_CAP_BULK_CONTINUATION;
+
+std::string Hex16(std::uint16_t value) {
+  return Format("%02x%02x", value & 0xFFu, static_cast<unsigned>(value >> 8));
+}
+
+void Complete(UMockdevIoctlClient* client, int error) {
+  umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
+}
+
+usbdevfs_urb* UrbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
+
+}  // namespace
+
+EmulatedCamera::EmulatedCamera(UsbTestbed& testbed, std::string sysName, UsbId id)
+    : testbed_(testbed), sysName_(std::move(sysName)), id_(id) {
+  handler_ = umockdev_ioctl_base_new();
+  g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::HandleIoctl), this);
+  g_signal_connect(handler_, "client-vanished", G_CALLBACK(&EmulatedCamera::ClientVanished), this);
+}
+
+EmulatedCamera::~EmulatedCamera() {
+  if (plugged_) Unplug();
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (const Queued& queued : reapable_) g_object_unref(queued.urb);
+  for (const Queued& queued : stalled_) g_object_unref(queued.urb);
+  g_object_unref(handler_);
+}
+
+std::string EmulatedCamera::Node() const {
+  return Format("/dev/bus/usb/%03u/%03u", UsbTestbed::kBus, address_);
+}
+
+std::string EmulatedCamera::InterfacePath() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return Format("usb:%s@%u", sysName_.c_str(), address_);
+}
+
+std::string EmulatedCamera::Location() const { return sysName_; }
+
+std::string EmulatedCamera::Descriptors() const {
+  std::string device = "1201000200000040" + Hex16(id_.vendor) + Hex16(id_.product) + "0001000000" + "01";
+  if (faults_.noBulkEndpoints) {
+    // A status endpoint only: the camera's data pipes are missing.
+    return device + "09021900010100c032" + "090400000100ff0000" + "0705830308000a";
+  }
+  return device + "09022000010100c032" + "090400000200ff0000" + "07058102000200" + "07050102000200";
+}
+
+void EmulatedCamera::Plug() {
+  std::string record;
+  std::string node;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    address_ = testbed_.NextAddress();
+    plugged_ = true;
+    node = Node();
+    record = DeviceRecord(sysName_, address_, Descriptors());
+  }
+  // The node answers before the device is announced, so that whoever sees
+  // the arrival can open it.
+  umockdev_testbed_attach_ioctl(testbed_.Get(), node.c_str(), handler_, nullptr);
+  umockdev_testbed_add_from_string(testbed_.Get(), record.c_str(), nullptr);
+}
+
+void EmulatedCamera::Unplug() {
+  std::string node;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    plugged_ = false;
+    node = Node();
+  }
+  umockdev_testbed_remove_device(testbed_.Get(), ("/sys" + UsbTestbed::DevicePath(sysName_)).c_str());
+  umockdev_testbed_detach_ioctl(testbed_.Get(), node.c_str(), nullptr);
+}
+
+void EmulatedCamera::DenyAccess() const {
+  std::string node;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    node = testbed_.RootDir() + Node();
+  }
+  chmod(node.c_str(), geteuid() == 0 ? 0600 : 0);
+}
+
+void EmulatedCamera::Serve() {
+  bool restart = false;
+  bool unplug = false;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    restart = std::exchange(restartWanted_, false);
+    unplug = std::exchange(unplugWanted_, false);
+  }
+  if (unplug && plugged_) Unplug();
+  if (!restart) return;
+  Unplug();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    model_.Restarted();
+    ++reenumerations_;
+  }
+  Plug();
+}
+
+std::vector<sim::SimRequest> EmulatedCamera::Requests() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
+}
+
+std::vector<std::uint32_t> EmulatedCamera::BulkOutSizes() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return bulkOutSizes_;
+}
+
+int EmulatedCamera::Reenumerations() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return reenumerations_;
+}
+
+void EmulatedCamera::OnNeedsService(std::function<void()> wake) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  wake_ = std::move(wake);
+}
+
+int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+  auto* camera = static_cast<EmulatedCamera*>(self);
+  std::function<void()> wake;
+  bool handled = false;
+  {
+    const std::lock_guard<std::mutex> lock(camera->mutex_);
+    handled = camera->Handle(client);
+    if (camera->restartWanted_ || camera->unplugWanted_) wake = camera->wake_;
+  }
+  if (wake) wake();
+  return handled ? TRUE : FALSE;
+}
+
+void EmulatedCamera::ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+  auto* camera = static_cast<EmulatedCamera*>(self);
+  const std::lock_guard<std::mutex> lock(camera->mutex_);
+  const auto drop = [client](const Queued& queued) {
+    if (queued.client != client) return false;
+    g_object_unref(queued.urb);
+    return true;
+  };
+  std::erase_if(camera->reapable_, drop);
+  std::erase_if(camera->stalled_, drop);
+}
+
+bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
+  const unsigned long request = umockdev_ioctl_client_get_request(client);
+  // A node of an earlier plug, or a camera pulled out: the kernel says the
+  // device is gone.
+  if (!plugged_ || Node() != umockdev_ioctl_client_get_devnode(client)) {
+    Complete(client, ENODEV);
+    return true;
+  }
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+      UMockdevIoctlData* capabilities = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+      std::memcpy(capabilities->data, &kCapabilities, sizeof kCapabilities);
+      g_object_unref(capabilities);
+      Complete(client, 0);
+      return true;
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:
+      Complete(client, faults_.claimedElsewhere ? EBUSY : 0);
+      return true;
+    case USBDEVFS_RELEASEINTERFACE:
+      // The camera restarts once the program lets go of it after its firmware.
+      if (model_.TakeRestart()) restartWanted_ = true;
+      Complete(client, 0);
+      return true;
+    case USBDEVFS_GETDRIVER:
+    case USBDEVFS_IOCTL:
+      Complete(client, ENODATA);  // no kernel driver is bound
+      return true;
+    case USBDEVFS_SETINTERFACE:
+    case USBDEVFS_CLEAR_HALT:
+    case USBDEVFS_RESET:
+    case USBDEVFS_RESETEP:
+      Complete(client, 0);
+      return true;
+    case USBDEVFS_SUBMITURB: {
+      UMockdevIoctlData* urb = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+      Submit(client, urb);
+      return true;
+    }
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+      Reap(client);
+      return true;
+    case USBDEVFS_DISCARDURB:
+      Discard(client);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData) {
+  usbdevfs_urb* urb = UrbOf(urbData);
+  const std::size_t length = urb->buffer_length > 0 ? static_cast<std::size_t>(urb->buffer_length) : 0;
+  UMockdevIoctlData* buffer =
+      umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer), length, nullptr);
+  std::uint8_t* bytes = buffer->data;
+  g_object_unref(buffer);  // the URB keeps it
+  urb->status = 0;
+  urb->actual_length = 0;
+  bool stall = false;
+  if (urb->type == USBDEVFS_URB_TYPE_CONTROL && length >= kSetupSize) {
+    Control(bytes, urb->status, urb->actual_length);
+  } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkOut) {
+    bulkOutSizes_.push_back(static_cast<std::uint32_t>(length));
+    ++bulkOuts_;
+    if (bulkOuts_ == faults_.unplugOnWrite) {
+      // What the kernel reports for transfers of a device that went away.
+      urb->status = -ESHUTDOWN;
+      unplugWanted_ = true;
+    } else {
+      const std::size_t taken = bulkOuts_ == faults_.shortWrite && length > 0 ? length - 1 : length;
+      urb->actual_length = static_cast<int>(model_.AcceptBulkOut(std::span(bytes, taken)));
+    }
+  } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkIn) {
+    ++bulkIns_;
+    stall = bulkIns_ == faults_.stallRead;
+    if (!stall) urb->actual_length = static_cast<int>(model_.ProvideBulkIn(std::span(bytes, length)));
+  } else {
+    g_object_unref(urbData);
+    Complete(client, EINVAL);
+    return;
+  }
+  if (stall) {
+    stalled_.push_back(Queued{client, urbData});
+  } else {
+    reapable_.push_back(Queued{client, urbData});
+  }
+  Complete(client, 0);
+}
+
+void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int32_t& actual) {
+  const std::span<const std::uint8_t> packet(setup, kSetupSize);
+  sim::SimRequest request;
+  const std::uint8_t requestType = packet[0];
+  request.bRequest = packet[1];
+  request.wValue = GetLe16(packet, 2);
+  request.wIndex = GetLe16(packet, 4);
+  request.wLength = GetLe16(packet, 6);
+  request.direction = (requestType & 0x80u) != 0 ? 1 : 0;
+  std::uint8_t* data = setup + kSetupSize;
+  if (request.direction == 0) request.data.assign(data, data + request.wLength);
+  requests_.push_back(request);
+  // Vendor requests to the device are all the camera knows.
+  constexpr std::uint8_t kVendorDeviceTypeBits = 0x7F;
+  std::vector<std::uint8_t> answer;
+  const bool accepted = (requestType & kVendorDeviceTypeBits) == 0x40 &&
+                        faults_.stallRequest != request.bRequest && model_.HandleRequest(request, answer);
+  if (!accepted) {
+    status = -EPIPE;
+    return;
+  }
+  if (request.direction == 1) {
+    std::memcpy(data, answer.data(), std::min<std::size_t>(answer.size(), request.wLength));
+    requests_.back().data = answer;
+  }
+  actual = request.wLength;
+}
+
+void EmulatedCamera::Reap(UMockdevIoctlClient* client) {
+  for (auto it = reapable_.begin(); it != reapable_.end(); ++it) {
+    if (it->client != client) continue;
+    UMockdevIoctlData* urb = it->urb;
+    reapable_.erase(it);
+    UMockdevIoctlData* pointer =
+        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(void*), nullptr);
+    umockdev_ioctl_data_set_ptr(pointer, 0, urb);
+    g_object_unref(pointer);
+    g_object_unref(urb);
+    Complete(client, 0);
+    return;
+  }
+  Complete(client, EAGAIN);
+}
+
+void EmulatedCamera::Discard(UMockdevIoctlClient* client) {
+  void* address = nullptr;
+  std::memcpy(&address, umockdev_ioctl_client_get_arg(client)->data, sizeof address);
+  for (auto it = stalled_.begin(); it != stalled_.end(); ++it) {
+    if (it->client != client || it->urb->client_addr != reinterpret_cast<gulong>(address)) continue;
+    UrbOf(it->urb)->status = -ENOENT;
+    reapable_.push_back(*it);
+    stalled_.erase(it);
+    Complete(client, 0);
+    return;
+  }
+  Complete(client, EINVAL);
+}
+
+}  // namespace bb::test

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/usb_id.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_request.h"
+#include "usb/usb_testbed.h"
+
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+namespace bb::test {
+
+// A camera emulated at the kernel's USB interface: a device in the testbed
+// whose usbfs node answers libusb's ioctls, the URBs from the simulated
+// camera's model. Control transfers become the model's requests, the bulk-out
+// endpoint 0x01 feeds it, the bulk-in endpoint 0x81 reads from it. When the
+// model restarts after its firmware, the device leaves the bus and comes back
+// at a new address, as a real camera does.
+//
+// libusb's ioctls arrive on umockdev's worker thread; everything else is for
+// the test's thread.
+class EmulatedCamera {
+ public:
+  static constexpr UsbId kId{0x1234, 0x2860};
+
+  struct Faults {
+    bool claimedElsewhere = false;             // another program holds the interface
+    bool noBulkEndpoints = false;              // the right ids, but no bulk interface
+    std::optional<std::uint8_t> stallRequest;  // vendor request code the camera stalls
+    std::uint32_t shortWrite = 0;              // this bulk-out (1-based) moves a byte less
+    std::uint32_t stallRead = 0;               // this bulk-in never completes
+    std::uint32_t unplugOnWrite = 0;           // the camera is pulled out during this bulk-out
+  };
+
+  EmulatedCamera(UsbTestbed& testbed, std::string sysName = "1-2", UsbId id = kId);
+  ~EmulatedCamera();
+  EmulatedCamera(const EmulatedCamera&) = delete;
+  EmulatedCamera& operator=(const EmulatedCamera&) = delete;
+
+  void Plug();
+  void Unplug();
+  // Only the owner may open the device node from now on.
+  void DenyAccess() const;
+
+  // Set before a program talks to the camera.
+  sim::SimCamera& Model() { return model_; }
+  Faults& Fault() { return faults_; }
+
+  std::string InterfacePath() const;
+  std::string Location() const;
+
+  // What reached the camera: every vendor request (the data of those sent
+  // to it) and the size of every bulk-out transfer.
+  std::vector<sim::SimRequest> Requests() const;
+  std::vector<std::uint32_t> BulkOutSizes() const;
+  int Reenumerations() const;
+
+  // Called (on the worker thread) when the camera needs the test's thread
+  // to take it off the bus or bring it back.
+  void OnNeedsService(std::function<void()> wake);
+  // On the test's thread: carries out the restart or unplug the camera asked for.
+  void Serve();
+
+ private:
+  struct Queued {
+    UMockdevIoctlClient* client;
+    UMockdevIoctlData* urb;
+  };
+  static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  static void ClientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  bool Handle(UMockdevIoctlClient* client);
+  void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData);
+  void Reap(UMockdevIoctlClient* client);
+  void Discard(UMockdevIoctlClient* client);
+  void Control(std::uint8_t* setup, std::int32_t& status, std::int32_t& actual);
+  std::string Node() const;
+  std::string Descriptors() const;
+
+  UsbTestbed& testbed_;
+  const std::string sysName_;
+  const UsbId id_;
+  UMockdevIoctlBase* handler_ = nullptr;
+  std::function<void()> wake_;
+
+  mutable std::mutex mutex_;
+  sim::SimCamera model_;
+  Faults faults_;
+  unsigned address_ = 0;
+  bool plugged_ = false;
+  bool restartWanted_ = false;
+  bool unplugWanted_ = false;
+  int reenumerations_ = 0;
+  std::uint32_t bulkOuts_ = 0;
+  std::uint32_t bulkIns_ = 0;
+  std::vector<sim::SimRequest> requests_;
+  std::vector<std::uint32_t> bulkOutSizes_;
+  std::deque<Queued> reapable_;
+  std::vector<Queued> stalled_;
+};
+
+}  // namespace bb::test
