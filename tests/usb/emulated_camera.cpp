@@ -43,11 +43,11 @@ EmulatedCamera::EmulatedCamera(UsbTestbed& testbed, std::string sysName, UsbId i
     : testbed_(testbed), sysName_(std::move(sysName)), id_(id) {
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::HandleIoctl), this);
-  g_signal_connect(handler_, "client-vanished", G_CALLBACK(&EmulatedCamera::ClientVanished), this);
 }
 
 EmulatedCamera::~EmulatedCamera() {
   if (plugged_) Unplug();
+  for (const std::string& node : nodes_) umockdev_testbed_detach_ioctl(testbed_.Get(), node.c_str(), nullptr);
   const std::lock_guard<std::mutex> lock(mutex_);
   for (const Queued& queued : reapable_) g_object_unref(queued.urb);
   for (const Queued& queued : stalled_) g_object_unref(queued.urb);
@@ -81,24 +81,26 @@ void EmulatedCamera::Plug() {
     const std::lock_guard<std::mutex> lock(mutex_);
     address_ = testbed_.NextAddress();
     plugged_ = true;
+    pulled_ = false;
     node = Node();
     record = DeviceRecord(sysName_, address_, Descriptors());
   }
   // The node answers before the device is announced, so that whoever sees
   // the arrival can open it.
   umockdev_testbed_attach_ioctl(testbed_.Get(), node.c_str(), handler_, nullptr);
+  nodes_.push_back(node);
   umockdev_testbed_add_from_string(testbed_.Get(), record.c_str(), nullptr);
 }
 
 void EmulatedCamera::Unplug() {
-  std::string node;
+
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     plugged_ = false;
-    node = Node();
   }
+  // The old node keeps answering, with "no such device", as the kernel does
+  // for a program that still holds it open.
   umockdev_testbed_remove_device(testbed_.Get(), ("/sys" + UsbTestbed::DevicePath(sysName_)).c_str());
-  umockdev_testbed_detach_ioctl(testbed_.Get(), node.c_str(), nullptr);
 }
 
 void EmulatedCamera::DenyAccess() const {
@@ -118,7 +120,7 @@ void EmulatedCamera::Serve() {
     restart = std::exchange(restartWanted_, false);
     unplug = std::exchange(unplugWanted_, false);
   }
-  if (unplug && plugged_) Unplug();
+  if (unplug) Unplug();
   if (!restart) return;
   Unplug();
   {
@@ -151,8 +153,8 @@ void EmulatedCamera::OnNeedsService(std::function<void()> wake) {
 
 int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
   auto* camera = static_cast<EmulatedCamera*>(self);
-  std::function<void()> wake;
   bool handled = false;
+  std::function<void()> wake;
   {
     const std::lock_guard<std::mutex> lock(camera->mutex_);
     handled = camera->Handle(client);
@@ -162,23 +164,17 @@ int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
   return handled ? TRUE : FALSE;
 }
 
-void EmulatedCamera::ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
-  auto* camera = static_cast<EmulatedCamera*>(self);
-  const std::lock_guard<std::mutex> lock(camera->mutex_);
-  const auto drop = [client](const Queued& queued) {
-    if (queued.client != client) return false;
-    g_object_unref(queued.urb);
-    return true;
-  };
-  std::erase_if(camera->reapable_, drop);
-  std::erase_if(camera->stalled_, drop);
-}
-
 bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
   const unsigned long request = umockdev_ioctl_client_get_request(client);
   // A node of an earlier plug, or a camera pulled out: the kernel says the
   // device is gone.
-  if (!plugged_ || Node() != umockdev_ioctl_client_get_devnode(client)) {
+  if (!plugged_ || pulled_ || Node() != umockdev_ioctl_client_get_devnode(client)) {
+    // Transfers that ended with the device are still handed back.
+    if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
+      Reap(client, ENODEV);
+      return true;
+    }
+    if (request == USBDEVFS_IOCTL && pulled_) LetGo();
     Complete(client, ENODEV);
     return true;
   }
@@ -197,11 +193,14 @@ bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
       return true;
     case USBDEVFS_RELEASEINTERFACE:
       // The camera restarts once the program lets go of it after its firmware.
-      if (model_.TakeRestart()) restartWanted_ = true;
+      if (model_.TakeRestart()) restartPending_ = true;
       Complete(client, 0);
       return true;
-    case USBDEVFS_GETDRIVER:
     case USBDEVFS_IOCTL:
+      LetGo();
+      Complete(client, ENODATA);  // no kernel driver to give the interface back to
+      return true;
+    case USBDEVFS_GETDRIVER:
       Complete(client, ENODATA);  // no kernel driver is bound
       return true;
     case USBDEVFS_SETINTERFACE:
@@ -217,7 +216,7 @@ bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
     }
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-      Reap(client);
+      Reap(client, EAGAIN);
       return true;
     case USBDEVFS_DISCARDURB:
       Discard(client);
@@ -225,6 +224,16 @@ bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
     default:
       return false;
   }
+}
+
+// libusb hands a released interface back to the kernel's driver as the last
+// thing before it closes the node; only then may the device leave the bus,
+// since umockdev takes the node away with the device and a program still
+// using it would wait for ever.
+void EmulatedCamera::LetGo() {
+  if (restartPending_) restartWanted_ = true;
+  restartPending_ = false;
+  if (pulled_ && plugged_) unplugWanted_ = true;
 }
 
 void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData) {
@@ -245,7 +254,7 @@ void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbD
     if (bulkOuts_ == faults_.unplugOnWrite) {
       // What the kernel reports for transfers of a device that went away.
       urb->status = -ESHUTDOWN;
-      unplugWanted_ = true;
+      pulled_ = true;
     } else {
       const std::size_t taken = bulkOuts_ == faults_.shortWrite && length > 0 ? length - 1 : length;
       urb->actual_length = static_cast<int>(model_.AcceptBulkOut(std::span(bytes, taken)));
@@ -295,7 +304,7 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
   actual = request.wLength;
 }
 
-void EmulatedCamera::Reap(UMockdevIoctlClient* client) {
+void EmulatedCamera::Reap(UMockdevIoctlClient* client, int nothingLeft) {
   for (auto it = reapable_.begin(); it != reapable_.end(); ++it) {
     if (it->client != client) continue;
     UMockdevIoctlData* urb = it->urb;
@@ -308,7 +317,7 @@ void EmulatedCamera::Reap(UMockdevIoctlClient* client) {
     Complete(client, 0);
     return;
   }
-  Complete(client, EAGAIN);
+  Complete(client, nothingLeft);
 }
 
 void EmulatedCamera::Discard(UMockdevIoctlClient* client) {

@@ -77,10 +77,11 @@ class EmulatedCamera {
     UMockdevIoctlData* urb;
   };
   static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
-  static void ClientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
   bool Handle(UMockdevIoctlClient* client);
+  void LetGo();
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData);
-  void Reap(UMockdevIoctlClient* client);
+  // Hands back the client's next finished URB, or fails with `nothingLeft`.
+  void Reap(UMockdevIoctlClient* client, int nothingLeft);
   void Discard(UMockdevIoctlClient* client);
   void Control(std::uint8_t* setup, std::int32_t& status, std::int32_t& actual);
   std::string Node() const;
@@ -91,12 +92,17 @@ class EmulatedCamera {
   const UsbId id_;
   UMockdevIoctlBase* handler_ = nullptr;
   std::function<void()> wake_;
+  std::vector<std::string> nodes_;  // every node this camera had, test thread only
 
   mutable std::mutex mutex_;
   sim::SimCamera model_;
   Faults faults_;
   unsigned address_ = 0;
   bool plugged_ = false;
+  // Pulled out: the node answers "no such device" from now on.
+  bool pulled_ = false;
+  // Restarting once the program lets go of the camera.
+  bool restartPending_ = false;
   bool restartWanted_ = false;
   bool unplugWanted_ = false;
   int reenumerations_ = 0;

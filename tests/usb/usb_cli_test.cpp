@@ -155,5 +155,98 @@ TEST_F(UsbCliTest, ALegacyDownloadTakesTheCameraIdsFromIspIni) {
             }));
 }
 
+TEST_F(UsbCliTest, WithoutACameraIdNoDeviceCommandRuns) {
+  camera_->Plug();
+  CliResult result = Run({"versions"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(result.out.empty());
+  EXPECT_THAT(result.err, HasSubstr("no camera USB id is configured"));
+  EXPECT_THAT(result.err, HasSubstr("--usb-id VID:PID, or in " + work_.File("Isp.ini") + ":\n  [Usb]\n  Ids="));
+  EXPECT_TRUE(camera_->Requests().empty());
+
+  std::ofstream(work_.Path() / "Isp.ini", std::ios::app) << "\n[Usb]\nIds=1234:2860,12:xyz\n";
+  result = Run({"burn"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("\"12:xyz\" is not a hexadecimal VID:PID"));
+  // The option replaces the list, a bad one included.
+  EXPECT_EQ(Usb({"versions"}).status, 0);
+}
+
+// A fault of the camera or of the bus, the command that meets it, and how the
+// run ends.
+struct FaultCase {
+  const char* name;
+  std::function<void(UsbTestbed&, EmulatedCamera&)> arrange;
+  std::vector<std::string> lastLines;
+  bool asNobody = false;
+};
+
+TEST_F(UsbCliTest, EachFaultEndsTheBurnWithItsLineAndNoHang) {
+  const auto plugged = [](auto fault) {
+    return [fault](UsbTestbed&, EmulatedCamera& camera) {
+      fault(camera.Fault());
+      camera.Plug();
+    };
+  };
+  const std::vector<FaultCase> cases = {
+      {"no camera", [](UsbTestbed&, EmulatedCamera&) {}, {"USB Connection Error !!!"}},
+      {"interface claimed by another program", plugged([](auto& f) { f.claimedElsewhere = true; }),
+       {"USB Connection Error !!!"}},
+      {"no bulk endpoints", plugged([](auto& f) { f.noBulkEndpoints = true; }), {"USB Connection Error !!!"}},
+      {"stage query stalled", plugged([](auto& f) { f.stallRequest = 0x70; }), {"USB Connection Error !!!"}},
+      {"short bulk write", plugged([](auto& f) { f.shortWrite = 1; }),
+       {"Download param.txt ...", "  Begin ... 0x1000(0x223)", "  Fail!"}},
+      {"unplugged during the firmware", plugged([](auto& f) { f.unplugOnWrite = 3; }),
+       {"  Write File Prepare...", "  Write File....", "  Fail!"}},
+      {"permission denied",
+       [](UsbTestbed& testbed, EmulatedCamera& camera) {
+         camera.Plug();
+         testbed.OpenToAll();
+         camera.DenyAccess();
+       },
+       {"USB Connection Error !!!"},
+       true},
+  };
+  for (const FaultCase& fault : cases) {
+    SCOPED_TRACE(fault.name);
+    camera_.reset();
+    testbed_.reset();
+    testbed_ = std::make_unique<UsbTestbed>();
+    camera_ = std::make_unique<EmulatedCamera>(*testbed_);
+    sim::SetUpFreshCamera(camera_->Model(), false);
+    fault.arrange(*testbed_, *camera_);
+    CliRunOptions options;
+    options.asNobody = fault.asNobody;
+    const CliResult result = Usb({"burn"}, options);
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.status, 1);
+    ASSERT_GE(result.out.size(), fault.lastLines.size());
+    EXPECT_EQ(std::vector<std::string>(result.out.end() - static_cast<std::ptrdiff_t>(fault.lastLines.size()),
+                                       result.out.end()),
+              fault.lastLines);
+    EXPECT_EQ(camera_->Model().storageWrites, 0);
+    const std::string udevHint = "no permission to open the camera at " + camera_->InterfacePath();
+    if (fault.asNobody) {
+      EXPECT_THAT(result.err, HasSubstr(udevHint + ". A udev rule gives it:\n  burnbench-cli udev-rule |"));
+    } else {
+      EXPECT_THAT(result.err, Not(HasSubstr("udev rule")));
+    }
+  }
+}
+
+// The read watchdog guards a bulk read that never completes: its box, then
+// the read fails with 23 and the run ends.
+TEST_F(UsbCliTest, AStalledBulkReadEndsWithTheWatchdogsBox) {
+  camera_->Model().stage = 3;
+  camera_->Fault().stallRead = 1;
+  camera_->Plug();
+  const CliResult result = Usb({"read", MakeFolder("out"), "--yes"});
+  ASSERT_FALSE(result.hung);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("Error 27\nBulk READFILE Time Out error."));
+  ASSERT_GE(result.out.size(), 2u);
+  EXPECT_EQ(result.out[result.out.size() - 2], "  Fail!");
+}
+
 }  // namespace
 }  // namespace bb::test
