@@ -100,7 +100,9 @@ void EmulatedCamera::Unplug() {
   }
   // The old node keeps answering, with "no such device", as the kernel does
   // for a program that still holds it open.
-  umockdev_testbed_remove_device(testbed_.Get(), ("/sys" + UsbTestbed::DevicePath(sysName_)).c_str());
+  const std::string device = "/sys" + UsbTestbed::DevicePath(sysName_);
+  umockdev_testbed_uevent(testbed_.Get(), device.c_str(), "remove");
+  umockdev_testbed_remove_device(testbed_.Get(), device.c_str());
 }
 
 void EmulatedCamera::DenyAccess() const {
@@ -139,6 +141,11 @@ std::vector<sim::SimRequest> EmulatedCamera::Requests() const {
 std::vector<std::uint32_t> EmulatedCamera::BulkOutSizes() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return bulkOutSizes_;
+}
+
+void EmulatedCamera::WaitForStalledRead() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  stalledChanged_.wait(lock, [this] { return !stalled_.empty(); });
 }
 
 int EmulatedCamera::Reenumerations() const {
@@ -270,6 +277,7 @@ void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbD
   }
   if (stall) {
     stalled_.push_back(Queued{client, urbData});
+    stalledChanged_.notify_all();
   } else {
     reapable_.push_back(Queued{client, urbData});
   }
@@ -302,6 +310,7 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
     requests_.back().data = answer;
   }
   actual = request.wLength;
+  if (request.direction == 1 && faults_.shortAnswers && actual > 0) --actual;
 }
 
 void EmulatedCamera::Reap(UMockdevIoctlClient* client, int nothingLeft) {

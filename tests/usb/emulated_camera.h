@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -40,6 +41,7 @@ class EmulatedCamera {
     std::uint32_t shortWrite = 0;              // this bulk-out (1-based) moves a byte less
     std::uint32_t stallRead = 0;               // this bulk-in never completes
     std::uint32_t unplugOnWrite = 0;           // the camera is pulled out during this bulk-out
+    bool shortAnswers = false;                 // device-to-host answers a byte short
   };
 
   EmulatedCamera(UsbTestbed& testbed, std::string sysName = "1-2", UsbId id = kId);
@@ -64,6 +66,8 @@ class EmulatedCamera {
   std::vector<sim::SimRequest> Requests() const;
   std::vector<std::uint32_t> BulkOutSizes() const;
   int Reenumerations() const;
+  // Blocks until a bulk-in transfer has stalled in the camera.
+  void WaitForStalledRead();
 
   // Called (on the worker thread) when the camera needs the test's thread
   // to take it off the bus or bring it back.
@@ -112,6 +116,7 @@ class EmulatedCamera {
   std::vector<std::uint32_t> bulkOutSizes_;
   std::deque<Queued> reapable_;
   std::vector<Queued> stalled_;
+  std::condition_variable stalledChanged_;
 };
 
 }  // namespace bb::test
