@@ -36,6 +36,7 @@ void PrintTo(const CameraIntake& intake, std::ostream* out) {
 CameraIntake ReferenceIntake(const std::string& folder, bool legacy, const std::function<void(TestHost&)>& drive) {
   TestHost host;
   host.context.executableFolder = folder;
+  host.context.configPath = folder + "/Isp.ini";
   sim::SetUpFreshCamera(host.bus.Attach(), legacy);
   drive(host);
   std::vector<std::uint32_t> bulkOutSizes;
