@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: native, with AddressSanitizer and UBSan, and the
-# Windows build under wine64 with the window tests of the Windows program (a
-# screenshot is kept in build/artifacts/); the 32-bit Windows build is compiled
-# only, and once more with clang to refuse unchecked narrowing to 32 bits; then
-# each fuzzer runs briefly.
+# Builds and runs every test: native, with AddressSanitizer and UBSan (both
+# with the cameras emulated below libusb under umockdev-wrapper and, natively,
+# the Debian package unpacked and run), and the Windows build under wine64 with
+# the window tests of the Windows program (a screenshot is kept in
+# build/artifacts/); the 32-bit Windows build is compiled only, packed as the
+# release zip, and compiled once more with clang to refuse unchecked narrowing
+# to 32 bits; then each fuzzer runs briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,6 +42,13 @@ scripts/config-parity.sh
 echo "== the Windows program's window, under wine64 and Xvfb, beside another wine server and display"
 scripts/wine-isolation-test.sh
 run_preset win32 build-only
+echo "== the Windows release zip"
+(cd build/win32 && cpack -G ZIP >/dev/null)
+zip=build/win32/Burnbench-$(sed -n 's/^project(Burnbench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win32.zip
+listing=$(cmake -E tar tf "$zip")
+for file in Burnbench.exe BurnbenchDemo.exe burnbench-cli.exe examples/Isp.ini examples/fw.brn; do
+  grep -qx "$file" <<<"$listing" || { echo "$zip lacks $file" >&2; exit 1; }
+done
 echo "== 64-bit sizes narrowed to 32 bits (clang, i686)"
 scripts/narrowing-check.sh
 

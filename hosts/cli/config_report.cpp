@@ -56,6 +56,7 @@ void PrintConfig(const Settings& settings, const BurnJob& job, std::FILE* out) {
   Line(out, "MaskNand", settings.MaskNand);
   Line(out, "NormalRom", settings.NormalRom);
   Line(out, "NormalNand", settings.NormalNand);
+  Line(out, "Ids", settings.usbIds);
 }
 
 }  // namespace bb::cli

@@ -19,9 +19,9 @@ class UsbCamera final : public CameraLink {
  public:
   UsbCamera(const std::vector<UsbId>& ids, std::FILE* err)
       : transport_(context_, ids), arrivals_(context_, ids, LibusbArrivalWatch::BestMode(context_)) {
-    if (context_.Get() == nullptr) {
-      std::fprintf(err, "burnbench-cli: libusb cannot reach USB devices: %s\n", context_.Failure().c_str());
-    }
+    transport_.OnUsbUnavailable([err](const std::string& reason) {
+      std::fprintf(err, "burnbench-cli: libusb cannot reach USB devices: %s\n", reason.c_str());
+    });
     transport_.OnAccessDenied([err](const std::string& path) {
       std::fprintf(err,
                    "burnbench-cli: no permission to open the camera at %s. A udev rule gives it:\n"

@@ -3,6 +3,7 @@
 #include <libusb.h>
 
 #include <climits>
+#include <utility>
 
 #include "platform/libusb/driver_request.h"
 
@@ -26,7 +27,11 @@ LibusbTransport::LibusbTransport(UsbContext& context, std::vector<UsbId> ids)
 LibusbTransport::~LibusbTransport() = default;
 
 DeviceTransport::SetHandle LibusbTransport::OpenInterfaceSet(const Guid& interfaceClass) {
-  if (interfaceClass != CameraInterfaceClass || context_.Get() == nullptr) return kNoSet;
+  if (context_.Get() == nullptr) {
+    if (usbUnavailable_) std::exchange(usbUnavailable_, nullptr)(context_.Failure());
+    return kNoSet;
+  }
+  if (interfaceClass != CameraInterfaceClass) return kNoSet;
   const SetHandle set = nextSet_++;
   sets_.emplace(set, UsbCameraList(context_.Get(), ids_));
   return set;

@@ -49,6 +49,11 @@ class LibusbTransport final : public DeviceTransport {
   void OnAccessDenied(std::function<void(const std::string& path)> notice) {
     accessDenied_ = std::move(notice);
   }
+  // Called once, with libusb's reason, when cameras are looked for on a
+  // system where libusb could not start.
+  void OnUsbUnavailable(std::function<void(const std::string& reason)> notice) {
+    usbUnavailable_ = std::move(notice);
+  }
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override;
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
@@ -79,6 +84,7 @@ class LibusbTransport final : public DeviceTransport {
   UsbContext& context_;
   std::vector<UsbId> ids_;
   std::function<void(const std::string&)> accessDenied_;
+  std::function<void(const std::string&)> usbUnavailable_;
   std::set<std::string> deniedPaths_;
   std::map<SetHandle, UsbCameraList> sets_;
   SetHandle nextSet_ = 1;

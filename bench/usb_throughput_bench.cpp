@@ -1,0 +1,60 @@
+// Bulk-write throughput of the device transports: 64 KiB writes, the burn's
+// chunk, through libusb into a camera emulated below libusb (umockdev carries
+// every URB to the simulated camera's model in this process), beside the same
+// writes into the simulated camera's own bus. Run it under umockdev-wrapper.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "platform/libusb/libusb_transport.h"
+#include "sim/sim_bus.h"
+#include "usb/emulated_camera.h"
+#include "usb/usb_testbed.h"
+
+namespace bb {
+namespace {
+
+constexpr std::size_t kChunk = 0x10000;
+
+void WriteChunks(benchmark::State& state, DeviceTransport& transport, DeviceTransport::Handle pipe) {
+  if (pipe == DeviceTransport::kInvalidHandle) {
+    state.SkipWithError("the bulk-out pipe does not open");
+    return;
+  }
+  const std::vector<std::uint8_t> chunk(kChunk, 0xA5);
+  for (auto _ : state) {
+    std::uint32_t done = 0;
+    if (!transport.Write(pipe, chunk, done) || done != kChunk) {
+      state.SkipWithError("a bulk write failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kChunk));
+  transport.Close(pipe);
+}
+
+void BM_BulkWriteThroughLibusb(benchmark::State& state) {
+  if (!test::UsbTestbed::Available()) {
+    state.SkipWithError("the emulated camera needs umockdev-wrapper");
+    return;
+  }
+  test::UsbTestbed testbed;
+  test::EmulatedCamera camera(testbed);
+  camera.Plug();
+  UsbContext context;
+  LibusbTransport transport(context, {test::EmulatedCamera::kId});
+  WriteChunks(state, transport, transport.Open(camera.InterfacePath() + "\\PIPE01"));
+}
+BENCHMARK(BM_BulkWriteThroughLibusb)->Unit(benchmark::kMicrosecond);
+
+void BM_BulkWriteIntoTheSimulatedCamera(benchmark::State& state) {
+  sim::SimBus bus;
+  bus.Attach();
+  WriteChunks(state, bus, bus.Open(bus.InterfacePath() + "\\PIPE01"));
+}
+BENCHMARK(BM_BulkWriteIntoTheSimulatedCamera)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace bb
+
+BENCHMARK_MAIN();

@@ -1,0 +1,32 @@
+# Packages made by cpack in a build folder: a Debian package of the
+# command-line program on Linux, a zip of the Windows programs.
+set(CPACK_PACKAGE_VENDOR "Burnbench")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Programs cameras built on the VEXA2860 controller over USB")
+set(CPACK_PACKAGE_CONTACT "Burnbench developers <burnbench@localhost>")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME "Burnbench-${PROJECT_VERSION}-win64")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "Burnbench-${PROJECT_VERSION}-win32")
+  endif()
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  install(TARGETS burnbench-cli Burnbench BurnbenchDemo RUNTIME DESTINATION .)
+  install(DIRECTORY examples/ DESTINATION examples)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME burnbench-cli)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  # What the program links against, by Debian 12's package names.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libusb-1.0-0, libssl3")
+  install(TARGETS burnbench-cli RUNTIME DESTINATION bin)
+  install(FILES res/linux/70-burnbench.rules.in DESTINATION share/burnbench)
+  install(DIRECTORY examples/ DESTINATION share/burnbench/examples)
+  install(FILES README.md DESTINATION share/doc/burnbench-cli)
+endif()
+
+include(CPack)
