@@ -39,9 +39,9 @@ bool UsbTestbed::Available() {
 std::string UsbTestbed::DevicePath(const std::string& sysName) {
   std::string path = "/devices/pci0000:00/0000:00:14.0/usb1";
   for (std::size_t dot = sysName.find('.'); dot != std::string::npos; dot = sysName.find('.', dot + 1)) {
-    path += "/" + sysName.substr(0, dot);
+    path.append("/").append(sysName, 0, dot);
   }
-  return path + "/" + sysName;
+  return path.append("/").append(sysName);
 }
 
 std::string DeviceRecord(const std::string& sysName, unsigned address, const std::string& descriptorsHex) {
