@@ -122,17 +122,22 @@ int LegacyProcedure::LegacyIspWrite(const std::string& firmwarePath) {
                                           context_.transfer.BlockUnit, platform_.console, image);
   if (prepared != kOk) return prepared;
   Log("ISP Write File Prepare...", true);
+  // Without it the log would end on a line that says the write is under way.
+  auto failed = [this](int status) {
+    Log("  Fail!", true);
+    return status;
+  };
 
   {
     std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
-    if (!pipes) return kNoBuffer;
+    if (!pipes) return failed(kNoBuffer);
     constexpr Command busyQuery = CommandTable::BusyQuery;
     if (!IsAbsent(busyQuery)) {
       std::array<std::uint8_t, 1> busy{};
       const int status = ControlIn(*pipes, busyQuery.bRequest, busyQuery.wValue, busyQuery.wIndex,
                                    busyQuery.wLength, busy);
-      if (status != kOk) return status;
-      if ((busy[0] & 1) != 0) return kCameraBusy;
+      if (status != kOk) return failed(status);
+      if ((busy[0] & 1) != 0) return failed(kCameraBusy);
     }
     if (SendHeader(*pipes, image.blocks) != kOk) {
       image.bytes.reset();
@@ -146,7 +151,7 @@ int LegacyProcedure::LegacyIspWrite(const std::string& firmwarePath) {
   const int status = link_.BulkWrite(image.length, context_.transfer.BulkChunk,
                                      std::span(image.bytes.get(), image.length));
   image.bytes.reset();
-  if (status != kOk) return status;
+  if (status != kOk) return failed(status);
   platform_.console.ClearLog();
   Log("ISP Write File OK.", true);
   return kOk;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <string_view>
 #include <system_error>
 
 #include "common/control_ids.h"
@@ -417,13 +418,11 @@ TEST_F(LegacyProcedureTest, EachFailureEndsThePressWithItsLineOrSilently) {
       {"firmware missing",
        [](LegacyRig& r) { std::filesystem::remove(r.folder.Path() / "fw.bin"); },
        "Download ispmask-rom.bin OK!", false},
-      {"busy query", [](LegacyRig& r) { r.bus.FailRequest(0x21, 0); }, "ISP Write File Prepare...",
-       false},
-      {"busy", [](LegacyRig& r) { r.Camera().busy = true; }, "ISP Write File Prepare...", false},
+      {"busy query", [](LegacyRig& r) { r.bus.FailRequest(0x21, 0); }, "  Fail!", false},
+      {"busy", [](LegacyRig& r) { r.Camera().busy = true; }, "  Fail!", false},
       {"write header", [](LegacyRig& r) { r.bus.FailRequest(0xFD, 0x04F1); }, "ISP Fail!", false},
-      {"firmware bulk", [](LegacyRig& r) { r.bus.FailWrite(2); }, "ISP Write File....", true},
-      {"short firmware bulk", [](LegacyRig& r) { r.bus.ShortWrite(2); }, "ISP Write File....",
-       true},
+      {"firmware bulk", [](LegacyRig& r) { r.bus.FailWrite(2); }, "  Fail!", true},
+      {"short firmware bulk", [](LegacyRig& r) { r.bus.ShortWrite(2); }, "  Fail!", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -432,6 +431,11 @@ TEST_F(LegacyProcedureTest, EachFailureEndsThePressWithItsLineOrSilently) {
     rig.PressChoosing();
     ASSERT_FALSE(rig.console.log.empty());
     EXPECT_EQ(rig.console.log.back(), c.lastLine);
+    // A failed firmware write says so after the line of the stage it ended in.
+    if (std::string_view(c.lastLine) == "  Fail!") {
+      EXPECT_EQ(rig.console.log.end()[-2],
+                c.headerSent ? "ISP Write File...." : "ISP Write File Prepare...");
+    }
     if (rig.bus.Cameras() > 0) {
       EXPECT_EQ(rig.Camera().ispWriteHeaders.size(), c.headerSent ? 1u : 0u);
     }

@@ -295,11 +295,12 @@ TEST_F(CliLegacyTest, FailuresEndWithTheirLineAndStatusOne) {
   EXPECT_EQ(result.status, 1);
   EXPECT_THAT(result.out, ElementsAre("Ready to download  ...", "Open \"\" error..."));
 
-  // A busy camera ends the press without a further line.
+  // A busy camera ends the press with the line that says the write failed.
   result = Simulate("--fault busy legacy --chip 611 --yes " + Firmware());
   EXPECT_EQ(result.status, 1);
-  ASSERT_FALSE(result.out.empty());
-  EXPECT_EQ(result.out.back(), "ISP Write File Prepare...");
+  ASSERT_GE(result.out.size(), 2u);
+  EXPECT_EQ(result.out.end()[-2], "ISP Write File Prepare...");
+  EXPECT_EQ(result.out.back(), "  Fail!");
 }
 
 TEST_F(CliLegacyTest, FifosAreRefusedAsCoreFirmwareOrBadPixelTable) {
