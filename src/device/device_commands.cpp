@@ -61,13 +61,14 @@ int DeviceCommands::QueryApVersion(VersionRecord& record) {
       link_.VendorIn(command.bRequest, command.wValue, command.wIndex, command.wLength, record);
   if (status != kOk) return status;
   if (record[0] >= 2) return kOk;
-  // Older cameras answer one byte per request.
-  int last = kOk;
+  // Older cameras answer one byte per request. A byte that did not come would
+  // show a stale value as the version, so any failure fails the query.
   for (std::uint16_t index = 1; index <= 4; ++index) {
-    last = link_.VendorIn(command.bRequest, command.wValue, index, 1,
-                          std::span<std::uint8_t>(record).subspan(index, 1));
+    const int byte = link_.VendorIn(command.bRequest, command.wValue, index, 1,
+                                    std::span<std::uint8_t>(record).subspan(index, 1));
+    if (byte != kOk) return byte;
   }
-  return last;
+  return kOk;
 }
 
 int DeviceCommands::QueryIspVersion(VersionRecord& record) {

@@ -132,6 +132,21 @@ TEST_F(DeviceCommandsTest, AnApVersionInSingleBytesIsFetchedByteByByte) {
   }
 }
 
+TEST_F(DeviceCommandsTest, ASingleByteThatDoesNotComeFailsTheApVersion) {
+  camera.apVersion = {1, 77, 77, 77, 77, 0, 0, 0};
+  camera.apVersionBytes = {5, 6, 7, 8};
+  for (const std::uint32_t failing : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE(failing);
+    bus.ClearFaults();
+    bus.ClearTranscript();
+    // The first request of wValue 0 is the 8-byte one; the single bytes follow.
+    bus.FailRequest(0x20, 0, failing + 1);
+    commands.CheckVersions();
+    EXPECT_THAT(console.log, ElementsAre("Get AP Version Failed!"));
+    EXPECT_EQ(bus.Requests().size(), 1u + failing) << "nothing is asked after a failure";
+  }
+}
+
 TEST_F(DeviceCommandsTest, CheckVersionsStopsAtTheFirstFailedQuery) {
   bus.FailRequest(0x20, 0);
   commands.CheckVersions();
