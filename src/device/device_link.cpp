@@ -24,7 +24,7 @@ DeviceLink::DeviceLink(DeviceTransport& transport, Clock& clock, TimerService& t
     : transport_(transport),
       clock_(clock),
       prompts_(prompts),
-      watchdog_(timers, [this](int code) { IspMessageBox(code, ""); }) {}
+      watchdog_(timers, transport, [this](int code) { IspMessageBox(code, ""); }) {}
 
 namespace {
 

@@ -36,7 +36,11 @@ class DeviceLink {
   // (1 to 0x10000). Returns 0, 8, 21, 24 or 25; -1 for arguments out of range.
   int BulkWrite(std::uint32_t total, std::uint32_t chunk, std::span<const std::uint8_t> source);
 
-  void ArmWatchdog(std::uint32_t delayMs, int code) { watchdog_.Arm(delayMs, code); }
+  // Guards a bulk read pending on `read`: past the delay the read is
+  // cancelled, and Disarm shows the code's box.
+  void ArmWatchdog(std::uint32_t delayMs, int code, DeviceTransport::Handle read) {
+    watchdog_.Arm(delayMs, code, read);
+  }
   void DisarmWatchdog() { watchdog_.Disarm(); }
 
   int IspMessageBox(int code, std::string_view text);

@@ -1,38 +1,55 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <optional>
 
+#include "platform/device_transport.h"
 #include "platform/timer_service.h"
 
 namespace bb {
 
-// Guards a bulk read: if the read has not finished when the delay runs out, the
-// expiry reports the code once (on the timer's thread). It never cancels the
-// read; the read's own result decides the operation.
+// Guards a bulk read. If the read has not finished when the delay runs out,
+// the expiry (on the timer's thread) cancels it: the read then fails, instead
+// of holding the user-interface thread for good. The timer keeps firing, and
+// cancelling, until the reader disarms it, so a read that the reader issues
+// only after the first cancel ends too. The code is reported once per arming,
+// by Disarm on the reading thread and not by the expiry: a modal box on the
+// timer's thread would stall every other timer of the process until closed.
 //
-// The timer identifier is the one value shared by the two threads. Both sides
-// take it by exchanging it with 0, so exactly one of them kills the timer and
-// gives back the fine resolution, even when the read ends as the timer fires.
+// The expiry and the reading thread meet under one lock. Once Disarm has
+// returned, no expiry touches the read's handle, which the reader may then
+// close and the system may hand out again.
 class ReadWatchdog {
  public:
-  ReadWatchdog(TimerService& timers, std::function<void(int code)> report);
+  ReadWatchdog(TimerService& timers, DeviceTransport& transport,
+               std::function<void(int code)> report);
   ~ReadWatchdog();
   ReadWatchdog(const ReadWatchdog&) = delete;
   ReadWatchdog& operator=(const ReadWatchdog&) = delete;
 
-  // Does nothing while armed: the first arming's delay and code stay in force.
-  void Arm(std::uint32_t delayMs, int code);
+  // Guards the read pending on `read`. Does nothing while armed: the first
+  // arming's delay, code and read stay in force.
+  void Arm(std::uint32_t delayMs, int code, DeviceTransport::Handle read);
+  // Ends the guard, and reports the code if the delay ran out meanwhile.
   void Disarm();
-  bool Armed() const { return timerId_.load() != TimerService::kNoTimer; }
+  // Armed, and the delay has run out.
+  bool Expired() const;
+  bool Armed() const;
 
  private:
+  // Ends the guard; the code of an expiry that came first, if one did.
+  std::optional<int> Stop();
   void Expire(int code);
 
   TimerService& timers_;
+  DeviceTransport& transport_;
   std::function<void(int)> report_;
-  std::atomic<TimerService::TimerId> timerId_{TimerService::kNoTimer};
+  mutable std::mutex mutex_;
+  TimerService::TimerId timerId_ = TimerService::kNoTimer;
+  DeviceTransport::Handle read_ = DeviceTransport::kInvalidHandle;
+  std::optional<int> expired_;
 };
 
 }  // namespace bb

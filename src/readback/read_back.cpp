@@ -152,7 +152,7 @@ int ReadBack::ReadDeviceData(std::uint32_t size, std::uint32_t address,
   for (std::uint32_t offset = 0; offset < size;) {
     const std::uint32_t piece = std::min(size - offset, chunk);
     std::uint32_t done = 0;
-    link_.ArmWatchdog(kPieceWatchdogMs, kReadTimeout);
+    link_.ArmWatchdog(kPieceWatchdogMs, kReadTimeout, pipe);
     const bool ok = transport.Read(pipe, buffer.subspan(offset, piece), done);
     link_.DisarmWatchdog();
     if (!ok || done < piece) {

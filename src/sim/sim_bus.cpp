@@ -291,7 +291,11 @@ bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& 
   const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_);
   readCancelled_.store(false);
   pendingRead_.store(handle);
-  if (fault && fault->stallMs > 0 && passTime_) passTime_(fault->stallMs);
+  // The camera's time passes a millisecond at a time, so that a cancel from
+  // the host's watchdog ends the stall when it comes.
+  if (fault && fault->stallMs > 0 && passTime_) {
+    for (std::uint32_t ms = 0; ms < fault->stallMs && !readCancelled_.load(); ++ms) passTime_(1);
+  }
   pendingRead_.store(kInvalidHandle);
   const bool cancelled = readCancelled_.exchange(false);
   if (file == nullptr || file->pipe != "PIPE00" || cancelled || (fault && !fault->missing)) {

@@ -68,7 +68,7 @@ class SimBus final : public DeviceTransport {
   void ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
   // The same for bulk reads; a stalled read takes `ms` of the camera's time
   // before it completes, which `passTime` lets the host's clock see. A stalled
-  // read that is cancelled meanwhile fails.
+  // read that is cancelled fails at once.
   void FailRead(std::uint32_t nth);
   void ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
   void StallRead(std::uint32_t nth, std::uint32_t ms);

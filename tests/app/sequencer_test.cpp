@@ -116,6 +116,20 @@ TEST_F(SequencerTest, PowerDownFollowsABurnEvenWhenItFailedButAVerifiedBurnOnlyA
   EXPECT_EQ(camera->powerDowns, 2) << "read-back and parameter runs never power down";
 }
 
+TEST_F(SequencerTest, AReadThatStallsForGoodEndsTheReadBackWithTheTimeOutBox) {
+  camera->stage = 3;
+  prompts.ScriptFolder(folder.Text());
+  bus.StallRead(1, 0xFFFFFFFFu);
+  sequencer().StartReadBackFromButton();
+  EXPECT_THAT(Pump(), ElementsAre(kStepStart, kStepArrived, kStepWait, kStepEnd));
+  EXPECT_EQ(console.log.back(), "Read Resource Fail !!!");
+  EXPECT_THAT(console.log, Contains("  Fail!"));
+  ASSERT_EQ(prompts.Boxes().size(), 1u);
+  EXPECT_EQ(prompts.Boxes()[0].text, "Error 27\nBulk READFILE Time Out error.\n");
+  EXPECT_TRUE(ButtonsEnabled());
+  EXPECT_EQ(bus.OpenHandles(), 0u);
+}
+
 TEST_F(SequencerTest, AParameterRunDownloadsOnlyOnItsFirstStep) {
   Job().WorkKind = kParamOnly;
   steps.Post(kStepStart);

@@ -341,41 +341,108 @@ class ReportLog {
   std::vector<std::thread::id> threads_;
 };
 
-TEST(WinTimerServiceTest, TheWatchdogKillsItsTimerFromTheExpiryAndReportsOncePerArming) {
+// Waits, without sleeping, until the guard's delay has run out.
+bool WaitForExpiry(const ReadWatchdog& watchdog) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!watchdog.Expired()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+TEST(WinTimerServiceTest, TheWatchdogReportsOncePerArmingOnTheDisarmingThread) {
   WinTimerService timers;
+  WinDeviceTransport transport;
   ReportLog reports;
-  ReadWatchdog watchdog(timers, [&](int code) { reports.Add(code); });
-  watchdog.Arm(1, kReadTimeout);
-  ASSERT_TRUE(reports.WaitFor(kReadTimeout)) << "the expiry's own Kill must not hang it";
-  EXPECT_FALSE(watchdog.Armed());
+  ReadWatchdog watchdog(timers, transport, [&](int code) { reports.Add(code); });
+  watchdog.Arm(1, kReadTimeout, DeviceTransport::kInvalidHandle);
+  ASSERT_TRUE(WaitForExpiry(watchdog));
+  EXPECT_TRUE(reports.Codes().empty()) << "reported on the timer's thread";
+  watchdog.Disarm();
   // A first timer still firing would take this arming and report its own code.
-  watchdog.Arm(1, kIspTimeout);
-  ASSERT_TRUE(reports.WaitFor(kIspTimeout));
+  watchdog.Arm(1, kIspTimeout, DeviceTransport::kInvalidHandle);
+  ASSERT_TRUE(WaitForExpiry(watchdog));
   watchdog.Disarm();
   EXPECT_EQ(reports.Codes(), (std::vector<int>{kReadTimeout, kIspTimeout}));
   for (const std::thread::id thread : reports.Threads()) {
-    EXPECT_NE(thread, std::this_thread::get_id());
+    EXPECT_EQ(thread, std::this_thread::get_id());
   }
 }
 
 TEST(WinTimerServiceTest, DisarmingRacingTheExpiryReportsEachArmingAtMostOnce) {
   WinTimerService timers;
+  WinDeviceTransport transport;
   ReportLog reports;
-  ReadWatchdog watchdog(timers, [&](int code) { reports.Add(code); });
+  ReadWatchdog watchdog(timers, transport, [&](int code) { reports.Add(code); });
   constexpr int kArmings = 200;
   for (int arming = 1; arming <= kArmings; ++arming) {
-    watchdog.Arm(1, arming);
+    watchdog.Arm(1, arming, DeviceTransport::kInvalidHandle);
     for (int spin = 0; spin < (arming % 9) * 300; ++spin) std::this_thread::yield();
     watchdog.Disarm();
     EXPECT_FALSE(watchdog.Armed());
   }
   // The service still works after the races.
-  watchdog.Arm(1, kArmings + 1);
-  ASSERT_TRUE(reports.WaitFor(kArmings + 1));
+  watchdog.Arm(1, kArmings + 1, DeviceTransport::kInvalidHandle);
+  ASSERT_TRUE(WaitForExpiry(watchdog));
+  watchdog.Disarm();
   std::vector<int> codes = reports.Codes();
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(codes.back(), kArmings + 1);
   std::sort(codes.begin(), codes.end());
   EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end())
       << "an arming reported twice";
+}
+
+// A named pipe that never sends stands in for a camera whose bulk read
+// stalls: the read on it blocks until it is cancelled.
+class WinStalledReadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name_ = "\\\\.\\pipe\\burnbench-stall-" + std::to_string(GetCurrentProcessId()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    server_ = CreateNamedPipeW(ToUtf16(name_).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1,
+                               4096, 4096, 0, nullptr);
+    ASSERT_NE(server_, INVALID_HANDLE_VALUE);
+  }
+  void TearDown() override {
+    if (server_ != INVALID_HANDLE_VALUE) CloseHandle(server_);
+  }
+  // Unblocks a read that no cancel reached, so a failing test ends.
+  void Rescue() {
+    const std::uint8_t byte = 0;
+    DWORD written = 0;
+    WriteFile(server_, &byte, 1, &written, nullptr);
+  }
+
+  std::string name_;
+  HANDLE server_ = INVALID_HANDLE_VALUE;
+  WinDeviceTransport transport_;
+};
+
+TEST_F(WinStalledReadTest, TheWatchdogsExpiryCancelsTheBlockedRead) {
+  const Handle pipe = transport_.Open(name_);
+  ASSERT_NE(pipe, DeviceTransport::kInvalidHandle);
+  WinTimerService timers;
+  ReportLog reports;
+  ReadWatchdog watchdog(timers, transport_, [&](int code) { reports.Add(code); });
+  std::promise<void> readEnded;
+  std::thread rescuer([&, ended = readEnded.get_future()] {
+    if (ended.wait_for(kPatience) != std::future_status::ready) Rescue();
+  });
+  watchdog.Arm(20, kReadTimeout, pipe);
+  std::array<std::uint8_t, 64> buffer{};
+  std::uint32_t done = 7;
+  const bool ok = transport_.Read(pipe, buffer, done);
+  readEnded.set_value();
+  rescuer.join();
+  watchdog.Disarm();
+  transport_.Close(pipe);
+  EXPECT_FALSE(ok) << "the read was not cancelled; it ended only when data came";
+  EXPECT_EQ(done, 0u);
+  EXPECT_EQ(reports.Codes(), std::vector<int>{kReadTimeout});
+  ASSERT_EQ(reports.Threads().size(), 1u);
+  EXPECT_EQ(reports.Threads()[0], std::this_thread::get_id());
 }
 
 TEST(WinClockTest, SleepsAtLeastTheTimeAsked) {

@@ -127,13 +127,19 @@ TEST_F(ReadBackTest, AShortPieceFailsTheReadAndLeavesAnEmptyFile) {
   EXPECT_EQ(timers.LiveTimers(), 0u);
 }
 
-TEST_F(ReadBackTest, AStalledPieceShowsTheTimeOutBoxAndTheReadStillDecides) {
-  camera->servedImage = std::vector<std::uint8_t>(300, 2);
-  bus.StallRead(1, 7000);
-  EXPECT_EQ(readBack().ReadResource(RawFile(), ReadPurpose::kExport), kOk);
+TEST_F(ReadBackTest, AStalledPieceIsCancelledAndFailsWith23AfterItsTimeOutBox) {
+  camera->servedImage = std::vector<std::uint8_t>(0x10000 + 300, 2);
+  bus.StallRead(2, 600000);
+  const std::uint64_t start = clock.NowMs();
+  EXPECT_EQ(readBack().ReadResource(RawFile(), ReadPurpose::kExport), kReadFailed);
+  // The wait for the camera, then the first piece, then 5 s of the stalled one.
+  EXPECT_EQ(clock.NowMs() - start, clock.SleptMs() + 5000);
   ASSERT_EQ(prompts.Boxes().size(), 1u);
   EXPECT_EQ(prompts.Boxes()[0].text, "Error 27\nBulk READFILE Time Out error.\n");
-  EXPECT_EQ(folder.Read("image.raw").size(), 300u);
+  EXPECT_EQ(console.log.back(), "  Fail!");
+  EXPECT_TRUE(folder.Read("image.raw").empty());
+  EXPECT_EQ(bus.OpenHandles(), 0u);
+  EXPECT_EQ(timers.LiveTimers(), 0u);
 }
 
 TEST_F(ReadBackTest, ReadDeviceDataRefusesNothingToReadAndReportsEachFailure) {
