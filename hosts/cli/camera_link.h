@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -27,8 +28,10 @@ class CameraLink {
   virtual bool Idle() = 0;
 };
 
-// A legacy camera is a VEXA611, VEXA616 or VEXA618.
-std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy);
+// A legacy camera is a VEXA611, VEXA616 or VEXA618. A stalled read lets the
+// camera's time pass through `passTime`.
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy,
+                                                std::function<void(std::uint32_t ms)> passTime = {});
 
 // True where cameras are found by configured USB ids (libusb); the Windows
 // driver knows its cameras itself.

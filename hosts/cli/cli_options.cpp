@@ -4,6 +4,7 @@
 #include <map>
 
 #include "config/usb_ids.h"
+#include "record_options.h"
 
 namespace bb::cli {
 
@@ -14,6 +15,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
       {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
       {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
       {"udev-rule", 0},
+      {"replay", 1},
   };
   return counts;
 }
@@ -25,6 +27,7 @@ std::optional<DemoFault> FaultNamed(const std::string& name) {
       {"no-storage", DemoFault::kNoStorage},
       {"write-timeout", DemoFault::kWriteTimeout},
       {"verify-mismatch", DemoFault::kVerifyMismatch},
+      {"stalled-read", DemoFault::kStalledRead},
   };
   auto found = faults.find(name);
   if (found == faults.end()) return std::nullopt;
@@ -81,6 +84,10 @@ const char* UsageText() {
          "                       VEXA618 camera\n"
          "  udev-rule            print the udev rule that lets the logged-in user open the\n"
          "                       configured cameras (Linux)\n"
+         "  replay FILE [OPERAND]\n"
+         "                       run the command recorded in FILE again, the camera answering\n"
+         "                       from the recording; OPERAND stands for the recorded folder of\n"
+         "                       a read or firmware of a legacy download\n"
          "\n"
          "Options:\n"
          "  --ini PATH           the configuration file (default: Isp.ini beside the program)\n"
@@ -94,9 +101,11 @@ const char* UsageText() {
          "  --yes                answer every question of the tool with yes\n"
          "  --simulate           use the built-in simulated camera instead of USB\n"
          "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
-         "                       verify-mismatch\n"
+         "                       verify-mismatch, stalled-read\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
          "                       emulated cameras: a real camera needs them)\n"
+         "  --record FILE        versions, burn, read, legacy: record every call to the camera\n"
+         "                       into FILE (replay takes only --ini and --yes)\n"
          "  --help               show this text\n"
          "  --version            show the product version\n"
          "\n"
@@ -109,12 +118,22 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   Options options;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    if (argument == "--record") {
+      if (i + 1 >= arguments.size()) {
+        error = "--record needs a value";
+        return std::nullopt;
+      }
+      options.recordPath = arguments[++i];
+      continue;
+    }
+    options.arguments.push_back(argument);
     auto value = [&](const char* name) -> std::optional<std::string> {
       if (i + 1 >= arguments.size()) {
         error = std::string(name) + " needs a value";
         return std::nullopt;
       }
-      return arguments[++i];
+      options.arguments.push_back(arguments[++i]);
+      return arguments[i];
     };
     if (argument == "--help") {
       options.help = true;
@@ -173,7 +192,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     error = options.command.empty() ? "no command given" : "unknown command " + options.command;
     return std::nullopt;
   }
-  if (options.operands.size() != count->second) {
+  if (options.operands.size() != count->second && !ReplayWithOperand(options)) {
     error = options.command + " takes " + std::to_string(count->second) + " operand(s)";
     return std::nullopt;
   }
@@ -182,6 +201,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     return std::nullopt;
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
+  if (!CheckRecordOptions(options, error)) return std::nullopt;
   if (options.fault != DemoFault::kNone && !options.simulate) {
     error = "--fault needs --simulate";
     return std::nullopt;

@@ -9,7 +9,7 @@
 namespace bb::cli {
 
 // Faults the built-in simulated camera can show for demonstrations.
-enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch };
+enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kStalledRead };
 
 struct Options {
   std::string command;
@@ -28,6 +28,11 @@ struct Options {
   std::string chip;
   std::string mode;
   std::string media;
+  // --record: the file that receives every call to the camera.
+  std::string recordPath;
+  // The command line as given, without --record and its file: what a replay
+  // of the recording runs again.
+  std::vector<std::string> arguments;
   bool help = false;
   bool version = false;
 };

@@ -1,8 +1,10 @@
 #include "cli_session.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/context.h"
@@ -10,21 +12,25 @@
 #include "app/process_values.h"
 #include "common/steps.h"
 #include "app/workbench.h"
+#include "call_recording.h"
 #include "camera_ids.h"
 #include "camera_link.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
 #include "cli_controls.h"
 #include "config/read_settings.h"
+#include "config_location.h"
 #include "config_report.h"
 #include "device/status_codes.h"
 #include "native_process_info.h"
+#include "native_profile.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "progress_transport.h"
+#include "replay_command.h"
 #include "readback/brn_convert.h"
 #include "readback/read_verify.h"
 #include "terminal_console.h"
@@ -37,14 +43,12 @@
 #include <io.h>
 
 #include "platform/win32/win_clock.h"
-#include "platform/win32/win_profile.h"
 #include "platform/win32/win_timer_service.h"
 #define BB_ISATTY _isatty
 #define BB_FILENO _fileno
 #else
 #include <unistd.h>
 
-#include "platform/std/ini_profile.h"
 #define BB_ISATTY isatty
 #define BB_FILENO fileno
 #endif
@@ -60,63 +64,98 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUnusable = 2;
 
 #if defined(_WIN32)
-using NativeProfile = WinProfile;
 using NativeClock = WinClock;
 using NativeTimerService = WinTimerService;
 #else
-using NativeProfile = IniProfile;
 using NativeClock = SystemClock;
 using NativeTimerService = ThreadTimerService;
 #endif
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-}
-
 class Session {
  public:
   Session(const Options& options, const std::string& executablePath, std::FILE* out,
-          std::FILE* err)
+          std::FILE* err, SessionDevices* devices)
       : options_(options),
         err_(err),
         console_(out, err),
         prompts_(err, options.yes, options.operands.empty() ? std::string() : options.operands[0]) {
-    iniPath_ = options.iniPath.empty() ? ConfigPath(FolderOf(executablePath)) : options.iniPath;
+    iniPath_ = ConfigFileFor(options, executablePath);
     context_.executableFolder = FolderOf(iniPath_);
     context_.configPath = iniPath_;
     context_.controllerCode = kVexa2860;
     NativeProcessInfo process;
     context_.productVersion = ReadProductVersion(process);
     context_.applicationName = "burnbench-cli";
-    clock_ = options.virtualClock ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
-                                  : std::make_unique<NativeClock>();
-    // Only the simulated camera lets its time pass on the virtual clock; a
-    // stalled read of any other camera stalls for real, and its watchdog must
-    // fire for real.
-    if (options.virtualClock && options.simulate) {
-      timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
+    if (devices != nullptr) {
+      clockIn_ = &devices->clock;
+      timersIn_ = &devices->timers;
+      link_ = &devices->camera;
+      replaying_ = true;
     } else {
-      timers_ = std::make_unique<NativeTimerService>();
+      MakeDevices();
     }
-    if (!options.simulate && DriverCamerasNeedIds()) cameraIds_ = ChooseCameraIds(options, profile_, iniPath_);
-    camera_ = options.simulate ? MakeSimulatedCamera(options.fault, options.command == "legacy")
-                               : MakeDriverCamera(cameraIds_.ids, err);
-    camera_->OnArrival([this](const DeviceArrival& arrival) {
+    if (!options.recordPath.empty()) {
+      auto* virtualClock = options.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
+      recording_ = std::make_unique<CallRecording>(*link_, RecordingClock(virtualClock));
+      link_ = recording_.get();
+    }
+    link_->OnArrival([this](const DeviceArrival& arrival) {
       bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
-    DeviceTransport* transport = &camera_->Transport();
+    DeviceTransport* transport = &link_->Transport();
     if (BB_ISATTY(BB_FILENO(err))) {
       progress_ = std::make_unique<ProgressTransport>(*transport, err, std::uint16_t{256});
       transport = progress_.get();
     }
-    platform_ = std::make_unique<Platform>(Platform{*transport, *clock_, *timers_, console_,
+    platform_ = std::make_unique<Platform>(Platform{*transport, *clockIn_, *timersIn_, console_,
                                                     controls_, prompts_, steps_,
-                                                    camera_->Arrivals(), profile_});
+                                                    link_->Arrivals(), profile_});
     bench_ = std::make_unique<Workbench>(*platform_, context_);
   }
 
   int Run() {
+    if (recording_ && !recording_->Start(options_, context_, profile_, err_)) return kExitUnusable;
+    const int status = RunCommand();
+    // A run that ended while it waited for the camera lets go of the watch
+    // here, where a recording still sees it.
+    bench_->arrivals.StopWatchingArrival();
+    if (recording_) recording_->Finish(status, err_);
+    return status;
+  }
+
+ private:
+  void MakeDevices() {
+    clock_ = options_.virtualClock ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
+                                   : std::make_unique<NativeClock>();
+    // Only the simulated camera lets its time pass on the virtual clock; a
+    // stalled read of any other camera stalls for real, and its watchdog must
+    // fire for real.
+    if (options_.virtualClock && options_.simulate) {
+      timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
+    } else {
+      timers_ = std::make_unique<NativeTimerService>();
+    }
+    if (!options_.simulate && DriverCamerasNeedIds()) {
+      cameraIds_ = ChooseCameraIds(options_, profile_, iniPath_);
+    }
+    camera_ = options_.simulate ? MakeSimulatedCamera(options_.fault, options_.command == "legacy",
+                                                      CameraTime())
+                                : MakeDriverCamera(cameraIds_.ids, err_);
+    clockIn_ = clock_.get();
+    timersIn_ = timers_.get();
+    link_ = camera_.get();
+  }
+
+  // Time the simulated camera takes of its own, as a stalled transfer does.
+  std::function<void(std::uint32_t)> CameraTime() {
+    if (!options_.virtualClock) {
+      return [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    }
+    auto* clock = static_cast<VirtualClock*>(clock_.get());
+    return [clock](std::uint32_t ms) { clock->Advance(ms); };
+  }
+
+  int RunCommand() {
     const std::string& command = options_.command;
     if (command == "convert") return Convert();
     if (command == "export") return Export();
@@ -137,7 +176,6 @@ class Session {
     return Read();
   }
 
- private:
   // Runs the posted steps as the window's message loop would, until the run
   // ends. A camera that restarted comes back while the loop is idle.
   void Pump() {
@@ -150,9 +188,9 @@ class Session {
         continue;
       }
       if (!bench_->arrivals.Watching()) return;
-      // A simulated camera on the virtual clock that did not come back now
-      // never will; a real one may come back at any time.
-      if (!camera_->Idle() && options_.virtualClock && options_.simulate) return;
+      // A simulated camera on the virtual clock, or a recording, that did not
+      // bring the camera back now never will; a real one may at any time.
+      if (!link_->Idle() && (replaying_ || (options_.virtualClock && options_.simulate))) return;
     }
   }
 
@@ -287,6 +325,12 @@ class Session {
   std::unique_ptr<TimerService> timers_;
   CameraIds cameraIds_;
   std::unique_ptr<CameraLink> camera_;
+  // What the run uses: the session's own, or a replay's.
+  Clock* clockIn_ = nullptr;
+  TimerService* timersIn_ = nullptr;
+  CameraLink* link_ = nullptr;
+  bool replaying_ = false;
+  std::unique_ptr<CallRecording> recording_;
   std::unique_ptr<ProgressTransport> progress_;
   TerminalConsole console_;
   CliControls controls_;
@@ -300,8 +344,9 @@ class Session {
 }  // namespace
 
 int RunSession(const Options& options, const std::string& executablePath, std::FILE* out,
-               std::FILE* err) {
-  Session session(options, executablePath, out, err);
+               std::FILE* err, SessionDevices* devices) {
+  if (options.command == "replay") return RunReplay(options, executablePath, out, err);
+  Session session(options, executablePath, out, err, devices);
   return session.Run();
 }
 

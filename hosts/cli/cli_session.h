@@ -6,14 +6,26 @@
 #include <string>
 
 #include "cli_options.h"
+#include "platform/timer_service.h"
+#include "platform/virtual/virtual_clock.h"
 
 namespace bb::cli {
+
+class CameraLink;
+
+// What a replay puts in the place of the camera and of time.
+struct SessionDevices {
+  CameraLink& camera;
+  VirtualClock& clock;
+  TimerService& timers;
+};
 
 // Set by the interrupt handler; the session turns it into the Esc key.
 extern std::atomic<bool> gInterrupted;
 
-// Runs one command of the command line and returns the exit status.
+// Runs one command of the command line and returns the exit status; with
+// `devices`, against those instead of a camera of its own.
 int RunSession(const Options& options, const std::string& executablePath, std::FILE* out,
-               std::FILE* err);
+               std::FILE* err, SessionDevices* devices = nullptr);
 
 }  // namespace bb::cli

@@ -10,8 +10,9 @@ namespace {
 // A fresh simulated camera, with the demonstration's faults.
 class SimulatedCamera final : public CameraLink {
  public:
-  SimulatedCamera(DemoFault fault, bool legacy) {
+  SimulatedCamera(DemoFault fault, bool legacy, std::function<void(std::uint32_t)> passTime) {
     bus_.SetArrivalHandler([this](const DeviceArrival& arrival) { arrivals_.Announce(arrival); });
+    bus_.SetTimePassage(std::move(passTime));
     if (fault == DemoFault::kAbsent) return;
     sim::SimCamera& camera = bus_.Attach();
     sim::SetUpFreshCamera(camera, legacy);
@@ -19,6 +20,8 @@ class SimulatedCamera final : public CameraLink {
     camera.storagePresent = fault != DemoFault::kNoStorage;
     if (fault == DemoFault::kWriteTimeout) camera.storageWritePolls = 0xFFFFFFFFu;
     camera.corruptStorageWrites = fault == DemoFault::kVerifyMismatch;
+    // The first bulk read outlasts the watchdog's five seconds.
+    if (fault == DemoFault::kStalledRead) bus_.StallRead(1, 6000);
   }
 
   DeviceTransport& Transport() override { return bus_; }
@@ -34,8 +37,9 @@ class SimulatedCamera final : public CameraLink {
 
 }  // namespace
 
-std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy) {
-  return std::make_unique<SimulatedCamera>(fault, legacy);
+std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy,
+                                                std::function<void(std::uint32_t)> passTime) {
+  return std::make_unique<SimulatedCamera>(fault, legacy, std::move(passTime));
 }
 
 }  // namespace bb::cli

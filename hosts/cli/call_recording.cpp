@@ -1,0 +1,52 @@
+#include "call_recording.h"
+
+#include "app/sequencer.h"
+#include "job_images.h"
+#include "platform/record/header_facts.h"
+#include "util/format.h"
+
+namespace bb::cli {
+
+record::MicrosecondClock RecordingClock(const VirtualClock* virtualClock) {
+  if (virtualClock != nullptr) return [virtualClock] { return virtualClock->NowMs() * 1000; };
+  return record::SteadyMicroseconds();
+}
+
+CallRecording::CallRecording(CameraLink& inner, record::MicrosecondClock now)
+    : inner_(inner),
+      now_(std::move(now)),
+      transport_(inner.Transport(), writer_, now_),
+      arrivals_(inner.Arrivals(), writer_, now_) {}
+
+bool CallRecording::Start(const Options& options, const Context& context, Profile& profile,
+                          std::FILE* err) {
+  record::RecordingHeader header;
+  const ProductVersion& version = context.productVersion;
+  header.program = Format("burnbench-cli %u.%u.%u.%u", version.Major(), version.Minor(),
+                          version.Build(), version.Revision());
+  header.platform = record::PlatformName();
+  header.started = record::UtcNow();
+  header.commands.push_back(options.arguments);
+  header.images = JobImages(options, profile, context);
+  path_ = options.recordPath;
+  if (!writer_.Open(path_, header, now_())) {
+    std::fprintf(err, "burnbench-cli: cannot create the recording %s\n", path_.c_str());
+    return false;
+  }
+  return true;
+}
+
+void CallRecording::Finish(int exitStatus, std::FILE* err) {
+  if (!writer_.Close(exitStatus)) {
+    std::fprintf(err, "burnbench-cli: the recording %s could not be written whole\n", path_.c_str());
+  }
+}
+
+void CallRecording::OnArrival(ArrivalHandler handler) {
+  inner_.OnArrival([this, handler = std::move(handler)](const DeviceArrival& arrival) {
+    arrivals_.RecordDeviceChange(Sequencer::kDeviceArrival, arrival);
+    handler(arrival);
+  });
+}
+
+}  // namespace bb::cli

@@ -1,0 +1,30 @@
+#include "record_options.h"
+
+namespace bb::cli {
+
+bool TalksToCamera(const std::string& command) {
+  return command == "versions" || command == "burn" || command == "read" || command == "legacy";
+}
+
+bool ReplayWithOperand(const Options& options) {
+  return options.command == "replay" && options.operands.size() == 2;
+}
+
+bool CheckRecordOptions(const Options& options, std::string& error) {
+  if (!options.recordPath.empty() && !TalksToCamera(options.command)) {
+    error = "--record goes with versions, burn, read and legacy";
+    return false;
+  }
+  if (options.command != "replay") return true;
+  const bool others = options.simulate || options.fault != DemoFault::kNone || options.virtualClock ||
+                      !options.usbIds.empty() || options.verify || options.paramOnly ||
+                      !options.chip.empty() || !options.mode.empty() || !options.media.empty() ||
+                      !options.recordPath.empty();
+  if (others) {
+    error = "replay takes only --ini and --yes; the recording says the rest";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bb::cli

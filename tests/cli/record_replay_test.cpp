@@ -1,0 +1,121 @@
+// Recording a run of the command-line program and replaying it, as whole
+// processes: what each prints, the files each leaves, the status each ends with.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "cli/cli_process.h"
+
+namespace bb {
+namespace {
+
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class RecordReplayTest : public test::CliProcessTest {
+ protected:
+  std::string Quoted(const std::string& name) const { return "'" + work.File(name) + "'"; }
+
+  // Every file below a folder, by its path inside the folder.
+  static std::map<std::string, std::string> Tree(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+      if (entry.is_regular_file()) {
+        files[std::filesystem::relative(entry.path(), folder).string()] = test::Slurp(entry.path());
+      }
+    }
+    return files;
+  }
+};
+
+TEST_F(RecordReplayTest, ABurnWithVerifyAndAReadBackReplayByteForByte) {
+  const test::Result burn = Simulate("--record " + Quoted("burn.bbrec") + " burn --verify");
+  ASSERT_EQ(burn.status, 0) << burn.err;
+  test::Result replay = Run("replay " + Quoted("burn.bbrec"));
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_EQ(replay.outText, burn.outText);
+  EXPECT_THAT(replay.err, Not(HasSubstr("burnbench-cli:")));
+
+  const test::Result read = Simulate("--record " + Quoted("read.bbrec") + " read " + Quoted("out") + " --yes");
+  ASSERT_EQ(read.status, 0) << read.err;
+  std::filesystem::create_directories(work.Path() / "again");
+  std::filesystem::copy_file(work.Path() / "out" / "files.ini", work.Path() / "again" / "files.ini");
+  replay = Run("replay " + Quoted("read.bbrec") + " " + Quoted("again"));
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_EQ(replay.outText, read.outText);
+  EXPECT_GE(Tree(work.Path() / "out").size(), 7u);
+  EXPECT_EQ(Tree(work.Path() / "again"), Tree(work.Path() / "out"));
+}
+
+TEST_F(RecordReplayTest, AChangedFirmwareByteStopsAtTheFirstBulkWriteThatDiffers) {
+  const test::Result burn = Simulate("--record " + Quoted("burn.bbrec") + " burn");
+  ASSERT_EQ(burn.status, 0) << burn.err;
+  // A byte of the second 64 KiB piece, which the block padding makes 39168
+  // bytes long; the first piece still matches.
+  std::string firmware = test::Slurp(work.Path() / "fw.brn");
+  ASSERT_EQ(firmware.size() / 0x10000, 1u);
+  firmware[70000] ^= 1;
+  work.Write("fw.brn", firmware);
+
+  const test::Result replay = Run("replay " + Quoted("burn.bbrec"));
+  EXPECT_EQ(replay.status, 1);
+  EXPECT_THAT(replay.err, HasSubstr("FwFile " + work.File("fw.brn") + " is not the recorded file"));
+  EXPECT_THAT(replay.err, ContainsRegex("the replay stops at call [0-9]+: recorded Write of 39168 bytes "
+                                        "on handle [0-9]+, sha256 [0-9a-f]{64}; asked Write of 39168 "
+                                        "bytes on handle [0-9]+, sha256 [0-9a-f]{64}"));
+  // The log ends where the camera would have had the changed byte.
+  ASSERT_LT(replay.out.size(), burn.out.size());
+  EXPECT_EQ(replay.out, std::vector<std::string>(burn.out.begin(), burn.out.begin() + replay.out.size()));
+  EXPECT_EQ(replay.out.back(), "  Write File....");
+}
+
+TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
+  ASSERT_EQ(Simulate("--record " + Quoted("versions.bbrec") + " versions").status, 0);
+  const std::string bytes = test::Slurp(work.Path() / "versions.bbrec");
+  const std::vector<std::pair<std::string, std::string>> damaged = {
+      {bytes.substr(0, bytes.size() - 40), "it is truncated"},
+      {bytes.substr(0, 60) + char(bytes[60] ^ 4) + bytes.substr(61), "it is corrupted"},
+      {bytes.substr(0, 8) + '\x02' + bytes.substr(9), "it is in format version 2; this program replays version 1"},
+  };
+  for (const auto& [content, reason] : damaged) {
+    work.Write("damaged.bbrec", content);
+    const test::Result replay = Run("replay " + Quoted("damaged.bbrec"));
+    EXPECT_EQ(replay.status, 2) << reason;
+    EXPECT_THAT(replay.err, HasSubstr("cannot replay " + work.File("damaged.bbrec") + ": " + reason));
+    EXPECT_TRUE(replay.out.empty());
+  }
+  EXPECT_THAT(Run("replay " + Quoted("missing.bbrec")).err, HasSubstr("it cannot be read"));
+  EXPECT_THAT(Run("replay " + Quoted("versions.bbrec") + " " + Quoted("out")).err,
+              HasSubstr("its command takes no folder or firmware"));
+  EXPECT_THAT(Simulate("--record " + Quoted("no/such/folder.bbrec") + " versions").err,
+              HasSubstr("cannot create the recording"));
+  for (const std::string& arguments : std::vector<std::string>{
+           "replay " + Quoted("versions.bbrec") + " --simulate", "--record x.bbrec config",
+        "--record x.bbrec replay " + Quoted("versions.bbrec"), "--simulate versions --record"}) {
+    EXPECT_EQ(Run(arguments).status, 2) << arguments;
+  }
+  EXPECT_EQ(Run("replay " + Quoted("no/such/folder.bbrec")).status, 2);
+}
+
+// The recordings of simulated faults that tests/recordings keeps replay here
+// as they ran.
+TEST_F(RecordReplayTest, TheKeptRecordingsReplayAsTheyRan) {
+  const std::filesystem::path kept(BURNBENCH_RECORDINGS_DIR);
+  const std::vector<std::pair<std::string, int>> recordings = {
+      {"busy", 1}, {"no-storage", 1}, {"stalled-read", 1}};
+  for (const auto& [name, status] : recordings) {
+    const std::string recording = (kept / (name + ".bbrec")).string();
+    const test::Result replay = Run("--ini " + Quoted("Isp.ini") + " replay '" + recording + "'");
+    EXPECT_EQ(replay.status, status) << name << "\n" << replay.err;
+    EXPECT_EQ(replay.outText, test::Slurp(kept / (name + ".out"))) << name;
+    EXPECT_THAT(replay.err, Not(HasSubstr("burnbench-cli:"))) << name;
+  }
+  EXPECT_THAT(Run("--ini " + Quoted("Isp.ini") + " replay '" + (kept / "stalled-read.bbrec").string() + "'").err,
+              HasSubstr("[Corvane ISP] Error 27\nBulk READFILE Time Out error."));
+}
+
+}  // namespace
+}  // namespace bb
