@@ -59,6 +59,10 @@ LC_ALL=C.UTF-8 "$wine64" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
 
 # The burn test waits after its burn until the screenshot has been taken.
 export BURNBENCH_SHOT_DIR="Z:$(pwd)/$handshake"
+# The recording test leaves the window's recording of its burn here.
+recording=$artifacts/window-burn.bbrec
+rm -f "$recording"
+export BURNBENCH_RECORDING_OUT="Z:$(pwd)/$recording"
 "$wine64" "$build/tests/gui/burnbench_gui_tests.exe" &
 tests=$!
 while kill -0 "$tests" 2>/dev/null; do
@@ -75,6 +79,24 @@ rm -rf "$handshake"
 
 if [ ! -f "$artifacts/main-window.png" ]; then
   echo "gui-test: no screenshot of the main window was taken" >&2
+  status=1
+fi
+
+# The command-line program replays the window's recording on Linux, against a
+# copy of the sample job.
+if [ -f "$recording" ]; then
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target burnbench-cli >/dev/null
+  job=$(mktemp -d)
+  cp examples/* "$job/"
+  if ! build/native/hosts/cli/burnbench-cli --ini "$job/Isp.ini" replay "$recording" >"$job/replay.out" ||
+      [ "$(tail -n 1 "$job/replay.out")" != "Read Verify Success !!!" ]; then
+    echo "gui-test: the window's recording does not replay on Linux" >&2
+    status=1
+  fi
+  rm -rf "$job"
+else
+  echo "gui-test: the window left no recording" >&2
   status=1
 fi
 exit "$status"

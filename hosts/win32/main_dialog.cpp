@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "about_box.h"
+#include "app/process_values.h"
+#include "app/run_recorder.h"
 #include "common/control_ids.h"
 #include "app/main_window.h"
 #include "common/steps.h"
@@ -50,10 +52,15 @@ struct MainDialog::Parts {
         prompts(instance, window, kFileSelectionDialog, context.applicationName),
         steps(window),
         camera(MakeCameraSide(window)),
-        platform{camera->Transport(), clock,  timers, console, controls, prompts, steps,
-                 camera->Arrivals(),  profile},
+        recordFile(RecordFileSetting(profile, ComputeExecutableFolder(process))),
+        recorder(camera->Transport(), camera->Arrivals(), recordFile, record::SteadyMicroseconds()),
+        platform{recordFile.empty() ? camera->Transport() : recorder.Transport(),
+                 clock, timers, console, controls, prompts, steps,
+                 recordFile.empty() ? camera->Arrivals() : recorder.Arrivals(), profile},
         bench(platform, context),
-        mainWindow(bench, process, StartupImageSite{CurrentFolder(), std::cout}) {}
+        mainWindow(bench, process, StartupImageSite{CurrentFolder(), std::cout}) {
+    recorder.Attach(bench, context.applicationName);
+  }
 
   WinConsole console;
   WinControls controls;
@@ -64,6 +71,9 @@ struct MainDialog::Parts {
   WinProfile profile;
   WinProcessInfo process;
   std::unique_ptr<CameraSide> camera;
+  // [Record] File= of Isp.ini: each run's calls go there.
+  std::string recordFile;
+  RunRecorder recorder;
   Platform platform;
   Workbench bench;
   MainWindow mainWindow;
@@ -87,6 +97,8 @@ HWND MainDialog::Create() {
 
 bool MainDialog::FilterMessage(const MSG& message) {
   if (!parts_) return false;
+  if (message.message == WM_KEYDOWN && message.wParam == VK_F5) parts_->recorder.BeginRun(RunTrigger::kF5Key);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_F6) parts_->recorder.BeginRun(RunTrigger::kF6Key);
   return parts_->bench.sequencer.FilterKey(message.message, message.wParam);
 }
 
@@ -95,7 +107,9 @@ bool MainDialog::TakeDialogMessage(MSG& message) {
 }
 
 void MainDialog::OnIdle() {
-  if (parts_) parts_->camera->OnIdle();
+  if (!parts_) return;
+  parts_->recorder.OnIdle();
+  parts_->camera->OnIdle();
 }
 
 INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -131,12 +145,16 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(window_, DWLP_MSGRESULT,
                         parts_->bench.sequencer.OnStep(static_cast<std::uint32_t>(wParam)));
       return TRUE;
-    case WM_DEVICECHANGE:
-      parts_->bench.sequencer.OnDeviceChange(static_cast<std::uint32_t>(wParam),
-                                             DescribeArrival(lParam));
+    case WM_DEVICECHANGE: {
+      const std::uint32_t event = static_cast<std::uint32_t>(wParam);
+      const DeviceArrival arrival = DescribeArrival(lParam);
+      parts_->recorder.DeviceChange(event, arrival);
+      parts_->bench.sequencer.OnDeviceChange(event, arrival);
       return FALSE;
+    }
     case WM_DESTROY:
       parts_->bench.arrivals.StopWatchingArrival();
+      parts_->recorder.EndRun();
       PostQuitMessage(0);
       window_ = nullptr;
       return FALSE;
@@ -202,6 +220,9 @@ void MainDialog::OnCommand(int id) {
     DestroyWindow(window_);
     return;
   }
+  if (id == kIspButton) parts_->recorder.BeginRun(RunTrigger::kIspButton);
+  if (id == kVersionButton) parts_->recorder.BeginRun(RunTrigger::kVersionButton);
+  if (id == kReadButton) parts_->recorder.BeginRun(RunTrigger::kReadButton);
   parts_->mainWindow.OnCommand(id);
 }
 

@@ -100,12 +100,12 @@ TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
   EXPECT_EQ(Run("replay " + Quoted("no/such/folder.bbrec")).status, 2);
 }
 
-// The recordings of simulated faults that tests/recordings keeps replay here
-// as they ran.
+// The recordings that tests/recordings keeps (simulated faults, and a burn in
+// the Windows program under wine) replay here as they ran.
 TEST_F(RecordReplayTest, TheKeptRecordingsReplayAsTheyRan) {
   const std::filesystem::path kept(BURNBENCH_RECORDINGS_DIR);
   const std::vector<std::pair<std::string, int>> recordings = {
-      {"busy", 1}, {"no-storage", 1}, {"stalled-read", 1}};
+      {"busy", 1}, {"no-storage", 1}, {"stalled-read", 1}, {"window-burn", 0}};
   for (const auto& [name, status] : recordings) {
     const std::string recording = (kept / (name + ".bbrec")).string();
     const test::Result replay = Run("--ini " + Quoted("Isp.ini") + " replay '" + recording + "'");

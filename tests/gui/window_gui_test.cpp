@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/record/recording_format.h"
 #include "window_driver.h"
 
 namespace bb::gui {
@@ -250,6 +251,40 @@ TEST_F(WindowTest, TheAboutBoxShowsTheProductVersion) {
   PostMessageW(about, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
   EXPECT_TRUE(IsWindow(demo.Window()));
+}
+
+// With [Record] File= in Isp.ini the window records each run; once the run is
+// over its file is complete. scripts/gui-test.sh has the command-line program
+// replay it on Linux, from where BURNBENCH_RECORDING_OUT asks for a copy.
+TEST_F(WindowTest, ABurnIsRecordedWhenIspIniAsksForIt) {
+  std::ifstream sample(Example("Isp.ini"), std::ios::binary);
+  const std::string ini(std::istreambuf_iterator<char>(sample), {});
+  demo.WriteFile("Isp.ini", ini + "\r\n[Record]\r\nFile=run.bbrec\r\n");
+  ASSERT_TRUE(demo.Start());
+  demo.Check(kSilentModeCheck, true);
+  demo.Check(kReadVerifyCheck, true);
+  demo.Click(kIspButton);
+  ASSERT_TRUE(demo.WaitForLogLine("Read Verify Success !!!", std::chrono::seconds(90)));
+
+  const std::filesystem::path file = demo.Folder() / "run.bbrec";
+  const std::u8string name = file.u8string();
+  std::optional<record::Recording> recording;
+  std::string error;
+  ASSERT_TRUE(WaitUntil([&] {
+    recording = record::ReadRecordingFile(std::string(name.begin(), name.end()), error);
+    return recording.has_value();
+  })) << error;
+  EXPECT_EQ(recording->header.program, "BurnbenchDemo 5.5.2.0");
+  EXPECT_EQ(recording->header.platform, "Windows x86_64");
+  const std::string folder = demo.Folder().string();
+  EXPECT_EQ(recording->header.commands,
+            (std::vector<std::vector<std::string>>{{"--ini", folder + "\\Isp.ini", "burn", "--verify"}}));
+  ASSERT_EQ(recording->header.images.size(), 3u);
+  for (const record::ImageFile& image : recording->header.images) EXPECT_TRUE(image.present) << image.role;
+  EXPECT_FALSE(recording->exitStatus);
+  if (const char* out = std::getenv("BURNBENCH_RECORDING_OUT")) {
+    std::filesystem::copy_file(file, out, std::filesystem::copy_options::overwrite_existing);
+  }
 }
 
 TEST(UsbProgramTest, WithoutACameraIspReportsAConnectionError) {
