@@ -15,7 +15,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
       {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
       {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
       {"udev-rule", 0},
-      {"replay", 1},
+      {"replay", 1},   {"recording", 1},
   };
   return counts;
 }
@@ -84,6 +84,8 @@ const char* UsageText() {
          "                       VEXA618 camera\n"
          "  udev-rule            print the udev rule that lets the logged-in user open the\n"
          "                       configured cameras (Linux)\n"
+         "  recording FILE       print a recording: its header, and each call with its time,\n"
+         "                       what was asked and what came back\n"
          "  replay FILE [OPERAND]\n"
          "                       run the command recorded in FILE again, the camera answering\n"
          "                       from the recording; OPERAND stands for the recorded folder of\n"

@@ -30,6 +30,7 @@
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "progress_transport.h"
+#include "recording_command.h"
 #include "replay_command.h"
 #include "readback/brn_convert.h"
 #include "readback/read_verify.h"
@@ -346,6 +347,7 @@ class Session {
 int RunSession(const Options& options, const std::string& executablePath, std::FILE* out,
                std::FILE* err, SessionDevices* devices) {
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
+  if (options.command == "recording") return PrintRecording(options, out, err);
   Session session(options, executablePath, out, err, devices);
   return session.Run();
 }

@@ -15,13 +15,16 @@ bool CheckRecordOptions(const Options& options, std::string& error) {
     error = "--record goes with versions, burn, read and legacy";
     return false;
   }
-  if (options.command != "replay") return true;
   const bool others = options.simulate || options.fault != DemoFault::kNone || options.virtualClock ||
                       !options.usbIds.empty() || options.verify || options.paramOnly ||
                       !options.chip.empty() || !options.mode.empty() || !options.media.empty() ||
                       !options.recordPath.empty();
-  if (others) {
+  if (options.command == "replay" && others) {
     error = "replay takes only --ini and --yes; the recording says the rest";
+    return false;
+  }
+  if (options.command == "recording" && (others || !options.iniPath.empty() || options.yes)) {
+    error = "recording takes no options";
     return false;
   }
   return true;

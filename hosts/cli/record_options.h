@@ -11,7 +11,7 @@ namespace bb::cli {
 bool ReplayWithOperand(const Options& options);
 
 // --record goes with the commands that talk to a camera; replay takes only
-// --ini and --yes, since the recording says the rest.
+// --ini and --yes, since the recording says the rest; recording takes none.
 bool CheckRecordOptions(const Options& options, std::string& error);
 
 // The commands that talk to a camera.

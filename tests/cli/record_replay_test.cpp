@@ -11,6 +11,7 @@
 namespace bb {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -70,6 +71,21 @@ TEST_F(RecordReplayTest, AChangedFirmwareByteStopsAtTheFirstBulkWriteThatDiffers
   ASSERT_LT(replay.out.size(), burn.out.size());
   EXPECT_EQ(replay.out, std::vector<std::string>(burn.out.begin(), burn.out.begin() + replay.out.size()));
   EXPECT_EQ(replay.out.back(), "  Write File....");
+}
+
+TEST_F(RecordReplayTest, ARecordingPrintsForPeopleToRead) {
+  ASSERT_EQ(Simulate("--record " + Quoted("versions.bbrec") + " versions").status, 0);
+  const test::Result printed = Run("recording " + Quoted("versions.bbrec"));
+  EXPECT_EQ(printed.status, 0) << printed.err;
+  ASSERT_GE(printed.out.size(), 8u);
+  EXPECT_EQ(printed.out[0], "Burnbench recording, format 1");
+  EXPECT_EQ(printed.out[4], "command   --simulate --virtual-clock --ini " + work.File("Isp.ini") + " versions");
+  EXPECT_EQ(printed.out[5], "exit      0");
+  EXPECT_EQ(printed.out[6], "#1 0.000000 s OpenInterfaceSet {cb519fa1-e908-11d2-aadd-0060673487b7} -> set 1");
+  // The camera's AP version, as the version check asked for it.
+  EXPECT_THAT(printed.out, Contains("#9 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
+                                    "index 0x0 length 8 in -> ok, received 8 bytes: 02 01 00 00 00 00 00 00"));
+  EXPECT_EQ(Run("recording " + Quoted("missing.bbrec")).status, 2);
 }
 
 TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
