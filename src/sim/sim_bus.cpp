@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 
+#include "sim/sim_driver_block.h"
 #include "util/byte_order.h"
 #include "util/format.h"
 
@@ -10,13 +13,7 @@ namespace bb::sim {
 
 namespace {
 
-// The driver's view of the request block: fixed fields first, then the data
-// and length addresses at the width of a pointer, then the direction byte.
-constexpr std::size_t kAddressWidth = sizeof(void*);
-constexpr std::size_t kDataAddressAt = 8;
-constexpr std::size_t kLengthAddressAt = kDataAddressAt + kAddressWidth;
-constexpr std::size_t kDirectionAt = kLengthAddressAt + kAddressWidth;
-constexpr std::size_t kBlockSize = kDirectionAt + 4;
+constexpr DriverBlockLayout kBlock = kDriverBlock;
 
 SimEvent MakeEvent(SimEvent::Kind kind, std::string path = {}) {
   SimEvent event;
@@ -26,8 +23,39 @@ SimEvent MakeEvent(SimEvent::Kind kind, std::string path = {}) {
 }
 
 std::uintptr_t AddressAt(std::span<const std::uint8_t> block, std::size_t at) {
-  if constexpr (kAddressWidth == 4) return GetLe32(block, at);
+  if constexpr (kBlock.addressWidth == 4) return GetLe32(block, at);
   return static_cast<std::uintptr_t>(GetLe64(block, at));
+}
+
+// Why the driver refuses a block, or nothing: the bytes between the fields
+// are zero, the length cell holds the length alone, and a request without a
+// data stage points at a copy of its wValue.
+std::optional<std::string> JudgeBlock(std::span<const std::uint8_t> block,
+                                      const std::uint32_t* lengthCell,
+                                      const std::uint8_t* data) {
+  for (std::size_t at = 0; at < block.size(); ++at) {
+    const std::size_t addressesEnd = kBlock.lengthAddressAt + kBlock.addressWidth;
+    const bool field = at == 0 || (at >= 2 && at < 6) ||
+                       (at >= kBlock.dataAddressAt && at < addressesEnd) ||
+                       at == kBlock.directionAt;
+    if (!field && block[at] != 0) {
+      return Format("block byte %u is 0x%02x, not zero", static_cast<unsigned>(at), block[at]);
+    }
+  }
+  if (lengthCell == nullptr) return std::string("no length cell");
+  if ((*lengthCell >> 16) != 0) {
+    return Format("length cell 0x%08x holds more than a length", *lengthCell);
+  }
+  if (*lengthCell == 0 && block[kBlock.directionAt] == 0) {
+    std::uint16_t value = 0;
+    if (data != nullptr) std::memcpy(&value, data, sizeof(value));
+    if (data == nullptr || value != GetLe16(block, 4)) {
+      return std::string("no copy of wValue behind the data address");
+    }
+  } else if (data == nullptr) {
+    return std::string("no data-stage buffer");
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -244,7 +272,12 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   request.ioctl = code;
   request.block.assign(block.begin(), block.end());
   OpenFile* file = Find(handle);
-  if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlockSize) {
+  if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
+    if (file != nullptr && block.size() != kBlock.size) {
+      ports_[file->port].camera->refusals.push_back(
+          Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
+                 static_cast<unsigned>(kBlock.size)));
+    }
     event.ok = false;
     transcript_.push_back(event);
     return false;
@@ -252,13 +285,18 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   request.bRequest = block[0];
   request.wIndex = GetLe16(block, 2);
   request.wValue = GetLe16(block, 4);
-  request.direction = block[kDirectionAt];
-  auto* data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kDataAddressAt));
-  const auto* lengthCell = reinterpret_cast<const std::uint32_t*>(AddressAt(block, kLengthAddressAt));
-  request.wLength = lengthCell == nullptr ? 0 : static_cast<std::uint16_t>(*lengthCell & 0xFFFFu);
-  if (request.direction == 0 && request.wLength > 0 && data != nullptr) {
-    request.data.assign(data, data + request.wLength);
+  request.direction = block[kBlock.directionAt];
+  auto* data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kBlock.dataAddressAt));
+  const auto* lengthCell =
+      reinterpret_cast<const std::uint32_t*>(AddressAt(block, kBlock.lengthAddressAt));
+  if (const std::optional<std::string> refusal = JudgeBlock(block, lengthCell, data)) {
+    ports_[file->port].camera->refusals.push_back(*refusal);
+    event.ok = false;
+    transcript_.push_back(event);
+    return false;
   }
+  request.wLength = static_cast<std::uint16_t>(*lengthCell);
+  if (request.direction == 0 && request.wLength > 0) request.data.assign(data, data + request.wLength);
 
   bool failed = false;
   for (RequestFault& fault : requestFaults_) {
@@ -266,6 +304,8 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
     if (fault.wValue && *fault.wValue != request.wValue) continue;
     if (fault.when.Hits()) failed = true;
   }
+  // The driver's second control is for request 9 without a data stage; every
+  // other request goes through the first.
   const bool ioctlMatches =
       code == (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
   std::vector<std::uint8_t> answer;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/sim_command_set.h"
 #include "sim/sim_raw_image.h"
 #include "util/byte_order.h"
 
@@ -18,6 +19,10 @@ void Answer(std::vector<std::uint8_t>& answer, std::span<const std::uint8_t> byt
 }  // namespace
 
 bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_t>& answer) {
+  if (const std::optional<std::string> refusal = JudgeRequest(request)) {
+    refusals.push_back(*refusal);
+    return false;
+  }
   switch (request.bRequest) {
     case 0x20: {  // versions
       if (request.wValue == 0 && request.wIndex >= 1 && request.wIndex <= 4) {
@@ -163,6 +168,7 @@ void SimCamera::StartStorageWrite() {
 std::uint32_t SimCamera::AcceptBulkOut(std::span<const std::uint8_t> data) {
   const auto size = static_cast<std::uint32_t>(data.size());
   bulkBytesReceived += size;
+  bulkOutWrites.push_back(size);
   const std::uint32_t taken = std::min(size, pending_.remaining);
   if (taken > 0) {
     std::vector<std::uint8_t>& region = ram[pending_.address];
@@ -187,6 +193,7 @@ bool SimCamera::TakeRestart() {
 }
 
 std::uint32_t SimCamera::ProvideBulkIn(std::span<std::uint8_t> buffer) {
+  bulkInReads.push_back(static_cast<std::uint32_t>(buffer.size()));
   const std::size_t count = std::min(buffer.size(), bulkIn.size());
   std::copy_n(bulkIn.begin(), count, buffer.begin());
   bulkIn.erase(bulkIn.begin(), bulkIn.begin() + static_cast<std::ptrdiff_t>(count));

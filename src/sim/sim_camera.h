@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "sim/sim_request.h"
@@ -23,8 +24,9 @@ class SimCamera {
   static constexpr std::uint32_t kBlockUnit = 256;
 
   // Answers a request. Returns false when the camera rejects it (the driver
-  // then fails the I/O control). For device-to-host requests `answer` is
-  // filled with up to wLength bytes.
+  // then fails the I/O control): among others, every request that is not one
+  // of its commands with that command's length and direction. For
+  // device-to-host requests `answer` is filled with wLength bytes.
   bool HandleRequest(const SimRequest& request, std::vector<std::uint8_t>& answer);
 
   // Accepts bulk-out data. Returns the count taken.
@@ -74,6 +76,12 @@ class SimCamera {
   std::function<void(std::span<const std::uint8_t>)> bulkSink;
 
   // --- what it received ---
+  // Why each refused request was refused, in order.
+  std::vector<std::string> refusals;
+  // The byte count of every bulk write as it arrived, and of every bulk read
+  // as it was asked of the camera.
+  std::vector<std::uint32_t> bulkOutWrites;
+  std::vector<std::uint32_t> bulkInReads;
   // RAM contents by the address each download started at.
   std::map<std::uint32_t, std::vector<std::uint8_t>> ram;
   std::uint32_t bulkBytesReceived = 0;

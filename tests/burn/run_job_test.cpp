@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "common/control_ids.h"
 #include "common/steps.h"
@@ -50,9 +51,12 @@ TEST_F(RunJobTest, StageZeroDownloadsParameterAndCoreThenSendsTheFirmwareAndWatc
   EXPECT_THAT(StatusTexts(), ElementsAre("[Param]: " + folder.File("param.txt"),
                                          "[Isp]: " + folder.File("core.bin"),
                                          "[Burn]: " + folder.File("fw.bin")));
-  // The parameter file and the core go with their exact sizes.
+  // The parameter file and the core go with their exact sizes, each in one
+  // write; the firmware's 4 blocks in one more. Not a byte more is sent.
+  EXPECT_THAT(Camera().bulkOutWrites, ElementsAre(100, 3000, 1024));
   EXPECT_EQ(Camera().ram.at(0x1000), param);
   EXPECT_EQ(Camera().ram.at(0x2000), core);
+  EXPECT_THAT(Camera().refusals, IsEmpty());
   // 1000 bytes are 4 blocks; the 24 bytes after the file are zero.
   ASSERT_EQ(Camera().ispWriteHeaders.size(), 1u);
   const auto header = Camera().ispWriteHeaders[0];
@@ -87,15 +91,17 @@ TEST_F(RunJobTest, TheLogIsRepaintedBeforeEachLongTransfer) {
 }
 
 TEST_F(RunJobTest, StagesOneAndTwoDownloadOnlyTheCoreToTheAddressTheCameraReports) {
-  for (const std::uint8_t stage : {1, 2}) {
+  // The second address fills all four bytes of the reply, the top one too.
+  for (const auto& [stage, address] : {std::pair<std::uint8_t, std::uint32_t>{1, 0x100000},
+                                       std::pair<std::uint8_t, std::uint32_t>{2, 0xFE012345}}) {
     Load("", 512);
     Camera().ram.clear();
     Camera().stage = stage;
-    Camera().reportedCoreAddress = 0x100000;
+    Camera().reportedCoreAddress = address;
     ASSERT_EQ(burn.RunJob(&window.job), 0);
-    EXPECT_EQ(window.job.CoreAddress, 0x100000u);
+    EXPECT_EQ(window.job.CoreAddress, address);
     EXPECT_EQ(Camera().ram.count(0x1000), 0u) << "no parameter download at stage 1 or 2";
-    EXPECT_EQ(Camera().ram.at(0x100000), core);
+    EXPECT_EQ(Camera().ram.at(address), core);
     EXPECT_EQ(console.log.front(), "Download core.bin ...");
     EXPECT_EQ(StatusTexts().front(), "[Isp]: " + folder.File("core.bin"));
     // 512 bytes are exactly 2 blocks, nothing added.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 #include "device/primitives.h"
@@ -10,8 +12,57 @@
 namespace bb {
 namespace {
 
-TEST(RequestBlockTest, HasTheDriversSizeForThePointerWidth) {
-  EXPECT_EQ(RequestBlock::kSize, sizeof(void*) == 4 ? 20u : 28u);
+RequestBlockFields SampleFields() {
+  RequestBlockFields fields;
+  fields.bRequest = 0xFD;
+  fields.wIndex = 0x1234;
+  fields.wValue = 0x04F3;
+  fields.dataAddress = 0x8877665544332211u;
+  fields.lengthAddress = 0x0FEDCBA987654321u;
+  fields.direction = RequestBlock::kDeviceToHost;
+  return fields;
+}
+
+TEST(RequestBlockTest, The32BitBlockIsTheDriversTwentyBytes) {
+  RequestBlockFields fields = SampleFields();
+  fields.dataAddress = 0x44332211u;
+  fields.lengthAddress = 0x87654321u;
+  const std::array<std::uint8_t, 20> bytes = EncodeRequestBlock<4>(fields);
+  EXPECT_EQ(bytes, (std::array<std::uint8_t, 20>{
+                       0xFD, 0x00, 0x34, 0x12, 0xF3, 0x04, 0x00, 0x00,  // request, index, value
+                       0x11, 0x22, 0x33, 0x44,                          // data address
+                       0x21, 0x43, 0x65, 0x87,                          // length address
+                       0x01, 0x00, 0x00, 0x00}));                       // direction, padding
+}
+
+TEST(RequestBlockTest, The64BitBlockHasEightBytePointersAndIsThirtyTwoBytes) {
+  const std::array<std::uint8_t, 32> bytes = EncodeRequestBlock<8>(SampleFields());
+  EXPECT_EQ(bytes, (std::array<std::uint8_t, 32>{
+                       0xFD, 0x00, 0x34, 0x12, 0xF3, 0x04, 0x00, 0x00,  // request, index, value
+                       0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,  // data address
+                       0x21, 0x43, 0x65, 0x87, 0xA9, 0xCB, 0xED, 0x0F,  // length address
+                       0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));  // direction, padding
+}
+
+TEST(RequestBlockTest, ThisProgramSendsTheBlockOfItsPointerWidth) {
+  EXPECT_EQ(RequestBlock::kSize, sizeof(void*) == 4 ? 20u : 32u);
+  const std::uint32_t cell = 8;
+  const std::array<std::uint8_t, 4> buffer{};
+  RequestBlock block;
+  block.bRequest = 0x20;
+  block.wIndex = 3;
+  block.wValue = 1;
+  block.dataAddress = buffer.data();
+  block.lengthAddress = &cell;
+  block.direction = RequestBlock::kDeviceToHost;
+  RequestBlockFields fields;
+  fields.bRequest = 0x20;
+  fields.wIndex = 3;
+  fields.wValue = 1;
+  fields.dataAddress = reinterpret_cast<std::uintptr_t>(buffer.data());
+  fields.lengthAddress = reinterpret_cast<std::uintptr_t>(&cell);
+  fields.direction = RequestBlock::kDeviceToHost;
+  EXPECT_EQ(block.Encode(), EncodeRequestBlock<sizeof(void*)>(fields));
 }
 
 TEST(RequestBlockTest, PutsIndexBeforeValueAndZeroesTheReservedBytes) {

@@ -34,6 +34,8 @@ TEST_F(ReadBackTest, StageZeroDownloadsBothFilesThenOneBlockOfZerosAndWatches) {
   EXPECT_EQ(camera->ispWriteHeaders[0].blocks, 1u);
   EXPECT_EQ(camera->ispWriteHeaders[0].dramAddress, 0x300000u);
   EXPECT_EQ(camera->ram.at(0x300000), std::vector<std::uint8_t>(256, 0));
+  // Each file in one write of its exact size, then exactly one block of zeros.
+  EXPECT_THAT(camera->bulkOutWrites, ElementsAre(100, 3000, 256));
   EXPECT_TRUE(bench.arrivals.Watching());
   EXPECT_EQ(context.legacyDramAddress, 0x300000u);
   EXPECT_TRUE(steps.Empty());
@@ -41,11 +43,11 @@ TEST_F(ReadBackTest, StageZeroDownloadsBothFilesThenOneBlockOfZerosAndWatches) {
 
 TEST_F(ReadBackTest, StagesOneAndTwoDownloadOnlyTheCoreWhateverTheController) {
   camera->stage = 2;
-  camera->reportedCoreAddress = 0x123400;
+  camera->reportedCoreAddress = 0x80123400;
   ASSERT_EQ(readBack().StartReadBack(), kOk);
   EXPECT_EQ(camera->ram.count(0x1000), 0u);
-  EXPECT_EQ(camera->ram.at(0x123400).size(), 3000u);
-  EXPECT_EQ(Job().CoreAddress, 0x123400u);
+  EXPECT_EQ(camera->ram.at(0x80123400).size(), 3000u);
+  EXPECT_EQ(Job().CoreAddress, 0x80123400u);
 }
 
 TEST_F(ReadBackTest, ARunningCoreNeedsNothingAndTheArrivalIsPosted) {
