@@ -1,5 +1,8 @@
 #include "call_recording.h"
 
+#include <atomic>
+#include <memory>
+
 #include "app/sequencer.h"
 #include "job_images.h"
 #include "platform/record/header_facts.h"
@@ -7,9 +10,15 @@
 
 namespace bb::cli {
 
-record::MicrosecondClock RecordingClock(const VirtualClock* virtualClock) {
-  if (virtualClock != nullptr) return [virtualClock] { return virtualClock->NowMs() * 1000; };
-  return record::SteadyMicroseconds();
+record::MicrosecondClock RecordingClock(VirtualClock* virtualClock, bool simulatedCamera) {
+  if (virtualClock == nullptr) return record::SteadyMicroseconds();
+  if (simulatedCamera) return [virtualClock] { return virtualClock->NowMs() * 1000; };
+  // The watchdog's cancel is recorded on its own thread, so the virtual time
+  // reaches it through an atomic copy.
+  auto virtualMs = std::make_shared<std::atomic<std::uint64_t>>(virtualClock->NowMs());
+  virtualClock->OnAdvance([virtualMs](std::uint64_t nowMs) { virtualMs->store(nowMs); });
+  record::MicrosecondClock steady = record::SteadyMicroseconds();
+  return [virtualMs, steady, start = steady()] { return virtualMs->load() * 1000 + (steady() - start); };
 }
 
 CallRecording::CallRecording(CameraLink& inner, record::MicrosecondClock now)

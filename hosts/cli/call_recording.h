@@ -12,9 +12,12 @@
 
 namespace bb::cli {
 
-// The time of recorded calls: the simulated camera's virtual time, or the
-// machine's steady clock.
-record::MicrosecondClock RecordingClock(const VirtualClock* virtualClock);
+// The time of recorded calls, as the run's timers see it: the simulated
+// camera's virtual time; the machine's steady clock without --virtual-clock;
+// and for a real or emulated camera under --virtual-clock, whose transfers
+// and watchdog take real time while the tool's pauses take none, the two
+// added, so that a watchdog that fired during a read fires in its replay too.
+record::MicrosecondClock RecordingClock(VirtualClock* virtualClock, bool simulatedCamera);
 
 // The camera of a recorded run: every call across its transport and arrival
 // watch, and every arrival it hands to the session, goes into the file of

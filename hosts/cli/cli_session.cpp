@@ -97,7 +97,7 @@ class Session {
     }
     if (!options.recordPath.empty()) {
       auto* virtualClock = options.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
-      recording_ = std::make_unique<CallRecording>(*link_, RecordingClock(virtualClock));
+      recording_ = std::make_unique<CallRecording>(*link_, RecordingClock(virtualClock, options.simulate));
       link_ = recording_.get();
     }
     link_->OnArrival([this](const DeviceArrival& arrival) {
@@ -167,7 +167,7 @@ class Session {
       std::fputs(cameraIds_.problem.c_str(), err_);
       return kExitUnusable;
     }
-    if (options_.virtualClock && !options_.simulate) {
+    if (options_.virtualClock && !options_.simulate && !replaying_) {
       std::fputs("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
                  "use it only with a simulated or emulated camera\n", err_);
     }

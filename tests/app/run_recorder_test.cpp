@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/record/recording_format.h"
 #include "platform/record/replay.h"
 #include "sim/sim_arrival_watch.h"
@@ -104,6 +106,14 @@ TEST_F(RunRecorderTest, EachRunReplacesTheFileWithACommandLineThatReplaysIt) {
 
   RunWindow(RunTrigger::kReadButton, [this] { window.bench.sequencer.StartReadBackFromButton(); });
   EXPECT_THAT(Recorded().header.commands, ElementsAre(Command{"--ini", ini, "read"}));
+}
+
+TEST_F(RunRecorderTest, ARecordingThatCannotBeMadeLeavesTheRunAlone) {
+  std::filesystem::create_directory(folder.Path() / "run.bbrec");
+  RunWindow(RunTrigger::kIspButton, [this] { window.bench.burn.StartBurn(); });
+  EXPECT_EQ(window.console.log.back(), "Read Verify Success !!!");
+  EXPECT_TRUE(window.BoxTexts().empty());
+  EXPECT_TRUE(std::filesystem::is_directory(folder.Path() / "run.bbrec"));
 }
 
 TEST(RecordFileSettingTest, TheFileIsFoundAsImageFilesAre) {

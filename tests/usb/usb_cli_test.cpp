@@ -235,17 +235,45 @@ TEST_F(UsbCliTest, EachFaultEndsTheBurnWithItsLineAndNoHang) {
 }
 
 // The read watchdog guards a bulk read that never completes: its box, then
-// the read fails with 23 and the run ends.
+// the read fails with 23 and the run ends. Its recording holds the cancel that
+// the watchdog's thread made on the real clock; the replay, with no camera
+// and no real wait, meets the watchdog at the same point.
 TEST_F(UsbCliTest, AStalledBulkReadEndsWithTheWatchdogsBox) {
   camera_->Model().stage = 3;
   camera_->Fault().stallRead = 1;
   camera_->Plug();
-  const CliResult result = Usb({"read", MakeFolder("out"), "--yes"});
+  const CliResult result = Usb({"--record", work_.File("stalled.bbrec"), "read", MakeFolder("out"), "--yes"});
   ASSERT_FALSE(result.hung);
   EXPECT_EQ(result.status, 1);
   EXPECT_THAT(result.err, HasSubstr("Error 27\nBulk READFILE Time Out error."));
   ASSERT_GE(result.out.size(), 2u);
   EXPECT_EQ(result.out[result.out.size() - 2], "  Fail!");
+
+  const CliResult replay = RunCli({"--ini", work_.File("Isp.ini"), "replay", work_.File("stalled.bbrec"),
+                                   MakeFolder("again")}, {}, work_);
+  EXPECT_EQ(replay.status, 1) << replay.err;
+  EXPECT_EQ(replay.out, result.out);
+  EXPECT_THAT(replay.err, HasSubstr("Error 27\nBulk READFILE Time Out error."));
+  EXPECT_THAT(replay.err, Not(HasSubstr("burnbench-cli:")));
+}
+
+// A recording made through libusb replays anywhere: the same log, the same
+// files, from the recording alone.
+TEST_F(UsbCliTest, ARecordedReadBackReplaysWithoutTheCamera) {
+  camera_->Plug();
+  const CliResult usb = Usb({"--record", work_.File("read.bbrec"), "read", MakeFolder("usb"), "--yes"});
+  ASSERT_FALSE(usb.hung);
+  ASSERT_EQ(usb.status, 0) << usb.err;
+  const int requests = static_cast<int>(camera_->Requests().size());
+
+  const CliResult replay = RunCli({"--ini", work_.File("Isp.ini"), "replay", work_.File("read.bbrec"),
+                                   MakeFolder("again")}, {}, work_);
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_EQ(replay.out, usb.out);
+  for (const char* file : {"firmware.bin", "A/logo.txt", "A/palette.bin", "B/menu.txt", "B/font.bin"}) {
+    EXPECT_EQ(work_.Read(std::string("again/") + file), work_.Read(std::string("usb/") + file)) << file;
+  }
+  EXPECT_EQ(static_cast<int>(camera_->Requests().size()), requests);
 }
 
 }  // namespace
