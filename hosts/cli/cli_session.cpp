@@ -115,12 +115,15 @@ class Session {
   }
 
   int Run() {
-    if (recording_ && !recording_->Start(options_, context_, profile_, err_)) return kExitUnusable;
+    // A run refused before it could look for a camera leaves no recording:
+    // replayed, it would look for one.
+    const bool record = recording_ && cameraIds_.problem.empty();
+    if (record && !recording_->Start(options_, context_, profile_, err_)) return kExitUnusable;
     const int status = RunCommand();
     // A run that ended while it waited for the camera lets go of the watch
     // here, where a recording still sees it.
     bench_->arrivals.StopWatchingArrival();
-    if (recording_) recording_->Finish(status, err_);
+    if (record) recording_->Finish(status, err_);
     return status;
   }
 

@@ -108,6 +108,11 @@ TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
               HasSubstr("its command takes no folder or firmware"));
   EXPECT_THAT(Simulate("--record " + Quoted("no/such/folder.bbrec") + " versions").err,
               HasSubstr("cannot create the recording"));
+  // Without a camera id no camera is looked for, and nothing is recorded.
+  const test::Result noIds = Run("--ini " + Quoted("Isp.ini") + " --record " + Quoted("none.bbrec") + " versions");
+  EXPECT_EQ(noIds.status, 2);
+  EXPECT_THAT(noIds.err, HasSubstr("no camera USB id is configured"));
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "none.bbrec"));
   for (const std::string& arguments : std::vector<std::string>{
            "replay " + Quoted("versions.bbrec") + " --simulate", "--record x.bbrec config",
         "--record x.bbrec replay " + Quoted("versions.bbrec"), "--simulate versions --record"}) {
