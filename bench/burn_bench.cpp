@@ -25,6 +25,8 @@
 #include "device/device_commands.h"
 #include "device/device_link.h"
 #include "platform/std/fifo_step_queue.h"
+#include "platform/record/recording_transport.h"
+#include "platform/record/recording_writer.h"
 #include "platform/std/ini_profile.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
@@ -107,10 +109,12 @@ void ResetPeak() {
   }
 }
 
-// One burn of the job's firmware: header, bulk write, re-enumeration, storage write.
+// One burn of the job's firmware: header, bulk write, re-enumeration, storage
+// write; with `record`, every call of it recorded as --record does.
 class BurnRig {
  public:
-  explicit BurnRig(const std::string& firmware) {
+  explicit BurnRig(const std::string& firmware, bool record = false)
+      : transport(record ? static_cast<DeviceTransport&>(recorded) : bus) {
     context.controllerCode = 10;
     context.transfer = TransferSettings{kBlockUnit, 0x10000};
     window.job.FwFile = firmware;
@@ -126,16 +130,19 @@ class BurnRig {
   VirtualClock clock;
   ManualTimerService timers{clock};
   sim::SimBus bus;
+  record::RecordingWriter writer;
+  record::RecordingTransport recorded{bus, writer, [this] { return clock.NowMs() * 1000; }};
+  DeviceTransport& transport;
   sim::SimArrivalWatch arrivals;
   test::RecordingConsole console;
   test::RecordingControls controls;
   test::RecordingPrompts prompts;
   FifoStepQueue steps;
   IniProfile profile;
-  Platform platform{bus, clock, timers, console, controls, prompts, steps, arrivals, profile};
+  Platform platform{transport, clock, timers, console, controls, prompts, steps, arrivals, profile};
   Context context;
   WindowState window;
-  DeviceLink link{bus, clock, timers, prompts};
+  DeviceLink link{transport, clock, timers, prompts};
   DeviceCommands commands{link, console, context};
   ArrivalWatcher watcher{arrivals, console};
   BurnProcedure burn{platform, context, window, link, commands, watcher};
@@ -199,8 +206,39 @@ void BM_BurnToCountingCamera(benchmark::State& state) {
   std::filesystem::remove(firmware);
 }
 
+// The same burn recorded into a file: what the recording costs the tool (the
+// SHA-256 of every bulk write, a record of every call) and how large it is.
+void BM_BurnRecorded(benchmark::State& state) {
+  const auto size = static_cast<std::size_t>(state.range(0)) << 20;
+  const std::string firmware = WriteFirmwareFile(size);
+  const std::string recording = firmware + ".bbrec";
+  std::uintmax_t recordingBytes = 0;
+  for (auto _ : state) {
+    BurnRig rig(firmware, true);
+    rig.bus.Camera().bulkSink = [](std::span<const std::uint8_t>) {};
+    record::RecordingHeader header;
+    header.commands = {{"burn"}};
+    const double start = ThreadCpuMs();
+    const bool burned = rig.writer.Open(recording, header, 0) && rig.Burn() && rig.writer.Close(0);
+    state.SetIterationTime((ThreadCpuMs() - start) / 1e3);
+    if (!burned) {
+      state.SkipWithError("the recorded burn failed");
+      break;
+    }
+    recordingBytes = std::filesystem::file_size(recording);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+  state.counters["recording_KiB"] = static_cast<double>(recordingBytes) / 1024.0;
+  state.counters["tool_ms_per_MiB"] = benchmark::Counter(
+      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
+                                               benchmark::Counter::kInvert);
+  std::filesystem::remove(firmware);
+  std::filesystem::remove(recording);
+}
+
 BENCHMARK(BM_BurnFirmware)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BurnToCountingCamera)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BurnRecorded)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace bb

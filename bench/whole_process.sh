@@ -70,6 +70,9 @@ row "compare" cmp "$(best "$cli" compare "$work/image.brn" "$work/again.brn")" \
 row "export" cp "$(best "$cli" export "$work/image.brn" "$work/export")" \
   "$(best cp "$work/image.brn" "$work/copy")"
 awk -v t="$(counter BM_BurnToCountingCamera tool_ms_per_MiB)" -v p="$(counter BM_BurnToCountingCamera peak_added_MiB)" \
-  -v f="$(counter BM_BurnFirmware tool_ms_per_MiB)" 'BEGIN {
+  -v f="$(counter BM_BurnFirmware tool_ms_per_MiB)" -v r="$(counter BM_BurnRecorded tool_ms_per_MiB)" \
+  -v k="$(counter BM_BurnRecorded recording_KiB)" 'BEGIN {
     printf "| burn 64 MiB, counting camera (ms per MiB) | %.2f ms | %.1f MiB | | | |\n", t * 1e3, p
-    printf "| burn 64 MiB, full camera model (ms per MiB) | %.2f ms | | | | |\n", f * 1e3 }'
+    printf "| burn 64 MiB, full camera model (ms per MiB) | %.2f ms | | | | |\n", f * 1e3
+    printf "| burn 64 MiB recorded, camera that drops the bytes (ms per MiB) | %.2f ms | | | | |\n", r * 1e3
+    printf "| its recording (KiB) | %.1f | | | | |\n", k }'
