@@ -69,7 +69,7 @@ class NativeCopyTest : public ::testing::Test {
   }
 
   test::TempFolder folder;
-  // Beyond the 1 MiB copy buffer twice, so the buffered copy refills it.
+  // Beyond the 1 MiB copy buffer and the 2 MiB mapped window, so each is refilled.
   const std::vector<std::uint8_t> source = Pattern((std::size_t{2} << 20) + 100);
 };
 
@@ -78,14 +78,19 @@ TEST_F(NativeCopyTest, CopiesRangesWithinAndAcrossFileSystems) {
   std::vector<std::string> targets{folder.File("target")};
   // Another file system, where the kernel may refuse to copy by itself.
   if (std::filesystem::is_directory("/dev/shm")) targets.push_back("/dev/shm/burnbench-copy-test");
+  // Behind the 4-byte head, offset 4 keeps source and target pages in line
+  // (the kernel's copy) and offset 13 does not (the mapped copy).
   for (const std::string& target : targets) {
-    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{0xFFFFF},
-                                     std::size_t{0x100001}, source.size() - 13}) {
-      ASSERT_TRUE(CopyBehindHead(in, target, 13, length)) << target << " " << length;
-      std::vector<std::uint8_t> expected{'h', 'e', 'a', 'd'};
-      const std::vector<std::uint8_t> range = Slice(source, 13, length);
-      expected.insert(expected.end(), range.begin(), range.end());
-      EXPECT_EQ(test::TempFolder::ReadPath(target), expected) << target << " " << length;
+    for (const std::size_t offset : {std::size_t{4}, std::size_t{13}}) {
+      for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{0xFFFFF},
+                                       std::size_t{0x200001}, source.size() - offset}) {
+        ASSERT_TRUE(CopyBehindHead(in, target, offset, length)) << target << " " << length;
+        std::vector<std::uint8_t> expected{'h', 'e', 'a', 'd'};
+        const std::vector<std::uint8_t> range = Slice(source, offset, length);
+        expected.insert(expected.end(), range.begin(), range.end());
+        EXPECT_EQ(test::TempFolder::ReadPath(target), expected)
+            << target << " " << offset << " " << length;
+      }
     }
   }
   std::error_code ignored;
@@ -94,7 +99,7 @@ TEST_F(NativeCopyTest, CopiesRangesWithinAndAcrossFileSystems) {
 
 TEST_F(NativeCopyTest, FailsWhenTheSourceEndsEarly) {
   const std::string in = folder.Write("source", source);
-  for (const std::uint64_t offset : {1ull, 11ull, 0x300000ull}) {
+  for (const std::uint64_t offset : {1ull, 4ull, 11ull, 0x300000ull}) {
     EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), offset, source.size())) << offset;
   }
   EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), 0, 0xFFFFFFFFFFFFull)) << "a huge length";

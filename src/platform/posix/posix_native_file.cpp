@@ -175,28 +175,4 @@ bool NativeFile::Write(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-bool NativeFile::CopyFrom(NativeFile& source, std::uint64_t offset, std::uint64_t length) {
-#if defined(__linux__)
-  // One call per gigabyte at most; the kernel moves the pages itself.
-  constexpr std::uint64_t kKernelPiece = std::uint64_t{1} << 30;
-  while (length > 0) {
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
-    auto in = static_cast<off_t>(offset);
-    const ssize_t moved = ::copy_file_range(Fd(source.handle_), &in, Fd(handle_), nullptr,
-                                            static_cast<std::size_t>(std::min(length, kKernelPiece)), 0);
-    if (moved > 0) {
-      offset += static_cast<std::uint64_t>(moved);
-      length -= static_cast<std::uint64_t>(moved);
-      continue;
-    }
-    if (moved == 0) return false;
-    if (errno == EINTR) continue;
-    // Across file systems, or where the file systems do not offer it.
-    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
-    return false;
-  }
-#endif
-  return CopyThroughBuffer(source, offset, length);
-}
-
 }  // namespace bb
