@@ -46,7 +46,8 @@ bool TakesOperand(const std::string& command) { return command == "read" || comm
 
 // A recorded command line as the replay runs it: with the replay's --ini and
 // --yes, and the replay's operand in place of the recorded one (or where the
-// window left it out).
+// window left it out). A recorded --yes answers nothing here: the folder a
+// read-back overwrites is on the replaying machine, whose user decides.
 std::optional<Options> ReplayedCommand(std::vector<std::string> arguments, const Options& replay,
                                        bool& operandUsed, std::string& error) {
   std::string parseError;
@@ -72,7 +73,7 @@ std::optional<Options> ReplayedCommand(std::vector<std::string> arguments, const
     return std::nullopt;
   }
   if (!replay.iniPath.empty()) options->iniPath = replay.iniPath;
-  options->yes = options->yes || replay.yes;
+  options->yes = replay.yes;
   return options;
 }
 

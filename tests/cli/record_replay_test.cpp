@@ -49,6 +49,16 @@ TEST_F(RecordReplayTest, ABurnWithVerifyAndAReadBackReplayByteForByte) {
   EXPECT_EQ(replay.outText, read.outText);
   EXPECT_GE(Tree(work.Path() / "out").size(), 7u);
   EXPECT_EQ(Tree(work.Path() / "again"), Tree(work.Path() / "out"));
+
+  // Into the recorded folder, which now holds the files, the replay asks
+  // before it overwrites them: the recorded --yes is not the replayer's.
+  replay = Run("replay " + Quoted("read.bbrec"));
+  EXPECT_EQ(replay.status, 1);
+  EXPECT_THAT(replay.err, HasSubstr("Files are existed, do you want to overwrite them?"));
+  EXPECT_THAT(replay.err, HasSubstr("give --yes"));
+  replay = Run("replay --yes " + Quoted("read.bbrec"));
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_EQ(replay.outText, read.outText);
 }
 
 TEST_F(RecordReplayTest, AChangedFirmwareByteStopsAtTheFirstBulkWriteThatDiffers) {
