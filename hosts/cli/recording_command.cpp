@@ -12,24 +12,26 @@ namespace {
 
 std::string Joined(const std::vector<std::string>& words) {
   std::string text;
-  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + record::Printable(word);
   return text;
 }
 
 void PrintHeader(const record::Recording& recording, std::FILE* out) {
   const record::RecordingHeader& header = recording.header;
   std::fprintf(out, "Burnbench recording, format %u\n", static_cast<unsigned>(record::kFormatVersion));
-  std::fprintf(out, "program   %s\nplatform  %s\nstarted   %s\n", header.program.c_str(),
-               header.platform.c_str(), header.started.c_str());
+  std::fprintf(out, "program   %s\nplatform  %s\nstarted   %s\n", record::Printable(header.program).c_str(),
+               record::Printable(header.platform).c_str(), record::Printable(header.started).c_str());
   for (const std::vector<std::string>& command : header.commands) {
     std::fprintf(out, "command   %s\n", Joined(command).c_str());
   }
   for (const record::ImageFile& image : header.images) {
+    const std::string role = record::Printable(image.role);
+    const std::string path = record::Printable(image.path);
     if (image.present) {
-      std::fprintf(out, "image     %s %s, %llu bytes, sha256 %s\n", image.role.c_str(), image.path.c_str(),
+      std::fprintf(out, "image     %s %s, %llu bytes, sha256 %s\n", role.c_str(), path.c_str(),
                    static_cast<unsigned long long>(image.size), ToHex(image.digest).c_str());
     } else {
-      std::fprintf(out, "image     %s %s, unreadable\n", image.role.c_str(), image.path.c_str());
+      std::fprintf(out, "image     %s %s, unreadable\n", role.c_str(), path.c_str());
     }
   }
   if (recording.exitStatus) {

@@ -10,6 +10,7 @@
 #include "config_location.h"
 #include "job_images.h"
 #include "native_profile.h"
+#include "platform/record/call_text.h"
 #include "platform/record/recording_format.h"
 #include "platform/record/replay.h"
 #include "platform/virtual/manual_timer_service.h"
@@ -90,7 +91,7 @@ void ReportChangedImages(const std::vector<record::ImageFile>& recorded, const O
       if (then.role != now.role || (then.present == now.present && then.digest == now.digest)) continue;
       std::fprintf(err, "burnbench-cli: %s %s is not the recorded file (%s%s, recorded %s%s)\n",
                    now.role.c_str(), now.path.c_str(), now.present ? "sha256 " : "unreadable",
-                   now.present ? ToHex(now.digest).c_str() : "", then.path.c_str(),
+                   now.present ? ToHex(now.digest).c_str() : "", record::Printable(then.path).c_str(),
                    then.present ? (", sha256 " + ToHex(then.digest)).c_str() : ", unreadable");
     }
   }
@@ -116,7 +117,7 @@ int RunReplay(const Options& options, const std::string& executablePath, std::FI
     }
   }
   if (!recording || commands.size() != recording->header.commands.size() || !operandUsed) {
-    std::fprintf(err, "burnbench-cli: cannot replay %s: %s\n", file.c_str(), error.c_str());
+    std::fprintf(err, "burnbench-cli: cannot replay %s: %s\n", file.c_str(), record::Printable(error).c_str());
     return kExitUnusable;
   }
   for (const Options& command : commands) {

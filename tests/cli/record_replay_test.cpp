@@ -96,6 +96,16 @@ TEST_F(RecordReplayTest, ARecordingPrintsForPeopleToRead) {
   EXPECT_THAT(printed.out, Contains("#9 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
                                     "index 0x0 length 8 in -> ok, received 8 bytes: 02 01 00 00 00 00 00 00"));
   EXPECT_EQ(Run("recording " + Quoted("missing.bbrec")).status, 2);
+
+  // A text with control characters reaches the terminal escaped, never as
+  // the sequence it is.
+  const std::string odd = "Isp\x1b]0;retitled\x07.ini";
+  std::filesystem::copy_file(work.Path() / "Isp.ini", work.Path() / odd);
+  ASSERT_EQ(Run("--simulate --virtual-clock --ini " + Quoted(odd) + " --record " + Quoted("odd.bbrec") +
+                " versions").status, 0);
+  const test::Result shown = Run("recording " + Quoted("odd.bbrec"));
+  EXPECT_THAT(shown.outText, HasSubstr("Isp\\x1b]0;retitled\\x07.ini versions\n"));
+  EXPECT_THAT(shown.outText, Not(HasSubstr("\x1b")));
 }
 
 TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {

@@ -53,6 +53,15 @@ std::size_t FirstDifference(std::span<const std::uint8_t> a, std::span<const std
 
 }  // namespace
 
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown += byte < 0x20 || byte == 0x7F ? Format("\\x%02x", byte) : std::string(1, c);
+  }
+  return shown;
+}
+
 std::string DescribeRequest(const Call& call) {
   switch (call.kind) {
     case CallKind::kOpenInterfaceSet:
@@ -66,7 +75,7 @@ std::string DescribeRequest(const Call& call) {
     case CallKind::kCloseInterfaceSet:
       return "CloseInterfaceSet set " + Handle(call.target);
     case CallKind::kOpen:
-      return "Open " + call.path;
+      return "Open " + Printable(call.path);
     case CallKind::kIoControl: {
       std::string text = Format("IoControl 0x%x on handle %s: %s", call.number,
                                 Handle(call.target).c_str(), Request(call).c_str());
@@ -88,7 +97,7 @@ std::string DescribeRequest(const Call& call) {
       return "UnregisterArrival " + Handle(call.target);
     case CallKind::kDeviceChange:
       return Format("device change 0x%x of %s %s", call.number,
-                    call.ok ? "the camera's interface" : "another device", call.path.c_str());
+                    call.ok ? "the camera's interface" : "another device", Printable(call.path).c_str());
   }
   return "an unknown call";
 }
@@ -101,7 +110,7 @@ std::string DescribeOutcome(const Call& call) {
       return call.result == 0 ? "found" : call.result == 1 ? "no more items" : "another error";
     case CallKind::kReadInterfacePath:
     case CallKind::kReadInterfaceLocation:
-      return call.ok ? call.text : "failed";
+      return call.ok ? Printable(call.text) : "failed";
     case CallKind::kOpen:
       return "handle " + Handle(call.result);
     case CallKind::kIoControl:

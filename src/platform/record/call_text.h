@@ -6,6 +6,11 @@
 
 namespace bb::record {
 
+// A text of a recording as it may reach a terminal: control characters (an
+// escape sequence in a path of a foreign recording) shown as \xNN, so that
+// no text of a file can move the cursor, retitle the window or break a line.
+std::string Printable(const std::string& text);
+
 // One line for what a call asked: "Open \\?\usb#...\PIPE00", "IoControl
 // 0x22000c on handle 3: request 0x70 value 0x0 index 0x0 length 5 in".
 std::string DescribeRequest(const Call& call);
