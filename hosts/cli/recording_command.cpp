@@ -12,7 +12,10 @@ namespace {
 
 std::string Joined(const std::vector<std::string>& words) {
   std::string text;
-  for (const std::string& word : words) text += (text.empty() ? "" : " ") + record::Printable(word);
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    text += record::Printable(word);
+  }
   return text;
 }
 
