@@ -8,7 +8,9 @@
 #include <new>
 
 #include "common/control_ids.h"
+#include "common/job_images.h"
 #include "common/steps.h"
+#include "burn/image_check.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
 #include "device/command_table.h"
@@ -86,6 +88,11 @@ void BurnProcedure::StartBurn() {
 
 int BurnProcedure::RunJob(BurnJob* job) {
   if (job == nullptr) return -1;
+  // Nothing goes to the camera, not even the stage query, before every image
+  // of the job has passed: whatever the stage, the job is burned whole or not at all.
+  for (const JobImage& image : JobImages(*job)) {
+    if (!CheckImageFile(image, platform_.console)) return -1;
+  }
   std::array<std::uint8_t, 5> reply{};
   constexpr Command stageQuery = CommandTable::StageQuery;
   if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,
@@ -118,6 +125,12 @@ int BurnProcedure::RunJob(BurnJob* job) {
 }
 
 int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) {
+  const std::optional<std::string> unpinned;
+  return DownloadImage(JobImage{"", path, unpinned}, address);
+}
+
+int BurnProcedure::DownloadImage(const JobImage& image, std::uint32_t address) {
+  const std::string& path = image.path;
   Log(Format("Download %s ...", std::string(FileNamePart(path)).c_str()));
   std::ifstream file;
   const std::optional<std::uint64_t> size = OpenForReading(path, file);
@@ -137,6 +150,8 @@ int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) 
     return -1;
   }
   file.close();
+  const std::span<const std::uint8_t> read(buffer.get(), static_cast<std::size_t>(*size));
+  if (!CheckImageBytes(image, read, platform_.console)) return -1;
 
   const auto length = static_cast<std::uint32_t>(*size);
   Log(Format("  Begin ... 0x%x(0x%x)", address, length), true);
@@ -153,12 +168,12 @@ int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) 
 
 int BurnProcedure::DownloadParam(BurnJob* job) {
   if (job == nullptr) return -1;
-  return DownloadFile(job->ParamFile, job->ParamAddress);
+  return DownloadImage(JobImages(*job)[0], job->ParamAddress);
 }
 
 int BurnProcedure::DownloadCore(BurnJob* job) {
   if (job == nullptr) return -1;
-  return DownloadFile(job->IspFile, job->CoreAddress);
+  return DownloadImage(JobImages(*job)[1], job->CoreAddress);
 }
 
 int BurnProcedure::WriteFirmware(BurnJob* job) { return SendFirmware(job, FirmwareHeader::kIspWrite); }
@@ -221,6 +236,9 @@ int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
   }
   file.close();
   std::fill_n(buffer.get() + fileSize, kFirmwareSlack, std::uint8_t{0});
+  if (!CheckImageBytes(JobImages(*job)[2], std::span(buffer.get(), fileSize), platform_.console)) {
+    return kFileError;
+  }
   Log("  Write File Prepare...", true);
 
   const std::uint32_t unit = context_.transfer.BlockUnit;

@@ -5,6 +5,7 @@
 
 #include "common/arrival_watcher.h"
 #include "common/context.h"
+#include "common/job_images.h"
 #include "common/platform.h"
 #include "common/window_state.h"
 #include "common/burn_job.h"
@@ -40,6 +41,9 @@ class BurnProcedure {
 
  private:
   enum class FirmwareHeader { kIspWrite, kStaging };
+  // The download of one image, refused before any of it is sent when the
+  // bytes read are empty or not the pinned ones.
+  int DownloadImage(const JobImage& image, std::uint32_t address);
   int SendFirmware(BurnJob* job, FirmwareHeader header);
   int SendHeader(UsbPipes& pipes, const BurnJob& job, FirmwareHeader header,
                  std::uint32_t blocks);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "burn/image_files.h"
+#include "config/optional_value.h"
 #include "util/format.h"
 #include "util/paths.h"
 
@@ -11,8 +12,6 @@ namespace bb {
 namespace {
 
 constexpr char kSection[] = "2860";
-// The longest value the Windows profile functions return.
-constexpr std::size_t kLongestValue = 32767;
 
 std::uint32_t ReadAddress(Profile& profile, const std::string& path, const char* key) {
   return static_cast<std::uint32_t>(profile.ReadInt(path, kSection, key, 0));
@@ -41,13 +40,19 @@ int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t c
   // cut to the path buffer it would name another file.
   for (auto [key, field] : {std::pair{"ParamFile", &job->ParamFile},
                             std::pair{"IspFile", &job->IspFile}, std::pair{"FwFile", &job->FwFile}}) {
-    const std::string value = profile.ReadString(path, kSection, key, "", kLongestValue);
+    const std::string value = profile.ReadString(path, kSection, key, "", kLongestProfileValue);
     ResolveImagePath(value, *field, kMaxPath, context.executableFolder);
   }
 
   job->IspTimeoutSec = static_cast<std::uint32_t>(profile.ReadInt(path, kSection, "IspTimeoutSec", 30));
   job->FwFileID = static_cast<std::uint16_t>(profile.ReadInt(path, kSection, "FwFileID", 256));
   job->ReadPath.clear();
+  // Read whole: a pin cut to 64 digits would pass for a file it does not name.
+  for (auto [key, field] : {std::pair{"ParamSha256", &job->ParamSha256},
+                            std::pair{"IspSha256", &job->IspSha256},
+                            std::pair{"FwSha256", &job->FwSha256}}) {
+    *field = ReadOptionalString(profile, path, kSection, key, kLongestProfileValue);
+  }
   return 0;
 }
 

@@ -9,7 +9,8 @@
 
 namespace bb {
 
-// Reads the job from section "2860" of the configuration file and sets the transfer settings.
+// Reads the job, with the SHA-256 pins of its images, from section "2860" of
+// the configuration file and sets the transfer settings.
 // Returns 0, or -1 (logged) for a controller other than the VEXA2860 or a
 // missing job, which then stays as it was.
 int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t controllerCode,

@@ -4,6 +4,7 @@
 
 #include "common/context.h"
 #include "common/control_ids.h"
+#include "util/format.h"
 
 namespace bb {
 
@@ -38,19 +39,37 @@ constexpr std::uint32_t kVexa611CoreAddress = 0x9000;
 
 LegacyCore ChooseLegacyCore(std::int32_t controller, Controls& controls, const Settings& settings) {
   if (controller == kVexa611) {
-    return LegacyCore{kVexa611CoreFile, kVexa611CoreAddress, std::nullopt};
+    return LegacyCore{kVexa611CoreFile, kVexa611CoreAddress, std::nullopt, "611", "CoreSha256_611"};
   }
   const LegacyController which =
       controller == kVexa616 ? LegacyController::k616 : LegacyController::k618;
+  const char* section = which == LegacyController::k616 ? "616" : "618";
   for (const RadioPair& pair : kPairsInOrder) {
     if (!controls.IsChecked(pair.modeRadio) || !controls.IsChecked(pair.mediaRadio)) continue;
     const char* name = kCoreFiles[static_cast<std::size_t>(which)]
                                  [static_cast<std::size_t>(pair.mode)]
                                  [static_cast<std::size_t>(pair.media)];
+    // Named like the pair's address keys: CoreAddress616_MR, CoreSha256_616_MR.
+    const char suffix[] = {pair.mode == LegacyMode::kMask ? 'M' : 'N',
+                           pair.media == LegacyMedia::kNand ? 'N' : 'R', '\0'};
     return LegacyCore{name, settings.legacyCoreAddress.At(which, pair.mode, pair.media),
-                      settings.legacyDramAddress.At(which, pair.mode, pair.media)};
+                      settings.legacyDramAddress.At(which, pair.mode, pair.media), section,
+                      Format("CoreSha256_%s_%s", section, suffix)};
   }
   return LegacyCore{};
+}
+
+LegacyPinKey LegacyFirmwarePinKey(std::int32_t controller) {
+  switch (controller) {
+    case kVexa611:
+      return {"611", "FwSha256_611"};
+    case kVexa616:
+      return {"616", "FwSha256_616"};
+    case kVexa618:
+      return {"618", "FwSha256_618"};
+    default:
+      return {};
+  }
 }
 
 }  // namespace bb

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "burn/image_check.h"
 #include "device/status_codes.h"
 #include "util/binary_file.h"
 #include "util/format.h"
@@ -34,10 +35,10 @@ int MergeBadPixelTable(const std::string& tablePath, std::uint8_t* image, Consol
 
 }  // namespace
 
-int PrepareLegacyImage(const std::string& firmwarePath, const Settings& settings,
+int PrepareLegacyImage(const JobImage& firmware, const Settings& settings,
                        std::uint16_t blockUnit, Console& console, LegacyImage& image) {
   std::ifstream file;
-  const std::optional<std::uint64_t> size = OpenForReading(firmwarePath, file);
+  const std::optional<std::uint64_t> size = OpenForReading(firmware.path, file);
   if (!size) return kFileError;
   const bool linked = settings.LinkFlag == 1;
   if (linked && *size > kLinkedImageSize) {
@@ -60,6 +61,9 @@ int PrepareLegacyImage(const std::string& firmwarePath, const Settings& settings
     return kFileError;
   }
   file.close();
+  if (!CheckImageBytes(firmware, std::span(bytes.get(), static_cast<std::size_t>(*size)), console)) {
+    return kFileError;
+  }
   if (linked) {
     const int merged = MergeBadPixelTable(settings.BadpixelFile, bytes.get(), console);
     if (merged != kOk) return merged;

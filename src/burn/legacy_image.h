@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "common/job_images.h"
 #include "config/settings.h"
 #include "platform/console.h"
 
@@ -23,10 +24,12 @@ struct LegacyImage {
 inline constexpr std::uint32_t kLinkedImageSize = 0x80000;
 
 // Reads the firmware (and with LinkFlag the bad-pixel table) into `image`.
-// Returns 0; 2 when a file cannot be opened, is of a size that cannot be used
-// or shrank while it was read; 8 when there is no memory. Only a firmware too
-// large for the linked image and a short read are logged. `blockUnit` is not 0.
-int PrepareLegacyImage(const std::string& firmwarePath, const Settings& settings,
+// Returns 0; 2 when a file cannot be opened, is of a size that cannot be used,
+// shrank while it was read, or is a firmware that is empty or not the one its
+// pin names; 8 when there is no memory. Only a firmware too large for the
+// linked image, a short read and a refused firmware are logged. `blockUnit`
+// is not 0.
+int PrepareLegacyImage(const JobImage& firmware, const Settings& settings,
                        std::uint16_t blockUnit, Console& console, LegacyImage& image);
 
 }  // namespace bb

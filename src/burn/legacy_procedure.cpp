@@ -9,7 +9,9 @@
 
 #include "common/control_ids.h"
 #include "burn/legacy_core.h"
+#include "burn/image_check.h"
 #include "burn/legacy_image.h"
+#include "config/optional_value.h"
 #include "device/command_table.h"
 #include "device/primitives.h"
 #include "device/status_codes.h"
@@ -102,6 +104,12 @@ bool LegacyProcedure::DownloadCore() {
     return false;
   }
   file.close();
+  const std::optional<std::string> pin = ReadPin(core.pinSection, core.pinKey);
+  const JobImage image{core.pinKey, path, pin};
+  if (!CheckImageBytes(image, std::span(buffer.get(), static_cast<std::size_t>(*size)),
+                       platform_.console)) {
+    return false;
+  }
 
   Log(Format("Begin to download %s ...", name), true);
   const auto length = static_cast<std::uint32_t>(*size);
@@ -116,10 +124,21 @@ bool LegacyProcedure::DownloadCore() {
   return true;
 }
 
+std::optional<std::string> LegacyProcedure::ReadPin(const std::string& section,
+                                                   const std::string& key) {
+  if (key.empty()) return std::nullopt;
+  // Read when the image is sent, as the job's pins are, so an edit counts at once.
+  return ReadOptionalString(platform_.profile, context_.configPath, section, key,
+                            kLongestProfileValue);
+}
+
 int LegacyProcedure::LegacyIspWrite(const std::string& firmwarePath) {
+  const LegacyPinKey pinKey = LegacyFirmwarePinKey(context_.controllerCode);
+  const std::optional<std::string> pin = ReadPin(pinKey.section, pinKey.key);
   LegacyImage image;
-  const int prepared = PrepareLegacyImage(firmwarePath, context_.settings,
-                                          context_.transfer.BlockUnit, platform_.console, image);
+  const int prepared = PrepareLegacyImage(JobImage{pinKey.key, firmwarePath, pin},
+                                          context_.settings, context_.transfer.BlockUnit,
+                                          platform_.console, image);
   if (prepared != kOk) return prepared;
   Log("ISP Write File Prepare...", true);
   // Without it the log would end on a line that says the write is under way.

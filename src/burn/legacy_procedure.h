@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/context.h"
@@ -32,6 +33,8 @@ class LegacyProcedure {
 
  private:
   bool DownloadCore();
+  // The text of a pin key in the configuration; nullopt without a key.
+  std::optional<std::string> ReadPin(const std::string& section, const std::string& key);
   int SendHeader(UsbPipes& pipes, std::uint32_t blocks);
   void Log(const std::string& line, bool repaint = false);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace bb {
@@ -29,6 +30,11 @@ struct BurnJob {
   std::uint16_t FwFileID = 256;
   std::int32_t WorkKind = kParamOnly;
   std::string ReadPath;
+  // The SHA-256 to which the configuration pins each image, as written there
+  // (64 hex digits when well formed); nullopt where no key pins the file.
+  std::optional<std::string> ParamSha256;
+  std::optional<std::string> IspSha256;
+  std::optional<std::string> FwSha256;
 };
 
 }  // namespace bb

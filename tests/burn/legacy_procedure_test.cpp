@@ -17,6 +17,7 @@
 #include "support/test_host.h"
 #include "util/binary_file.h"
 #include "util/paths.h"
+#include "util/sha256.h"
 
 namespace bb {
 namespace {
@@ -151,6 +152,63 @@ TEST_F(LegacyProcedureTest, A616WithMaskAndRomDownloadsItsCoreThenTheConfirmedFi
   EXPECT_TRUE(bus.Present());
   EXPECT_FALSE(bus.ReturnCameras());
   EXPECT_EQ(bus.OpenHandles(), 0u);
+}
+
+// The legacy keys pin the core that the radios choose and the controller's
+// firmware; each is checked on the bytes read, before any of them is sent.
+TEST_F(LegacyProcedureTest, PinnedCoreAndFirmwareAreSentOnlyWhenTheyMatch) {
+  const auto hexOf = [](const std::vector<std::uint8_t>& bytes) {
+    Sha256 hash;
+    hash.Update(bytes);
+    return ToHex(hash.Finish());
+  };
+  const std::string ini = context.configPath;
+  ASSERT_TRUE(profile.WriteString(ini, "616", "CoreSha256_616_MR", hexOf(core)));
+  ASSERT_TRUE(profile.WriteString(ini, "616", "FwSha256_616", hexOf(firmware)));
+  PressChoosing();
+  EXPECT_THAT(console.log, ElementsAre("ISP Write File OK."));
+
+  const std::vector<std::string> coreLines = {"Ready to download ispmask-rom.bin ...",
+                                              "Begin to download ispmask-rom.bin ...",
+                                              "Download ispmask-rom.bin OK!"};
+  const std::vector<std::uint8_t> otherFirmware = Pattern(1000, 5);
+  folder.Write("fw.bin", otherFirmware);
+  controls.checked[kSilentModeCheck] = true;
+  bus.ClearTranscript();
+  Press();
+  std::vector<std::string> expected = coreLines;
+  expected.push_back("SHA-256 mismatch: " + firmwarePath + " is " + hexOf(otherFirmware) +
+                     ", FwSha256_616 is " + hexOf(firmware) + " !!!");
+  EXPECT_EQ(console.log, expected);
+  EXPECT_THAT(BulkWriteSizes(), ElementsAre(3000)) << "the core only";
+  EXPECT_EQ(Camera().ispWriteHeaders.size(), 1u) << "only the first press's header";
+
+  const std::vector<std::uint8_t> otherCore = Pattern(3000, 6);
+  const std::string corePath = folder.Write("ispmask-rom.bin", otherCore);
+  bus.ClearTranscript();
+  Press();
+  EXPECT_THAT(console.log, ElementsAre("Ready to download ispmask-rom.bin ...",
+                                       "SHA-256 mismatch: " + corePath + " is " + hexOf(otherCore) +
+                                           ", CoreSha256_616_MR is " + hexOf(core) + " !!!"));
+  EXPECT_THAT(bus.Transcript(), IsEmpty());
+}
+
+TEST_F(LegacyProcedureTest, AnEmptyCoreOrFirmwareIsRefusedBeforeItIsSent) {
+  folder.Write("fw.bin", "");
+  PressChoosing();
+  EXPECT_THAT(console.log, ElementsAre("Ready to download ispmask-rom.bin ...",
+                                       "Begin to download ispmask-rom.bin ...",
+                                       "Download ispmask-rom.bin OK!",
+                                       "File " + firmwarePath + " is empty !!!"));
+  EXPECT_THAT(BulkWriteSizes(), ElementsAre(3000));
+  EXPECT_TRUE(Camera().ispWriteHeaders.empty());
+
+  const std::string corePath = folder.Write("ispmask-rom.bin", "");
+  bus.ClearTranscript();
+  Press();
+  EXPECT_THAT(console.log, ElementsAre("Ready to download ispmask-rom.bin ...",
+                                       "File " + corePath + " is empty !!!"));
+  EXPECT_THAT(bus.Transcript(), IsEmpty());
 }
 
 TEST_F(LegacyProcedureTest, TheOperatorIsAskedWithTheFileDialogAndAnOwnerlessQuestion) {

@@ -165,15 +165,27 @@ TEST_F(RunJobTest, LegacyControllersCarryTheirReserveSizeOrOnlyABlockCount) {
   for (const sim::SimRequest& request : bus.Requests()) EXPECT_NE(request.bRequest, 0xFD);
 }
 
-TEST_F(RunJobTest, AnEmptyFirmwareIsZeroBlocksAndAnEmptyBulkWrite) {
-  Load("", 0);
-  Camera().stage = 1;
-  ASSERT_EQ(burn.RunJob(&window.job), 0);
-  EXPECT_EQ(Camera().ispWriteHeaders.at(0).blocks, 0u);
-  const std::vector<std::string> lines = bus.TranscriptLines();
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& line) { return line.rfind("write", 0) == 0; }),
-            1) << "only the core's one write";
+// An empty image would be burned as nothing and reported as burned: whichever
+// of the three is empty, the camera hears nothing of the run.
+TEST_F(RunJobTest, AnEmptyImageIsRefusedBeforeAnythingReachesTheCamera) {
+  for (const char* empty : {"param.txt", "core.bin", "fw.bin"}) {
+    Load("", 1000);
+    folder.Write(empty, "");
+    bus.ClearTranscript();
+    Camera().stage = 3;
+    EXPECT_EQ(burn.RunJob(&window.job), -1) << empty;
+    EXPECT_THAT(console.log, ElementsAre("File " + folder.File(empty) + " is empty !!!"));
+    EXPECT_THAT(bus.Transcript(), IsEmpty()) << empty;
+  }
+  // A download that skips the run's check (a read-back's, or the parameter
+  // file alone) refuses it just the same.
+  console.log.clear();
+  EXPECT_EQ(burn.DownloadParam(&window.job), 0);
+  EXPECT_EQ(burn.WriteFirmware(&window.job), kFileError);
+  EXPECT_THAT(console.log, ElementsAre("Download param.txt ...", "  Begin ... 0x1000(0x64)", "  OK!",
+                                       "Download firmware fw.bin ...",
+                                       "File " + folder.File("fw.bin") + " is empty !!!"));
+  EXPECT_TRUE(Camera().ispWriteHeaders.empty());
 }
 
 TEST_F(RunJobTest, FailuresEndTheStageWithTheirLine) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "common/job_images.h"
+#include "platform/console.h"
+
+namespace bb {
+
+// What a run demands of an image before any of it goes to the camera: the
+// file is not empty and, where the configuration pins it, its SHA-256 is the
+// pinned one (a pin that is not 64 hex digits stops the run as well). Logs
+// why and returns false when the run must stop. A file that cannot be opened
+// and is not pinned is left to the transfer that would send it, which
+// reports it as it always has.
+bool CheckImageFile(const JobImage& image, Console& console);
+
+// The same demands on the bytes read for sending, so that the bytes sent are
+// bytes that were checked: a file that changed after its check is not sent.
+bool CheckImageBytes(const JobImage& image, std::span<const std::uint8_t> bytes, Console& console);
+
+}  // namespace bb
