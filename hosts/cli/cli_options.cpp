@@ -14,7 +14,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
       {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
-      {"udev-rule", 0},
+      {"udev-rule", 0}, {"pin", 0},
       {"replay", 1},   {"recording", 1},
   };
   return counts;
@@ -80,6 +80,7 @@ const char* UsageText() {
          "  export BRN DIR       export the entries of a BRN file into DIR\n"
          "  compare FILE1 FILE2  exit 0 when FILE1 equals the start of FILE2, 1 when not\n"
          "  config               print the settings and the job as read from Isp.ini\n"
+         "  pin                  write the SHA-256 of the job's three images into Isp.ini\n"
          "  legacy FIRMWARE      download the ISP core and FIRMWARE to a VEXA611, VEXA616 or\n"
          "                       VEXA618 camera\n"
          "  udev-rule            print the udev rule that lets the logged-in user open the\n"

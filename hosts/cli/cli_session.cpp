@@ -24,6 +24,7 @@
 #include "device/status_codes.h"
 #include "native_process_info.h"
 #include "native_profile.h"
+#include "pin_command.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
@@ -166,6 +167,7 @@ class Session {
     if (command == "compare") return Compare();
     if (command == "config") return Config();
     if (command == "udev-rule") return UdevRule();
+    if (command == "pin") return Pin();
     if (!options_.simulate && !cameraIds_.problem.empty()) {
       std::fputs(cameraIds_.problem.c_str(), err_);
       return kExitUnusable;
@@ -319,6 +321,13 @@ class Session {
     LoadJob(profile_, context_, console_, kVexa2860, &job);
     PrintConfig(context_.settings, job, stdout);
     return kExitSuccess;
+  }
+
+  int Pin() {
+    if (!LoadSettings()) return kExitUnusable;
+    BurnJob job;
+    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    return PinJobImages(profile_, context_, job, stdout, err_);
   }
 
   const Options& options_;

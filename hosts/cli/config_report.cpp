@@ -1,5 +1,9 @@
 #include "config_report.h"
 
+#include <string>
+
+#include "common/job_images.h"
+
 namespace bb::cli {
 
 namespace {
@@ -47,6 +51,11 @@ void PrintConfig(const Settings& settings, const BurnJob& job, std::FILE* out) {
   Line(out, "IspTimeoutSec", job.IspTimeoutSec);
   Line(out, "FwFileID", job.FwFileID);
   Line(out, "AutoPowerDown2860", settings.AutoPowerDown2860);
+  // A pin shows as written, so that one that is not 64 hex digits can be seen
+  // for what it is; no key shows as an empty value.
+  for (const JobImage& image : JobImages(job)) {
+    Line(out, std::string(image.pinKey).c_str(), image.pin.value_or(""));
+  }
   LegacySection(out, settings, LegacyController::k616, "616", settings.NandReserveSize616);
   LegacySection(out, settings, LegacyController::k618, "618", settings.NandReserveSize618);
   Line(out, "LinkFlag", settings.LinkFlag);

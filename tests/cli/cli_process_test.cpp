@@ -169,6 +169,68 @@ TEST_F(CliProcessTest, FifosAndDevicesAreRefusedWithoutWaiting) {
   EXPECT_TRUE(std::filesystem::is_regular_file(work.Path() / "listed" / "Res_0x100.res"));
 }
 
+// An empty image was burned as nothing, and the log ended in success.
+TEST_F(CliProcessTest, AnEmptyImageFileIsRefusedBeforeAnythingIsSent) {
+  for (const char* name : {"param.txt", "core.bin", "fw.brn"}) {
+    const std::filesystem::path image = work.Path() / name;
+    const std::string kept = Slurp(image);
+    work.Write(name, "");
+    const Result result = Simulate("burn");
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_THAT(result.out, ElementsAre("File " + work.File(name) + " is empty !!!"));
+    work.Write(name, kept);
+  }
+}
+
+// The lines `pin` prints are what it wrote: "Key = hex" in the output,
+// "Key=hex" in the file, ended like the file's lines.
+std::string PinLines(const std::vector<std::string>& printed, const std::string& lineEnd) {
+  std::string lines;
+  for (std::string line : printed) lines += line.replace(line.find(" = "), 3, "=") + lineEnd;
+  return lines;
+}
+
+TEST_F(CliProcessTest, PinWritesTheThreeHashesAndEveryBurnChecksThem) {
+  const std::string ini = work.File("Isp.ini");
+  const std::string before = Slurp(ini);
+  const Result pinned = Run("pin --ini '" + ini + "'");
+  EXPECT_EQ(pinned.status, 0) << pinned.err;
+  ASSERT_EQ(pinned.out.size(), 3u);
+  EXPECT_THAT(pinned.out[0], ::testing::StartsWith("ParamSha256 = "));
+  EXPECT_THAT(pinned.out[1], ::testing::StartsWith("IspSha256 = "));
+  EXPECT_THAT(pinned.out[2], ::testing::StartsWith("FwSha256 = "));
+  // The keys join the end of the job's section; every other byte stays.
+  const std::string lineEnd = before.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  const std::string sectionEnd = "AutoPowerDown2860=0" + lineEnd;
+  std::string expected = before;
+  expected.insert(expected.find(sectionEnd) + sectionEnd.size(), PinLines(pinned.out, lineEnd));
+  const std::string after = Slurp(ini);
+  EXPECT_EQ(after, expected);
+  EXPECT_THAT(Run("config --ini '" + ini + "'").out, Contains(pinned.out[2]));
+
+  const Result burned = Simulate("burn --verify");
+  EXPECT_EQ(burned.status, 0) << burned.err;
+  EXPECT_EQ(burned.out.back(), "Read Verify Success !!!");
+  EXPECT_EQ(Run("pin --ini '" + ini + "'").status, 0);
+  EXPECT_EQ(Slurp(ini), after) << "pinning the same files again changes nothing";
+
+  // One wrong digit: the run stops with both hashes before a single line of transfer.
+  const std::string right = pinned.out[2].substr(pinned.out[2].size() - 64);
+  std::string wrong = right;
+  wrong[63] = wrong[63] == 'f' ? 'e' : 'f';
+  work.Write("Isp.ini", std::string(after).replace(after.find(right), 64, wrong));
+  const Result refused = Simulate("burn");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.out, ElementsAre("SHA-256 mismatch: " + work.File("fw.brn") + " is " + right +
+                                       ", FwSha256 is " + wrong + " !!!"));
+
+  // Nothing is pinned, or written, while an image cannot be hashed.
+  std::filesystem::remove(work.Path() / "core.bin");
+  const std::string unchanged = Slurp(ini);
+  EXPECT_EQ(Run("pin --ini '" + ini + "'").status, 2);
+  EXPECT_EQ(Slurp(ini), unchanged);
+}
+
 TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {
   for (const char* arguments : {"", "frobnicate", "--bogus versions", "read", "--fault busy burn",
                                 "--simulate --fault melted burn", "--verify read x", "--ini"}) {
