@@ -28,6 +28,7 @@ std::optional<DemoFault> FaultNamed(const std::string& name) {
       {"write-timeout", DemoFault::kWriteTimeout},
       {"verify-mismatch", DemoFault::kVerifyMismatch},
       {"stalled-read", DemoFault::kStalledRead},
+      {"no-return", DemoFault::kNoReturn},
   };
   auto found = faults.find(name);
   if (found == faults.end()) return std::nullopt;
@@ -104,7 +105,8 @@ const char* UsageText() {
          "  --yes                answer every question of the tool with yes\n"
          "  --simulate           use the built-in simulated camera instead of USB\n"
          "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
-         "                       verify-mismatch, stalled-read\n"
+         "                       verify-mismatch, stalled-read,\n"
+         "                       no-return\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
          "                       emulated cameras: a real camera needs them)\n"
          "  --record FILE        versions, burn, read, legacy: record every call to the camera\n"
@@ -113,8 +115,9 @@ const char* UsageText() {
          "  --version            show the product version\n"
          "\n"
          "Log lines go to standard output; status texts, message boxes and progress to\n"
-         "standard error. Exit status: 0 success, 1 the operation failed, 2 the command\n"
-         "line or a file cannot be used.\n";
+         "standard error. Ctrl-C ends a run with a camera when the camera is safe; a\n"
+         "second Ctrl-C quits at once. Exit status: 0 success, 1 the operation failed,\n"
+         "2 the command line or a file cannot be used, 130 Ctrl-C ended the run.\n";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {

@@ -9,7 +9,9 @@
 namespace bb::cli {
 
 // Faults the built-in simulated camera can show for demonstrations.
-enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kStalledRead };
+enum class DemoFault {
+  kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kStalledRead, kNoReturn
+};
 
 struct Options {
   std::string command;

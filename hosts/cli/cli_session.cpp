@@ -22,6 +22,7 @@
 #include "config_location.h"
 #include "config_report.h"
 #include "device/status_codes.h"
+#include "interrupt.h"
 #include "native_process_info.h"
 #include "native_profile.h"
 #include "pin_command.h"
@@ -33,6 +34,7 @@
 #include "progress_transport.h"
 #include "recording_command.h"
 #include "replay_command.h"
+#include "run_loop.h"
 #include "readback/brn_convert.h"
 #include "readback/read_verify.h"
 #include "terminal_console.h"
@@ -57,13 +59,13 @@
 
 namespace bb::cli {
 
-std::atomic<bool> gInterrupted{false};
-
 namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUnusable = 2;
+// As a shell reports a program that Ctrl-C ended.
+constexpr int kExitInterrupted = 130;
 
 #if defined(_WIN32)
 using NativeClock = WinClock;
@@ -183,21 +185,36 @@ class Session {
   }
 
   // Runs the posted steps as the window's message loop would, until the run
-  // ends. A camera that restarted comes back while the loop is idle.
-  void Pump() {
-    for (;;) {
-      if (gInterrupted.exchange(false)) {
-        bench_->sequencer.FilterKey(Sequencer::kKeyDown, Sequencer::kKeyEscape);
-      }
-      if (auto step = steps_.Take()) {
-        bench_->sequencer.OnStep(*step);
-        continue;
-      }
-      if (!bench_->arrivals.Watching()) return;
-      // A simulated camera on the virtual clock, or a recording, that did not
-      // bring the camera back now never will; a real one may at any time.
-      if (!link_->Idle() && (replaying_ || (options_.virtualClock && options_.simulate))) return;
+  // ends. A camera that restarted comes back while the loop is idle; one that
+  // does not is waited for until Ctrl-C, as the window waits for Esc.
+  RunEnd Pump() {
+    RunLoop loop(
+        bench_->sequencer, steps_, bench_->arrivals, [this] { return link_->Idle(); },
+        [this] {
+          // A recording that did not bring the camera back never will.
+          if (replaying_) return false;
+          WaitForInterrupt(std::chrono::milliseconds(10));
+          return true;
+        },
+        Interrupted);
+    return loop.Pump();
+  }
+
+  // A command that runs in one piece cannot be stopped half-way at all.
+  static RunEnd Unstoppable() {
+    return Interrupted() ? RunEnd::kFinishedDespiteInterrupt : RunEnd::kFinished;
+  }
+
+  // The exit status of a run: its own outcome, unless Ctrl-C ended it first.
+  int Ended(RunEnd end, bool succeeded) const {
+    if (end == RunEnd::kInterrupted) {
+      std::fputs("interrupted\n", err_);
+      return kExitInterrupted;
     }
+    if (end == RunEnd::kFinishedDespiteInterrupt) {
+      std::fputs("interrupted, but the run could no longer be stopped and went to its end\n", err_);
+    }
+    return Outcome(succeeded);
   }
 
   bool LastLineIs(const char* expected) const {
@@ -219,7 +236,7 @@ class Session {
   int Versions() {
     bench_->commands.CheckVersions();
     const bool all = console_.Lines().size() == 3;
-    return Outcome(all);
+    return Ended(Unstoppable(), all);
   }
 
   int Burn() {
@@ -229,9 +246,9 @@ class Session {
     bench_->burn.StartBurn();
     if (steps_.Empty()) return kExitFailure;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
-    Pump();
-    if (options_.paramOnly) return Outcome(LastLineIs("Parameter download OK."));
-    return Outcome(LastLineIs(options_.verify ? "Read Verify Success !!!" : "ISP Write File OK !!!"));
+    const RunEnd end = Pump();
+    if (options_.paramOnly) return Ended(end, LastLineIs("Parameter download OK."));
+    return Ended(end, LastLineIs(options_.verify ? "Read Verify Success !!!" : "ISP Write File OK !!!"));
   }
 
   // One press of the ISP button with a legacy controller: the radios as the
@@ -251,7 +268,7 @@ class Session {
     controls_.SetChecked(kRomRadio, options_.media == "rom");
     prompts_.SetOpenFile(firmware);
     bench_->legacy.LegacyDownload();
-    return Outcome(console_.Lines() == std::vector<std::string>{"ISP Write File OK."});
+    return Ended(Unstoppable(), console_.Lines() == std::vector<std::string>{"ISP Write File OK."});
   }
 
   int Read() {
@@ -263,8 +280,8 @@ class Session {
       return kExitUnusable;
     }
     bench_->sequencer.StartReadBackFromButton();
-    Pump();
-    return Outcome(LastLineIs("Read Resource Files Success !!!"));
+    const RunEnd end = Pump();
+    return Ended(end, LastLineIs("Read Resource Files Success !!!"));
   }
 
   int Convert() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,9 +18,6 @@ struct SessionDevices {
   VirtualClock& clock;
   TimerService& timers;
 };
-
-// Set by the interrupt handler; the session turns it into the Esc key.
-extern std::atomic<bool> gInterrupted;
 
 // Runs one command of the command line and returns the exit status; with
 // `devices`, against those instead of a camera of its own.

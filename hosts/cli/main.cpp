@@ -1,4 +1,3 @@
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -6,15 +5,15 @@
 #include "app/process_values.h"
 #include "cli_options.h"
 #include "cli_session.h"
+#include "interrupt.h"
 #include "native_process_info.h"
 
 namespace {
 
-// The first Ctrl-C ends the run as Esc would, at the next step; a second one,
-// for a technician who cannot wait for a transfer to finish, ends the program.
-extern "C" void OnInterrupt(int) {
-  bb::cli::gInterrupted.store(true);
-  std::signal(SIGINT, SIG_DFL);
+// Runs with a camera end as Esc would end them, when the camera is safe; the
+// offline commands end at once, as any file tool does.
+bool TalksToCamera(const std::string& command) {
+  return command == "versions" || command == "burn" || command == "read" || command == "legacy";
 }
 
 }  // namespace
@@ -38,6 +37,6 @@ int main(int argc, char** argv) {
                 version.Revision());
     return 0;
   }
-  std::signal(SIGINT, OnInterrupt);
+  if (TalksToCamera(options->command)) bb::cli::InstallInterruptHandler();
   return bb::cli::RunSession(*options, process.ExecutablePath(), stdout, stderr);
 }

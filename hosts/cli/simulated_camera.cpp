@@ -22,6 +22,7 @@ class SimulatedCamera final : public CameraLink {
     camera.corruptStorageWrites = fault == DemoFault::kVerifyMismatch;
     // The first bulk read outlasts the watchdog's five seconds.
     if (fault == DemoFault::kStalledRead) bus_.StallRead(1, 6000);
+    bus_.NeverReturn(fault == DemoFault::kNoReturn);
   }
 
   DeviceTransport& Transport() override { return bus_; }

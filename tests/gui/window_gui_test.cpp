@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/record/recording_format.h"
+#include "util/sha256.h"
 #include "window_driver.h"
 
 namespace bb::gui {
@@ -158,6 +159,35 @@ TEST_F(WindowTest, ASilentBurnWithReadVerifyRunsThroughToTheVerify) {
   EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
   EXPECT_TRUE(std::filesystem::exists(demo.Folder() / "fw.brn.raw.brn"));
   OfferScreenshot();
+}
+
+// A refused image ends the burn at its first step: the log shows why, and the
+// run buttons come back for the next try.
+TEST_F(WindowTest, AWrongPinOrAnEmptyImageStopsTheBurnWithItsLineAndTheButtonsComeBack) {
+  const std::string zeros(64, '0');
+  const std::string job = "[DevNo]\r\nChipID=10\r\n[2860]\r\nParamFile=param.txt\r\n"
+                          "IspFile=core.bin\r\nFwFile=fw.brn\r\n";
+  demo.WriteFile("Isp.ini", job + "FwSha256=" + zeros + "\r\n");
+  const std::string folder = demo.Folder().string();
+  const std::optional<FileDigest> firmware = HashFile(folder + "\\fw.brn");
+  ASSERT_TRUE(firmware);
+  ASSERT_TRUE(demo.Start());
+  demo.Check(kSilentModeCheck, true);
+  demo.Click(kIspButton);
+  const std::string mismatch = "SHA-256 mismatch: " + folder + "\\fw.brn is " +
+                               ToHex(firmware->digest) + ", FwSha256 is " + zeros + " !!!";
+  ASSERT_TRUE(demo.WaitForLogLine(mismatch)) << ::testing::PrintToString(demo.LogLines());
+  EXPECT_EQ(demo.LogLines(), std::vector<std::string>{mismatch});
+  EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
+
+  // The job is read again at every press: without the pin, an empty parameter file.
+  demo.WriteFile("Isp.ini", job);
+  demo.WriteFile("param.txt", "");
+  demo.Click(kIspButton);
+  const std::string empty = "File " + folder + "\\param.txt is empty !!!";
+  ASSERT_TRUE(demo.WaitForLogLine(empty)) << ::testing::PrintToString(demo.LogLines());
+  EXPECT_EQ(demo.LogLines(), std::vector<std::string>{empty});
+  EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
 }
 
 TEST_F(WindowTest, EscWhileWaitingForTheCameraEndsTheRunWithoutBurning) {
