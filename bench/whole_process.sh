@@ -2,7 +2,8 @@
 # Every performance figure in one table: the offline commands on a large image
 # as whole processes, each beside the system tool that moves the same bytes
 # (convert and export beside cp, compare beside cmp; best of RUNS wall-clock
-# times, peak memory of the process), and the burn of a 64 MiB firmware from
+# times, peak memory of the process), `pin` hashing the large image beside
+# sha256sum, and the burn of a 64 MiB firmware from
 # burn_bench (the tool's own processor time per MiB against a counting camera,
 # the memory the burn adds, and the same burn against the full camera model).
 # The output, pasted as it is, is the README's performance section.
@@ -22,6 +23,10 @@ load=$(cut -d' ' -f1 /proc/loadavg)
 build/bench/bench/make_large_image "$size" "$work/image.raw" "$work/image.brn"
 # A second copy to compare with: the same file twice is no comparison for cmp.
 cp "$work/image.brn" "$work/again.brn"
+# A job whose firmware is the large image, for pin to hash.
+printf 'p' >"$work/param.bin"
+printf 'c' >"$work/core.bin"
+printf '[2860]\nParamFile=param.bin\nIspFile=core.bin\nFwFile=image.brn\n' >"$work/job.ini"
 
 # best COMMAND...: the best wall time in ns and the peak memory in KiB of RUNS
 # runs, each writing into fresh files.
@@ -69,6 +74,8 @@ row "compare" cmp "$(best "$cli" compare "$work/image.brn" "$work/again.brn")" \
   "$(best cmp "$work/image.brn" "$work/again.brn")"
 row "export" cp "$(best "$cli" export "$work/image.brn" "$work/export")" \
   "$(best cp "$work/image.brn" "$work/copy")"
+row "pin (SHA-256 of the image)" sha256sum "$(best "$cli" pin --ini "$work/job.ini")" \
+  "$(best sha256sum "$work/image.brn")"
 awk -v t="$(counter BM_BurnToCountingCamera tool_ms_per_MiB)" -v p="$(counter BM_BurnToCountingCamera peak_added_MiB)" \
   -v f="$(counter BM_BurnFirmware tool_ms_per_MiB)" -v r="$(counter BM_BurnRecorded tool_ms_per_MiB)" \
   -v k="$(counter BM_BurnRecorded recording_KiB)" 'BEGIN {
