@@ -2,9 +2,11 @@
 // cache (written, then read once before timing), reported in MiB/s, and the
 // hash alone over memory for comparison.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "util/sha256.h"
@@ -20,8 +22,9 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 
 void BM_HashFile(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0)) << 20;
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "burnbench-bench-hash.bin";
+  // A name of this process's own: several benchmarks may run on the machine at once.
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("burnbench-bench-hash-" + std::to_string(getpid()) + ".bin");
   const std::vector<std::uint8_t> bytes = Pattern(size);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));

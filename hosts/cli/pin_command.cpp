@@ -18,7 +18,9 @@ int PinJobImages(Profile& profile, const Context& context, const BurnJob& job, s
   for (std::size_t i = 0; i < images.size(); ++i) {
     const std::optional<FileDigest> hashed = HashFile(images[i].path);
     if (!hashed) {
-      std::fprintf(err, "burnbench-cli: cannot read %s\n", images[i].path.c_str());
+      // The key tells which of the job's names is wrong, a missing one included.
+      std::fprintf(err, "burnbench-cli: cannot read %s to pin it as %s\n", images[i].path.c_str(),
+                   std::string(images[i].pinKey).c_str());
       return 2;
     }
     // A burn refuses an empty image; pinning one would only hide that.

@@ -235,7 +235,10 @@ TEST_F(CliProcessTest, PinWritesTheThreeHashesAndEveryBurnChecksThem) {
   // Nothing is pinned, or written, while an image cannot be hashed.
   std::filesystem::remove(work.Path() / "core.bin");
   const std::string unchanged = Slurp(ini);
-  EXPECT_EQ(Run("pin --ini '" + ini + "'").status, 2);
+  const Result unreadable = Run("pin --ini '" + ini + "'");
+  EXPECT_EQ(unreadable.status, 2);
+  EXPECT_EQ(unreadable.err, "burnbench-cli: cannot read " + work.File("core.bin") +
+                                " to pin it as IspSha256\n");
   EXPECT_EQ(Slurp(ini), unchanged);
 }
 

@@ -161,33 +161,39 @@ TEST_F(WindowTest, ASilentBurnWithReadVerifyRunsThroughToTheVerify) {
   OfferScreenshot();
 }
 
-// A refused image ends the burn at its first step: the log shows why, and the
-// run buttons come back for the next try.
+// A refused image ends the burn at its first step: the log shows why, the
+// camera hears nothing, and the run buttons come back for the next try. The
+// window makes a run's recording when the run first reaches the camera (as
+// ABurnIsRecordedWhenIspIniAsksForIt shows): none is made here.
 TEST_F(WindowTest, AWrongPinOrAnEmptyImageStopsTheBurnWithItsLineAndTheButtonsComeBack) {
-  const std::string zeros(64, '0');
   const std::string job = "[DevNo]\r\nChipID=10\r\n[2860]\r\nParamFile=param.txt\r\n"
                           "IspFile=core.bin\r\nFwFile=fw.brn\r\n";
-  demo.WriteFile("Isp.ini", job + "FwSha256=" + zeros + "\r\n");
   const std::string folder = demo.Folder().string();
   const std::optional<FileDigest> firmware = HashFile(folder + "\\fw.brn");
   ASSERT_TRUE(firmware);
+  const std::string right = ToHex(firmware->digest);
+  std::string wrong = right;
+  wrong[40] = wrong[40] == 'a' ? 'b' : 'a';
+  const std::string record = "[Record]\r\nFile=refused.bbrec\r\n";
+  demo.WriteFile("Isp.ini", job + "FwSha256=" + wrong + "\r\n" + record);
   ASSERT_TRUE(demo.Start());
   demo.Check(kSilentModeCheck, true);
   demo.Click(kIspButton);
-  const std::string mismatch = "SHA-256 mismatch: " + folder + "\\fw.brn is " +
-                               ToHex(firmware->digest) + ", FwSha256 is " + zeros + " !!!";
+  const std::string mismatch = "SHA-256 mismatch: " + folder + "\\fw.brn is " + right +
+                               ", FwSha256 is " + wrong + " !!!";
   ASSERT_TRUE(demo.WaitForLogLine(mismatch)) << ::testing::PrintToString(demo.LogLines());
   EXPECT_EQ(demo.LogLines(), std::vector<std::string>{mismatch});
   EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
 
   // The job is read again at every press: without the pin, an empty parameter file.
-  demo.WriteFile("Isp.ini", job);
+  demo.WriteFile("Isp.ini", job + record);
   demo.WriteFile("param.txt", "");
   demo.Click(kIspButton);
   const std::string empty = "File " + folder + "\\param.txt is empty !!!";
   ASSERT_TRUE(demo.WaitForLogLine(empty)) << ::testing::PrintToString(demo.LogLines());
   EXPECT_EQ(demo.LogLines(), std::vector<std::string>{empty});
   EXPECT_TRUE(WaitUntil([&] { return RunButtonsEnabled(); }));
+  EXPECT_FALSE(std::filesystem::exists(demo.Folder() / "refused.bbrec"));
 }
 
 TEST_F(WindowTest, EscWhileWaitingForTheCameraEndsTheRunWithoutBurning) {
