@@ -162,8 +162,9 @@ class Reader {
     std::uint64_t length = 0;
     if (!Count(length, kMaxTextBytes, "a text")) return false;
     if (bytes_.size() - at_ < length) return Fail(ranOut_, "it ends inside a value");
-    out.assign(reinterpret_cast<const char*>(bytes_.data() + at_), length);
-    at_ += length;
+    const auto size = static_cast<std::size_t>(length);  // within the limit, so within the file
+    out.assign(reinterpret_cast<const char*>(bytes_.data() + at_), size);
+    at_ += size;
     return true;
   }
   bool GuidValue(Guid& guid) {
@@ -196,16 +197,16 @@ bool ParseHeader(Reader& in, RecordingHeader& header) {
   std::uint64_t commands = 0;
   if (!in.Count(commands, kMaxCommands, "a list of commands")) return false;
   if (commands == 0) return in.Fail(Fault::kCorrupt, "the header names no command");
-  header.commands.resize(commands);
+  header.commands.resize(static_cast<std::size_t>(commands));
   for (std::vector<std::string>& command : header.commands) {
     std::uint64_t arguments = 0;
     if (!in.Count(arguments, kMaxArguments, "a command line")) return false;
-    command.resize(arguments);
+    command.resize(static_cast<std::size_t>(arguments));
     for (std::string& argument : command) in.Text(argument);
   }
   std::uint64_t images = 0;
   if (!in.Count(images, kMaxImages, "a list of image files")) return false;
-  header.images.resize(images);
+  header.images.resize(static_cast<std::size_t>(images));
   for (ImageFile& image : header.images) {
     in.Text(image.role);
     in.Text(image.path);
