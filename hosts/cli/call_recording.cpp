@@ -38,6 +38,11 @@ bool CallRecording::Start(const Options& options, const Context& context, Profil
   header.commands.push_back(options.arguments);
   header.images = JobImages(options, profile, context);
   path_ = options.recordPath;
+  const std::string input = record::OverwrittenInput(path_, header, context.configPath);
+  if (!input.empty()) {
+    std::fprintf(err, "burnbench-cli: the recording %s would overwrite %s\n", path_.c_str(), input.c_str());
+    return false;
+  }
   if (!writer_.Open(path_, header, now_())) {
     std::fprintf(err, "burnbench-cli: cannot create the recording %s\n", path_.c_str());
     return false;

@@ -82,10 +82,15 @@ void RunRecorder::EndRun() {
 void RunRecorder::Add(const record::Call& call) {
   std::lock_guard lock(mutex_);
   if (!run_ || failed_ || bench_ == nullptr) return;
-  // A file that cannot be made leaves the run unrecorded; the run goes on.
-  if (!writer_.IsOpen() && !writer_.Open(path_, Header(*run_), call.atUs)) {
-    failed_ = true;
-    return;
+  // A file that cannot be made, or that is the job's own input, leaves the
+  // run unrecorded; the run goes on.
+  if (!writer_.IsOpen()) {
+    const record::RecordingHeader header = Header(*run_);
+    if (!record::OverwrittenInput(path_, header, bench_->context.configPath).empty() ||
+        !writer_.Open(path_, header, call.atUs)) {
+      failed_ = true;
+      return;
+    }
   }
   writer_.Add(call);
 }

@@ -116,6 +116,16 @@ TEST_F(RunRecorderTest, ARecordingThatCannotBeMadeLeavesTheRunAlone) {
   EXPECT_TRUE(std::filesystem::is_directory(folder.Path() / "run.bbrec"));
 }
 
+TEST_F(RunRecorderTest, ARecordFileThatIsTheJobsFirmwareIsLeftAlone) {
+  const std::vector<std::uint8_t> firmware = folder.Read("fw.brn");
+  folder.Write("run.bbrec", firmware);
+  folder.Write("Isp.ini", "[DevNo]\nChipID=10\n[2860]\nParamFile=param.txt\nIspFile=core.bin\n"
+                          "FwFile=run.bbrec\n");
+  RunWindow(RunTrigger::kIspButton, [this] { window.bench.burn.StartBurn(); });
+  EXPECT_EQ(window.console.log.back(), "Read Verify Success !!!");
+  EXPECT_EQ(folder.Read("run.bbrec"), firmware);
+}
+
 TEST(RecordFileSettingTest, TheFileIsFoundAsImageFilesAre) {
   test::TempFolder folder;
   test::NativeProfile profile;

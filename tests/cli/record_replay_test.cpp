@@ -128,6 +128,15 @@ TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
               HasSubstr("its command takes no folder or firmware"));
   EXPECT_THAT(Simulate("--record " + Quoted("no/such/folder.bbrec") + " versions").err,
               HasSubstr("cannot create the recording"));
+  // A recording never takes the place of the job's own files.
+  const std::string firmware = test::Slurp(work.Path() / "fw.brn");
+  const test::Result onFirmware = Simulate("--record " + Quoted("fw.brn") + " burn");
+  EXPECT_EQ(onFirmware.status, 2);
+  EXPECT_THAT(onFirmware.err, HasSubstr("the recording " + work.File("fw.brn") + " would overwrite FwFile"));
+  EXPECT_TRUE(onFirmware.out.empty());
+  EXPECT_EQ(test::Slurp(work.Path() / "fw.brn"), firmware);
+  EXPECT_THAT(Simulate("--record " + Quoted("Isp.ini") + " versions").err,
+              HasSubstr("would overwrite the configuration file"));
   // Without a camera id no camera is looked for, and nothing is recorded.
   const test::Result noIds = Run("--ini " + Quoted("Isp.ini") + " --record " + Quoted("none.bbrec") + " versions");
   EXPECT_EQ(noIds.status, 2);

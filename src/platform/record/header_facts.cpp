@@ -1,10 +1,13 @@
 #include "platform/record/header_facts.h"
 
 #include <chrono>
-#include <utility>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "util/format.h"
+#include "util/paths.h"
 #include "util/sha256.h"
 
 namespace bb::record {
@@ -53,6 +56,18 @@ ImageFile HashImage(std::string role, const std::string& path) {
     image.digest = digest->digest;
   }
   return image;
+}
+
+std::string OverwrittenInput(const std::string& path, const RecordingHeader& header,
+                             const std::string& configPath) {
+  const auto same = [&path](const std::string& other) {
+    std::error_code error;
+    return !other.empty() && std::filesystem::equivalent(FsPath(path), FsPath(other), error);
+  };
+  for (const ImageFile& image : header.images) {
+    if (same(image.path)) return image.role;
+  }
+  return same(configPath) ? "the configuration file" : std::string();
 }
 
 }  // namespace bb::record
