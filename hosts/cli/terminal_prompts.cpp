@@ -5,12 +5,13 @@ namespace bb {
 BoxAnswer TerminalPrompts::ShowMessageBox(const MessageBoxRequest& request) {
   // The watchdog may show its box from the timer's thread.
   std::lock_guard lock(mutex_);
-  std::fprintf(out_, "[%s] %s\n", request.title.c_str(), request.text.c_str());
+  // Without the window's icons an error box says so in words.
+  const bool error = request.kind == BoxKind::kError;
+  std::fprintf(out_, "%s[%s] %s\n", error ? "error: " : "", request.title.c_str(),
+               request.text.c_str());
   std::fflush(out_);
-  if (request.buttons == BoxButtons::kOkOnly) {
-    if (request.icon != BoxIcon::kInformation) stopped_ = true;
-    return BoxAnswer::kOkPressed;
-  }
+  if (error) stopped_ = true;
+  if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
   if (!answerYes_) {
     std::fputs("(not answered: give --yes to answer questions with yes)\n", out_);
     stopped_ = true;

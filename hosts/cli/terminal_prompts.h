@@ -24,7 +24,7 @@ class TerminalPrompts final : public Prompts {
   std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override;
   void SetOpenFile(std::string path) { openFile_ = std::move(path); }
 
-  // True once a box reported an error or a question was answered no.
+  // True once an error box was shown or a question was not answered yes.
   bool Stopped() const { return stopped_; }
 
  private:

@@ -70,6 +70,7 @@ int CheckJobFiles(std::int32_t controllerCode, const BurnJob& job, Prompts& prom
     box.text = check.message;
     box.title = std::string(applicationName);
     box.icon = BoxIcon::kExclamation;
+    box.kind = BoxKind::kError;
     box.buttons = BoxButtons::kOkOnly;
     prompts.ShowMessageBox(box);
     return 1;

@@ -65,6 +65,7 @@ void LegacyProcedure::LegacyDownload() {
   question.text = Format("Are you sure to down the file to your camera?\nPath:%s", chosen.c_str());
   question.title = "Question";
   question.icon = BoxIcon::kQuestion;
+  question.kind = BoxKind::kQuestion;
   question.buttons = BoxButtons::kYesNo;
   question.ownerless = true;
   if (platform_.prompts.ShowMessageBox(question) != BoxAnswer::kYes) return;

@@ -39,12 +39,14 @@ int IspMessageBox(Prompts& prompts, int code, std::string_view text) {
   if (code == 0) {
     request.text = std::string(text);
     request.icon = BoxIcon::kInformation;
+    request.kind = BoxKind::kNotice;
   } else {
     request.text = Format("Error %d\n", code);
     request.text += ErrorText(code);
     request.text += '\n';
     request.text += text;
     request.icon = BoxIcon::kError;
+    request.kind = BoxKind::kError;
   }
   prompts.ShowMessageBox(request);
   return code;

@@ -5,14 +5,22 @@
 
 namespace bb {
 
-enum class BoxIcon { kInformation, kError, kExclamation, kQuestion };
+// kNone: the box shows its text and buttons without an icon.
+enum class BoxIcon { kNone, kInformation, kError, kExclamation, kQuestion };
+// What a box means for the run, apart from how it looks: a host without
+// windows decides by this, never by the icon. A question is answered; an
+// error stops the run; a notice only informs.
+enum class BoxKind { kNotice, kError, kQuestion };
 enum class BoxButtons { kOkOnly, kOkCancel, kYesNo };
 enum class BoxAnswer { kOkPressed, kCancel, kYes, kNo };
 
 struct MessageBoxRequest {
   std::string text;
   std::string title;
-  BoxIcon icon = BoxIcon::kInformation;
+  BoxIcon icon = BoxIcon::kNone;
+  // A box that does not say what it is counts as an error: a run that showed
+  // one is never reported as a success.
+  BoxKind kind = BoxKind::kError;
   BoxButtons buttons = BoxButtons::kOkOnly;
   // An owner-less box does not block the main window's input.
   bool ownerless = false;

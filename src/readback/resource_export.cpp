@@ -49,7 +49,8 @@ void ResourceExport::ShowStop(const char* text) {
   MessageBoxRequest box;
   box.text = text;
   box.title = context_.applicationName;
-  box.icon = BoxIcon::kExclamation;
+  box.icon = BoxIcon::kNone;
+  box.kind = BoxKind::kError;
   box.buttons = BoxButtons::kOkOnly;
   platform_.prompts.ShowMessageBox(box);
 }
@@ -72,7 +73,8 @@ void ResourceExport::GetResourceFiles() {
     MessageBoxRequest question;
     question.text = "Files are existed, do you want to overwrite them?";
     question.title = "Get resource files";
-    question.icon = BoxIcon::kQuestion;
+    question.icon = BoxIcon::kNone;
+    question.kind = BoxKind::kQuestion;
     question.buttons = BoxButtons::kOkCancel;
     if (platform_.prompts.ShowMessageBox(question) != BoxAnswer::kOkPressed) return;
   }

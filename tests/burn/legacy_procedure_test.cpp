@@ -226,6 +226,7 @@ TEST_F(LegacyProcedureTest, TheOperatorIsAskedWithTheFileDialogAndAnOwnerlessQue
   EXPECT_EQ(boxes[0].text, "Are you sure to down the file to your camera?\nPath:" + firmwarePath);
   EXPECT_EQ(boxes[0].title, "Question");
   EXPECT_EQ(boxes[0].icon, BoxIcon::kQuestion);
+  EXPECT_EQ(boxes[0].kind, BoxKind::kQuestion);
   EXPECT_EQ(boxes[0].buttons, BoxButtons::kYesNo);
   EXPECT_TRUE(boxes[0].ownerless);
 }

@@ -111,6 +111,7 @@ TEST_F(StartBurnTest, OnlyTheFirstMissingFileIsReported) {
   EXPECT_THAT(BoxTexts(), ElementsAre("Error Parameter Files !!!", "Error Parameter Files !!!"));
   for (const MessageBoxRequest& box : prompts.Boxes()) {
     EXPECT_EQ(box.icon, BoxIcon::kExclamation);
+    EXPECT_EQ(box.kind, BoxKind::kError);
     EXPECT_EQ(box.title, "Burnbench");
   }
 }

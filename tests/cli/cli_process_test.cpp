@@ -26,6 +26,7 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using test::CliProcessTest;
 using test::Result;
 using test::Slurp;
@@ -108,6 +109,21 @@ TEST_F(CliProcessTest, TheOfflineCommandsNeedNoCamera) {
   EXPECT_EQ(result.status, 1);
   EXPECT_THAT(result.out, ElementsAre("Cannot create sub directory \".\\B\" !!!"));
   EXPECT_TRUE(std::filesystem::is_empty(work.Path() / "elsewhere"));
+}
+
+// The export's stop box is an error: the program marks it as one and fails,
+// although the log, like the window's, ends in the export's success line.
+TEST_F(CliProcessTest, AnExportStoppedByItsBoxIsAnError) {
+  std::filesystem::create_directories(work.Path() / "stopped" / "A");
+  std::filesystem::create_directories(work.Path() / "far");
+  std::ofstream(work.Path() / "far" / "victim") << "keep";
+  std::filesystem::create_symlink(work.Path() / "far" / "victim",
+                                  work.Path() / "stopped" / "A" / "Res_0x5.res");
+  const Result result = Run("export '" + work.File("fw.brn") + "' '" + work.File("stopped") + "'");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, ElementsAre("Read Resource Files Success !!!"));
+  EXPECT_THAT(result.err, HasSubstr("error: [burnbench-cli] Export file error, break!\n"));
+  EXPECT_EQ(Slurp(work.Path() / "far" / "victim"), "keep");
 }
 
 TEST_F(CliProcessTest, ConfigShowsWhatTheToolUnderstood) {
@@ -382,6 +398,9 @@ TEST_F(CliLegacyTest, AConfirmedDownloadEndsWithTheOneLineOfSuccess) {
                           "Begin to download ispmask-rom.bin ...", "Download ispmask-rom.bin OK!",
                           "ISP Write File Prepare...", "ISP Write File....", "ISP Write File OK."));
   EXPECT_THAT(result.err, HasSubstr("[status] F/W: " + work.File("fw.bin")));
+  // The question answered yes is no error.
+  EXPECT_THAT(result.err, HasSubstr("[Question] Are you sure to down the file"));
+  EXPECT_THAT(result.err, Not(HasSubstr("error: ")));
 }
 
 TEST_F(CliLegacyTest, WithoutYesTheQuestionStopsTheRunBeforeTheFirmware) {

@@ -164,7 +164,7 @@ TEST_F(RecordReplayTest, TheKeptRecordingsReplayAsTheyRan) {
     EXPECT_THAT(replay.err, Not(HasSubstr("burnbench-cli:"))) << name;
   }
   EXPECT_THAT(Run("--ini " + Quoted("Isp.ini") + " replay '" + (kept / "stalled-read.bbrec").string() + "'").err,
-              HasSubstr("[Corvane ISP] Error 27\nBulk READFILE Time Out error."));
+              HasSubstr("error: [Corvane ISP] Error 27\nBulk READFILE Time Out error."));
 }
 
 }  // namespace

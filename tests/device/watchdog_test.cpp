@@ -44,6 +44,7 @@ TEST_F(WatchdogTest, AReadThatStallsPastTheDelayIsCancelledAndItsBoxComesAfterwa
   EXPECT_EQ(boxes[0].text, "Error 27\nBulk READFILE Time Out error.\n");
   EXPECT_EQ(boxes[0].title, "Corvane ISP");
   EXPECT_EQ(boxes[0].icon, BoxIcon::kError);
+  EXPECT_EQ(boxes[0].kind, BoxKind::kError);
   EXPECT_TRUE(boxes[0].ownerless);
   EXPECT_EQ(timers.LiveTimers(), 0u);
   EXPECT_EQ(timers.FineResolutionHeld(), 0);
@@ -99,8 +100,10 @@ TEST(IspMessageBoxTest, FormatsByCode) {
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[0].text, "All done");
   EXPECT_EQ(boxes[0].icon, BoxIcon::kInformation);
+  EXPECT_EQ(boxes[0].kind, BoxKind::kNotice);
   EXPECT_EQ(boxes[1].text, "Error 301\nThe ISP timeout.\nx");
   EXPECT_EQ(boxes[1].icon, BoxIcon::kError);
+  EXPECT_EQ(boxes[1].kind, BoxKind::kError);
   EXPECT_EQ(boxes[2].text, "Error 5\n\nhello");
   for (const MessageBoxRequest& box : boxes) {
     EXPECT_EQ(box.title, "Corvane ISP");

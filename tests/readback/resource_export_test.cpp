@@ -96,6 +96,9 @@ TEST_F(ResourceExportTest, ANameInAMissingSubFolderStopsTheWalk) {
   out.Write("files.ini", "[RawA File List]\nRes_0x7f.res=missing/x.bin\n");
   Export(SampleContent());
   EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  // The stop is an error, shown without an icon.
+  EXPECT_EQ(prompts.Boxes()[0].icon, BoxIcon::kNone);
+  EXPECT_EQ(prompts.Boxes()[0].kind, BoxKind::kError);
   EXPECT_TRUE(OutHas("A/Res_0x5.res")) << "entries before the stop stay";
   EXPECT_FALSE(OutHas("B/Res_0x80.res")) << "entries after it are not written";
   EXPECT_FALSE(OutHas("Res_0x100.res"));
@@ -213,6 +216,8 @@ TEST_F(ResourceExportTest, AnEarlierExportIsReplacedOnlyAfterTheQuestion) {
   EXPECT_EQ(prompts.Boxes()[0].text, "Files are existed, do you want to overwrite them?");
   EXPECT_EQ(prompts.Boxes()[0].title, "Get resource files");
   EXPECT_EQ(prompts.Boxes()[0].buttons, BoxButtons::kOkCancel);
+  EXPECT_EQ(prompts.Boxes()[0].icon, BoxIcon::kNone);
+  EXPECT_EQ(prompts.Boxes()[0].kind, BoxKind::kQuestion);
   EXPECT_TRUE(camera->readSelects.empty());
   EXPECT_THAT(OutRead("fw.brn.brn"), ElementsAre('e', 'a', 'r', 'l', 'i', 'e', 'r'));
 
@@ -255,7 +260,11 @@ TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
   std::filesystem::create_directories(out.Path() / "A");
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("bad.brn"), out.Text()), 0);
   EXPECT_THAT(BoxTexts(), ElementsAre("Address error!"));
-  for (const MessageBoxRequest& box : prompts.Boxes()) EXPECT_EQ(box.title, "Burnbench");
+  for (const MessageBoxRequest& box : prompts.Boxes()) {
+    EXPECT_EQ(box.title, "Burnbench");
+    EXPECT_EQ(box.icon, BoxIcon::kNone);
+    EXPECT_EQ(box.kind, BoxKind::kError);
+  }
   EXPECT_TRUE(OutHas("A/Res_0x5.res"));
   EXPECT_FALSE(OutHas("A/Res_0x7f.res"));
 

@@ -21,9 +21,11 @@ UINT IconFlag(BoxIcon icon) {
     case BoxIcon::kQuestion:
       return MB_ICONQUESTION;
     case BoxIcon::kInformation:
+      return MB_ICONINFORMATION;
+    case BoxIcon::kNone:
       break;
   }
-  return MB_ICONINFORMATION;
+  return 0;
 }
 
 UINT ButtonFlag(BoxButtons buttons) {
