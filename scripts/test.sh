@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native, with AddressSanitizer and UBSan (both
 # with the cameras emulated below libusb under umockdev-wrapper and, natively,
-# the Debian package unpacked and run), and the Windows build under wine64 with
-# the window tests of the Windows program (a screenshot is kept in
+# the Debian package unpacked and run), the tests of several cameras at once
+# and of the timer threads with ThreadSanitizer, and the Windows build under
+# wine64 with the window tests of the Windows program (a screenshot is kept in
 # build/artifacts/); the 32-bit Windows build is compiled only, packed as the
 # release zip, and compiled once more with clang to refuse unchecked narrowing
 # to 32 bits; then each fuzzer runs briefly.
@@ -26,6 +27,14 @@ run_preset() {
 
 run_preset native
 run_preset asan
+
+# Each camera's session runs on a thread of its own: the tests of several
+# sessions at once, and of the timer threads, run again under ThreadSanitizer
+# (only the test programs they need are built).
+echo "== tsan"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs" --target burnbench_tests burnbench_cli_tests
+ctest --preset tsan -j "$jobs"
 
 # The Windows tests run in this checkout's own Wine prefix (build/wineprefix).
 # One wine server for the whole run saves starting one per test. Wine's

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli_options.h"
@@ -13,14 +14,15 @@
 
 namespace bb::cli {
 
-// Where the command-line program finds cameras: the built-in simulated camera,
-// or the camera's driver (on Windows) or libusb in its place.
+// What one session holds of the cameras: a transport of its own and its own
+// arrival notifications. Made and used on the session's thread.
 class CameraLink {
  public:
   virtual ~CameraLink() = default;
   virtual DeviceTransport& Transport() = 0;
   virtual ArrivalWatch& Arrivals() = 0;
-  // Where device arrivals are delivered, with what the platform told of them.
+  // Where device arrivals are delivered, with what the platform told of them,
+  // on the session's thread.
   using ArrivalHandler = std::function<void(const DeviceArrival&)>;
   virtual void OnArrival(ArrivalHandler handler) = 0;
   // Lets the outside world move while no step is queued; true when something
@@ -28,17 +30,34 @@ class CameraLink {
   virtual bool Idle() = 0;
 };
 
-// A legacy camera is a VEXA611, VEXA616 or VEXA618. A stalled read lets the
-// camera's time pass through `passTime`.
-std::unique_ptr<CameraLink> MakeSimulatedCamera(DemoFault fault, bool legacy,
-                                                std::function<void(std::uint32_t ms)> passTime = {});
+// Where the command-line program finds cameras: the built-in simulated ones,
+// or the cameras' driver (on Windows) or libusb in its place. One for the
+// process.
+class CameraWorld {
+ public:
+  virtual ~CameraWorld() = default;
+  // Time a simulated camera takes of its own, as a stalled read does: it
+  // passes on the clock of the session whose transfer takes it.
+  using CameraTime = std::function<void(std::uint32_t ms)>;
+  // A link for one session, called on the session's own thread.
+  virtual std::unique_ptr<CameraLink> Connect(CameraTime passTime) = 0;
+};
+
+// `count` simulated cameras at ports 1, 2, ... with the chosen faults; nullptr
+// with the reason in `error` when a fault names no camera. Legacy cameras are
+// VEXA611, VEXA616 or VEXA618.
+std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
+                                                bool legacy, std::string& error);
+
+// A link to no camera at all, for the commands that need none.
+std::unique_ptr<CameraLink> MakeNoCamera();
 
 // True where cameras are found by configured USB ids (libusb); the Windows
 // driver knows its cameras itself.
 bool DriverCamerasNeedIds();
 
 // The real cameras. Problems that concern the whole program (no access to USB
-// at all, no permission to open a camera) are said on `err`, once.
-std::unique_ptr<CameraLink> MakeDriverCamera(const std::vector<UsbId>& ids, std::FILE* err);
+// at all, no permission to open a camera) are said on `err`, by each link.
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids, std::FILE* err);
 
 }  // namespace bb::cli

@@ -1,5 +1,6 @@
 #include "cli_options.h"
 
+#include <cctype>
 #include <initializer_list>
 #include <map>
 
@@ -12,9 +13,9 @@ namespace {
 
 const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
-      {"versions", 0}, {"burn", 0},    {"read", 1},    {"convert", 2},
-      {"export", 2},   {"compare", 2}, {"config", 0},  {"legacy", 1},
-      {"udev-rule", 0}, {"pin", 0},
+      {"versions", 0}, {"burn", 0},    {"read", 1},   {"convert", 2}, {"export", 2},
+      {"compare", 2},  {"config", 0},  {"legacy", 1}, {"devices", 0}, {"udev-rule", 0},
+      {"pin", 0},
       {"replay", 1},   {"recording", 1},
   };
   return counts;
@@ -33,6 +34,60 @@ std::optional<DemoFault> FaultNamed(const std::string& name) {
   auto found = faults.find(name);
   if (found == faults.end()) return std::nullopt;
   return found->second;
+}
+
+// "[LOCATION:]NAME": a location of a simulated camera is its port number, and
+// no fault name starts with a digit.
+std::optional<FaultChoice> ParseFault(const std::string& text, std::string& error) {
+  FaultChoice choice;
+  std::string name = text;
+  const std::size_t colon = text.find(':');
+  if (colon != std::string::npos && colon > 0 && std::isdigit(static_cast<unsigned char>(text[0]))) {
+    choice.location = text.substr(0, colon);
+    name = text.substr(colon + 1);
+  }
+  const std::optional<DemoFault> fault = FaultNamed(name);
+  if (!fault) {
+    error = "unknown fault " + name;
+    return std::nullopt;
+  }
+  choice.fault = *fault;
+  return choice;
+}
+
+// "--simulate" may be followed by a count of cameras.
+bool ParseCameraCount(const std::string& text, unsigned& count) {
+  if (text.empty() || text.size() > 3) return false;
+  for (const char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  count = static_cast<unsigned>(std::stoul(text));
+  return true;
+}
+
+bool CheckCameraOptions(const Options& options, std::string& error) {
+  const bool device = IsDeviceCommand(options.command);
+  if (options.all && options.command != "burn" && options.command != "versions") {
+    error = "--all belongs to burn and versions";
+    return false;
+  }
+  if (options.all && !options.device.empty()) {
+    error = "--all and --device exclude each other";
+    return false;
+  }
+  if (!options.device.empty() && !device) {
+    error = "--device belongs to the commands that talk to cameras";
+    return false;
+  }
+  if (!options.reportPath.empty() && (!device || options.command == "devices")) {
+    error = "--report belongs to versions, burn, read and legacy";
+    return false;
+  }
+  if (options.simulatedCameras == 0 || options.simulatedCameras > kMaxSimulatedCameras) {
+    error = "--simulate attaches 1 to " + std::to_string(kMaxSimulatedCameras) + " cameras";
+    return false;
+  }
+  return true;
 }
 
 bool OneOf(const std::string& value, std::initializer_list<const char*> allowed) {
@@ -82,6 +137,7 @@ const char* UsageText() {
          "  compare FILE1 FILE2  exit 0 when FILE1 equals the start of FILE2, 1 when not\n"
          "  config               print the settings and the job as read from Isp.ini\n"
          "  pin                  write the SHA-256 of the job's three images into Isp.ini\n"
+         "  devices              list the attached cameras: location, interface path, stage\n"
          "  legacy FIRMWARE      download the ISP core and FIRMWARE to a VEXA611, VEXA616 or\n"
          "                       VEXA618 camera\n"
          "  udev-rule            print the udev rule that lets the logged-in user open the\n"
@@ -103,10 +159,14 @@ const char* UsageText() {
          "  --usb-id VID:PID     a camera's USB id in hexadecimal, in place of [Usb] Ids;\n"
          "                       repeat it for several (Linux, macOS)\n"
          "  --yes                answer every question of the tool with yes\n"
-         "  --simulate           use the built-in simulated camera instead of USB\n"
-         "  --fault NAME         with --simulate: absent, busy, no-storage, write-timeout,\n"
-         "                       verify-mismatch, stalled-read,\n"
-         "                       no-return\n"
+         "  --device LOCATION    use only the camera at LOCATION (see devices)\n"
+         "  --all                burn, versions: every attached camera at once\n"
+         "  --report FILE        append a JSON line for each run and camera to FILE\n"
+         "  --simulate [N]       use N built-in simulated cameras (default 1) instead of USB\n"
+         "  --fault [LOCATION:]NAME\n"
+         "                       with --simulate: absent, busy, no-storage, write-timeout,\n"
+         "                       verify-mismatch, no-return, stalled-read, for the camera at\n"
+         "                       LOCATION or for all\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
          "                       emulated cameras: a real camera needs them)\n"
          "  --record FILE        versions, burn, read, legacy: record every call to the camera\n"
@@ -118,6 +178,11 @@ const char* UsageText() {
          "standard error. Ctrl-C ends a run with a camera when the camera is safe; a\n"
          "second Ctrl-C quits at once. Exit status: 0 success, 1 the operation failed,\n"
          "2 the command line or a file cannot be used, 130 Ctrl-C ended the run.\n";
+}
+
+bool IsDeviceCommand(const std::string& command) {
+  return command == "versions" || command == "burn" || command == "read" || command == "legacy" ||
+         command == "devices";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
@@ -147,6 +212,19 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       options.version = true;
     } else if (argument == "--simulate") {
       options.simulate = true;
+      if (i + 1 < arguments.size() && ParseCameraCount(arguments[i + 1], options.simulatedCameras)) {
+        options.arguments.push_back(arguments[++i]);
+      }
+    } else if (argument == "--all") {
+      options.all = true;
+    } else if (argument == "--device" || argument == "--report") {
+      const std::optional<std::string> given = value(argument.c_str());
+      if (!given) return std::nullopt;
+      if (given->empty()) {
+        error = argument + " needs a value";
+        return std::nullopt;
+      }
+      (argument == "--device" ? options.device : options.reportPath) = *given;
     } else if (argument == "--virtual-clock") {
       options.virtualClock = true;
     } else if (argument == "--yes") {
@@ -175,14 +253,11 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       }
       options.usbIds.push_back(*id);
     } else if (argument == "--fault") {
-      const std::optional<std::string> name = value("--fault");
-      if (!name) return std::nullopt;
-      const std::optional<DemoFault> fault = FaultNamed(*name);
-      if (!fault) {
-        error = "unknown fault " + *name;
-        return std::nullopt;
-      }
-      options.fault = *fault;
+      const std::optional<std::string> text = value("--fault");
+      if (!text) return std::nullopt;
+      const std::optional<FaultChoice> fault = ParseFault(*text, error);
+      if (!fault) return std::nullopt;
+      options.faults.push_back(*fault);
     } else if (argument.size() > 1 && argument[0] == '-') {
       error = "unknown option " + argument;
       return std::nullopt;
@@ -207,8 +282,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     return std::nullopt;
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
+  if (!CheckCameraOptions(options, error)) return std::nullopt;
   if (!CheckRecordOptions(options, error)) return std::nullopt;
-  if (options.fault != DemoFault::kNone && !options.simulate) {
+  if (!options.faults.empty() && !options.simulate) {
     error = "--fault needs --simulate";
     return std::nullopt;
   }

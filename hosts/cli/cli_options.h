@@ -9,16 +9,30 @@
 namespace bb::cli {
 
 // Faults the built-in simulated camera can show for demonstrations.
-enum class DemoFault {
-  kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kStalledRead, kNoReturn
+enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kNoReturn,
+                       kStalledRead };
+
+// A fault for the simulated camera at `location`, or for every one when the
+// location is empty.
+struct FaultChoice {
+  std::string location;
+  DemoFault fault = DemoFault::kNone;
 };
+
+// The most simulated cameras one program attaches.
+inline constexpr unsigned kMaxSimulatedCameras = 64;
 
 struct Options {
   std::string command;
   std::vector<std::string> operands;
   std::string iniPath;  // empty: Isp.ini beside the executable
   bool simulate = false;
-  DemoFault fault = DemoFault::kNone;
+  unsigned simulatedCameras = 1;
+  std::vector<FaultChoice> faults;
+  // The camera to use (empty: the one attached), or every camera.
+  std::string device;
+  bool all = false;
+  std::string reportPath;
   bool virtualClock = false;
   // --usb-id, in the order given: replaces [Usb] Ids.
   std::vector<UsbId> usbIds;
@@ -42,6 +56,9 @@ struct Options {
 // Options may stand before or after the command. Returns nullopt with the
 // reason in `error` when the command line cannot be used.
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+// The commands that talk to cameras.
+bool IsDeviceCommand(const std::string& command);
 
 const char* UsageText();
 

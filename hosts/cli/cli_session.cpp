@@ -3,37 +3,34 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "common/context.h"
-#include "common/control_ids.h"
-#include "app/process_values.h"
-#include "common/steps.h"
+#include "app/run_outcome.h"
+#include "app/run_report.h"
 #include "app/workbench.h"
 #include "call_recording.h"
 #include "camera_ids.h"
-#include "camera_link.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
 #include "cli_controls.h"
-#include "config/read_settings.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
 #include "config_location.h"
 #include "config_report.h"
 #include "device/status_codes.h"
 #include "interrupt.h"
-#include "native_process_info.h"
 #include "native_profile.h"
 #include "pin_command.h"
+#include "platform/append_file.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "progress_transport.h"
-#include "recording_command.h"
-#include "replay_command.h"
 #include "run_loop.h"
 #include "readback/brn_convert.h"
 #include "readback/read_verify.h"
@@ -44,28 +41,13 @@
 #include "util/paths.h"
 
 #if defined(_WIN32)
-#include <io.h>
-
 #include "platform/win32/win_clock.h"
 #include "platform/win32/win_timer_service.h"
-#define BB_ISATTY _isatty
-#define BB_FILENO _fileno
-#else
-#include <unistd.h>
-
-#define BB_ISATTY isatty
-#define BB_FILENO fileno
 #endif
 
 namespace bb::cli {
 
 namespace {
-
-constexpr int kExitSuccess = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUnusable = 2;
-// As a shell reports a program that Ctrl-C ended.
-constexpr int kExitInterrupted = 130;
 
 #if defined(_WIN32)
 using NativeClock = WinClock;
@@ -75,86 +57,108 @@ using NativeClock = SystemClock;
 using NativeTimerService = ThreadTimerService;
 #endif
 
+// A location as part of a folder name: Windows location paths carry
+// characters that do not belong in one.
+std::string FolderNameOf(const std::string& location) {
+  std::string name = location;
+  for (char& c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.';
+    if (!plain) c = '_';
+  }
+  return name;
+}
+
+RunCommand CommandOf(const Options& options) {
+  if (options.command == "versions") return RunCommand::kVersions;
+  if (options.command == "read") return RunCommand::kReadBack;
+  if (options.command == "legacy") return RunCommand::kLegacy;
+  if (options.paramOnly) return RunCommand::kParamOnly;
+  return options.verify ? RunCommand::kBurnVerify : RunCommand::kBurn;
+}
+
 class Session {
  public:
-  Session(const Options& options, const std::string& executablePath, std::FILE* out,
-          std::FILE* err, SessionDevices* devices)
-      : options_(options),
-        err_(err),
-        console_(out, err),
-        prompts_(err, options.yes, options.operands.empty() ? std::string() : options.operands[0]) {
-    iniPath_ = ConfigFileFor(options, executablePath);
-    context_.executableFolder = FolderOf(iniPath_);
-    context_.configPath = iniPath_;
+  // A session on a camera of `world` (none when null), or, with `devices`, on
+  // a replay's.
+  Session(const ProcessSetup& setup, CameraWorld* world, SessionDevices* devices,
+          TerminalChannel channel, const std::string& location)
+      : setup_(setup),
+        options_(setup.options),
+        channel_(channel),
+        location_(location),
+        context_(setup.values),
+        console_(channel),
+        prompts_(channel, options_.yes, options_.operands.empty() ? std::string() : options_.operands[0]) {
     context_.controllerCode = kVexa2860;
-    NativeProcessInfo process;
-    context_.productVersion = ReadProductVersion(process);
-    context_.applicationName = "burnbench-cli";
     if (devices != nullptr) {
       clockIn_ = &devices->clock;
       timersIn_ = &devices->timers;
       link_ = &devices->camera;
       replaying_ = true;
     } else {
-      MakeDevices();
+      MakeDevices(world);
     }
-    if (!options.recordPath.empty()) {
-      auto* virtualClock = options.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
-      recording_ = std::make_unique<CallRecording>(*link_, RecordingClock(virtualClock, options.simulate));
+    if (!options_.recordPath.empty()) {
+      auto* virtualClock = options_.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
+      recording_ = std::make_unique<CallRecording>(*link_, RecordingClock(virtualClock, options_.simulate));
       link_ = recording_.get();
     }
     link_->OnArrival([this](const DeviceArrival& arrival) {
       bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
     DeviceTransport* transport = &link_->Transport();
-    if (BB_ISATTY(BB_FILENO(err))) {
-      progress_ = std::make_unique<ProgressTransport>(*transport, err, std::uint16_t{256});
+    if (channel.terminal.ErrIsTerminal()) {
+      progress_ = std::make_unique<ProgressTransport>(*transport, channel, std::uint16_t{256});
       transport = progress_.get();
     }
     platform_ = std::make_unique<Platform>(Platform{*transport, *clockIn_, *timersIn_, console_,
                                                     controls_, prompts_, steps_,
                                                     link_->Arrivals(), profile_});
     bench_ = std::make_unique<Workbench>(*platform_, context_);
+    if (!location_.empty()) bench_->link.Binding().Pin(location_);
+    bench_->runs.OnRunEnd([this](RunRecord& record) { record_ = record; });
   }
 
-  int Run() {
-    // A run refused before it could look for a camera leaves no recording:
-    // replayed, it would look for one.
-    const bool record = recording_ && cameraIds_.problem.empty();
-    if (record && !recording_->Start(options_, context_, profile_, err_)) return kExitUnusable;
-    const int status = RunCommand();
+  SessionOutcome Run() {
+    if (recording_ && !recording_->Start(options_, context_, profile_, channel_.terminal.Err())) {
+      return SessionOutcome{kExitUnusable, {}, 0};
+    }
+    SessionOutcome outcome = Perform();
     // A run that ended while it waited for the camera lets go of the watch
     // here, where a recording still sees it.
     bench_->arrivals.StopWatchingArrival();
-    if (record) recording_->Finish(status, err_);
-    return status;
+    if (recording_) recording_->Finish(outcome.exitStatus, channel_.terminal.Err());
+    return outcome;
   }
 
  private:
-  void MakeDevices() {
-    clock_ = options_.virtualClock ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>())
-                                   : std::make_unique<NativeClock>();
-    // Only the simulated camera lets its time pass on the virtual clock; a
-    // stalled read of any other camera stalls for real, and its watchdog must
-    // fire for real.
-    if (options_.virtualClock && options_.simulate) {
-      timers_ = std::make_unique<ManualTimerService>(static_cast<VirtualClock&>(*clock_));
+  void MakeDevices(CameraWorld* world) {
+    if (options_.virtualClock) {
+      auto clock = std::make_unique<VirtualClock>();
+      // Simulated time, but reports still say when the run took place.
+      clock->SetUtcStart(SystemClock().UtcNowMs());
+      // Only the simulated camera lets its time pass on the virtual clock; a
+      // stalled read of any other camera stalls for real, and its watchdog
+      // must fire for real.
+      if (options_.simulate) {
+        timers_ = std::make_unique<ManualTimerService>(*clock);
+      } else {
+        timers_ = std::make_unique<NativeTimerService>();
+      }
+      clock_ = std::move(clock);
     } else {
+      clock_ = std::make_unique<NativeClock>();
       timers_ = std::make_unique<NativeTimerService>();
     }
-    if (!options_.simulate && DriverCamerasNeedIds()) {
-      cameraIds_ = ChooseCameraIds(options_, profile_, iniPath_);
-    }
-    camera_ = options_.simulate ? MakeSimulatedCamera(options_.fault, options_.command == "legacy",
-                                                      CameraTime())
-                                : MakeDriverCamera(cameraIds_.ids, err_);
+    camera_ = world != nullptr ? world->Connect(CameraTime()) : MakeNoCamera();
     clockIn_ = clock_.get();
     timersIn_ = timers_.get();
     link_ = camera_.get();
   }
 
-  // Time the simulated camera takes of its own, as a stalled transfer does.
-  std::function<void(std::uint32_t)> CameraTime() {
+  // Time a simulated camera takes of its own, as a stalled transfer does.
+  CameraWorld::CameraTime CameraTime() {
     if (!options_.virtualClock) {
       return [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     }
@@ -162,26 +166,54 @@ class Session {
     return [clock](std::uint32_t ms) { clock->Advance(ms); };
   }
 
-  int RunCommand() {
+  SessionOutcome Perform() {
     const std::string& command = options_.command;
-    if (command == "convert") return Convert();
-    if (command == "export") return Export();
-    if (command == "compare") return Compare();
-    if (command == "config") return Config();
-    if (command == "udev-rule") return UdevRule();
-    if (command == "pin") return Pin();
-    if (!options_.simulate && !cameraIds_.problem.empty()) {
-      std::fputs(cameraIds_.problem.c_str(), err_);
-      return kExitUnusable;
+    SessionOutcome outcome;
+    if (command == "convert") outcome.exitStatus = Convert();
+    else if (command == "export") outcome.exitStatus = Export();
+    else if (command == "compare") outcome.exitStatus = Compare();
+    else if (command == "config") outcome.exitStatus = Config();
+    else if (command == "udev-rule") outcome.exitStatus = UdevRule();
+    else if (command == "pin") outcome.exitStatus = Pin();
+    else return RunOnCamera();
+    if (!console_.Lines().empty()) outcome.lastLine = console_.Lines().back();
+    return outcome;
+  }
+
+  // A device command is one run: its record, judged as the command line
+  // judges it, goes to the report.
+  SessionOutcome RunOnCamera() {
+    const std::string& command = options_.command;
+    const RunCommand run = CommandOf(options_);
+    int exitStatus = kExitFailure;
+    {
+      RunScope scope(bench_->runs, run);
+      if (command == "versions") exitStatus = Versions();
+      else if (command == "burn") exitStatus = Burn();
+      else if (command == "legacy") exitStatus = Legacy();
+      else exitStatus = Read();
     }
-    if (options_.virtualClock && !options_.simulate && !replaying_) {
-      std::fputs("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
-                 "use it only with a simulated or emulated camera\n", err_);
+    if (progress_) progress_->Finish();
+    SessionOutcome outcome;
+    outcome.exitStatus = exitStatus;
+    if (!record_) return outcome;
+    JudgeRun(*record_, console_.Lines());
+    record_->exitStatus = exitStatus;
+    record_->succeeded = exitStatus == kExitSuccess;
+    outcome.lastLine = record_->lastLogLine;
+    outcome.durationMs = record_->endUtcMs - record_->startUtcMs;
+    // A command line that could not be used ran no camera, and a replay
+    // runs none.
+    if (exitStatus != kExitUnusable && !replaying_) Report(*record_);
+    return outcome;
+  }
+
+  // A report that cannot be written is only a warning: the run is done.
+  void Report(const RunRecord& record) {
+    if (setup_.reportPath.empty()) return;
+    if (!AppendWhole(setup_.reportPath, RunReportLine(record))) {
+      channel_.Note("burnbench-cli: cannot write the run report to " + setup_.reportPath);
     }
-    if (command == "versions") return Versions();
-    if (command == "burn") return Burn();
-    if (command == "legacy") return Legacy();
-    return Read();
   }
 
   // Runs the posted steps as the window's message loop would, until the run
@@ -206,58 +238,58 @@ class Session {
   }
 
   // The exit status of a run: its own outcome, unless Ctrl-C ended it first.
-  int Ended(RunEnd end, bool succeeded) const {
+  int Ended(RunEnd end, RunCommand run) const {
     if (end == RunEnd::kInterrupted) {
-      std::fputs("interrupted\n", err_);
+      channel_.Note("interrupted");
       return kExitInterrupted;
     }
     if (end == RunEnd::kFinishedDespiteInterrupt) {
-      std::fputs("interrupted, but the run could no longer be stopped and went to its end\n", err_);
+      channel_.Note("interrupted, but the run could no longer be stopped and went to its end");
     }
-    return Outcome(succeeded);
+    return RunSucceeded(run, console_.Lines()) && !prompts_.Stopped() ? kExitSuccess : kExitFailure;
   }
 
-  bool LastLineIs(const char* expected) const {
-    return !console_.Lines().empty() && console_.Lines().back() == expected;
+  bool SettingsRead() const {
+    if (setup_.settingsRead) return true;
+    channel_.Note("burnbench-cli: cannot read " + setup_.iniPath);
+    return false;
   }
 
-  int Outcome(bool succeeded) const {
-    return succeeded && !prompts_.Stopped() ? kExitSuccess : kExitFailure;
-  }
-
-  bool LoadSettings() {
-    if (ReadSettings(profile_, iniPath_, context_.settings) != 0) {
-      std::fprintf(err_, "burnbench-cli: cannot read %s\n", iniPath_.c_str());
-      return false;
-    }
-    return true;
+  // A camera named by its location keeps what a verify reads in a folder of
+  // its own beside the firmware file, so that cameras burned at once, by one
+  // program or several, never share those files.
+  void SetVerifyFolder() {
+    const std::string& firmware = bench_->window.job.FwFile;
+    if (location_.empty() || firmware.empty()) return;
+    const std::string folder = FolderOf(firmware) + kPathSeparator + "verify-" + FolderNameOf(location_);
+    std::error_code error;
+    std::filesystem::create_directories(FsPath(folder), error);
+    bench_->window.verifyFolder = folder;
   }
 
   int Versions() {
     bench_->commands.CheckVersions();
-    const bool all = console_.Lines().size() == 3;
-    return Ended(Unstoppable(), all);
+    return Ended(Unstoppable(), RunCommand::kVersions);
   }
 
   int Burn() {
-    if (!LoadSettings()) return kExitUnusable;
+    if (!SettingsRead()) return kExitUnusable;
     controls_.SetChecked(kSilentModeCheck, true);
     controls_.SetChecked(kReadVerifyCheck, options_.verify);
     bench_->burn.StartBurn();
     if (steps_.Empty()) return kExitFailure;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
+    if (options_.verify) SetVerifyFolder();
     const RunEnd end = Pump();
-    if (options_.paramOnly) return Ended(end, LastLineIs("Parameter download OK."));
-    return Ended(end, LastLineIs(options_.verify ? "Read Verify Success !!!" : "ISP Write File OK !!!"));
+    return Ended(end, CommandOf(options_));
   }
-
   // One press of the ISP button with a legacy controller: the radios as the
   // options say, the dialog choosing FIRMWARE.
   int Legacy() {
-    if (!LoadSettings()) return kExitUnusable;
+    if (!SettingsRead()) return kExitUnusable;
     const std::string& firmware = options_.operands[0];
     if (!FileExists(firmware)) {
-      std::fprintf(err_, "burnbench-cli: cannot read %s\n", firmware.c_str());
+      channel_.Note("burnbench-cli: cannot read " + firmware);
       return kExitUnusable;
     }
     const std::string& chip = options_.chip;
@@ -268,26 +300,26 @@ class Session {
     controls_.SetChecked(kRomRadio, options_.media == "rom");
     prompts_.SetOpenFile(firmware);
     bench_->legacy.LegacyDownload();
-    return Ended(Unstoppable(), console_.Lines() == std::vector<std::string>{"ISP Write File OK."});
+    return Ended(Unstoppable(), RunCommand::kLegacy);
   }
 
   int Read() {
-    if (!LoadSettings()) return kExitUnusable;
+    if (!SettingsRead()) return kExitUnusable;
     if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0) return kExitUnusable;
     std::error_code error;
     if (!std::filesystem::is_directory(FsPath(options_.operands[0]), error)) {
-      std::fprintf(err_, "burnbench-cli: %s is not a folder\n", options_.operands[0].c_str());
+      channel_.Note("burnbench-cli: " + options_.operands[0] + " is not a folder");
       return kExitUnusable;
     }
     bench_->sequencer.StartReadBackFromButton();
     const RunEnd end = Pump();
-    return Ended(end, LastLineIs("Read Resource Files Success !!!"));
+    return Ended(end, RunCommand::kReadBack);
   }
 
   int Convert() {
     const std::string& raw = options_.operands[0];
     if (!FileExists(raw)) {
-      std::fprintf(err_, "burnbench-cli: cannot read %s\n", raw.c_str());
+      channel_.Note("burnbench-cli: cannot read " + raw);
       return kExitUnusable;
     }
     BurnJob job;
@@ -304,56 +336,57 @@ class Session {
     const std::string& folder = options_.operands[1];
     std::error_code error;
     if (!FileExists(brn) || !std::filesystem::is_directory(FsPath(folder), error)) {
-      std::fprintf(err_, "burnbench-cli: cannot use %s and %s\n", brn.c_str(), folder.c_str());
+      channel_.Note("burnbench-cli: cannot use " + brn + " and " + folder);
       return kExitUnusable;
     }
-    return Outcome(bench_->resourceExport.ExportToFolder(brn, folder));
+    return bench_->resourceExport.ExportToFolder(brn, folder) && !prompts_.Stopped() ? kExitSuccess
+                                                                                   : kExitFailure;
   }
 
   int Compare() {
     std::uint64_t offset = 0;
     const int result = CompareFiles(options_.operands[0], options_.operands[1], offset);
     if (result == kFileError) {
-      std::fputs("burnbench-cli: cannot read both files\n", err_);
+      channel_.Note("burnbench-cli: cannot read both files");
       return kExitUnusable;
     }
     console_.AddLogLine(result == kOk ? "Read Verify Success !!!" : "Verify Fail !!!");
-    if (result == kFilesDiffer) std::fprintf(err_, "first difference at byte %llu\n", static_cast<unsigned long long>(offset));
+    if (result == kFilesDiffer) channel_.Note("first difference at byte " + std::to_string(offset));
     return result == kOk ? kExitSuccess : kExitFailure;
   }
 
   int UdevRule() {
-    const CameraIds chosen = ChooseCameraIds(options_, profile_, iniPath_);
+    const CameraIds chosen = ChooseCameraIds(options_, profile_, setup_.iniPath);
     if (!chosen.problem.empty()) {
-      std::fputs(chosen.problem.c_str(), err_);
+      channel_.terminal.Print(chosen.problem);
       return kExitUnusable;
     }
-    std::fputs(UdevRuleFor(kUdevRuleTemplate, chosen.ids).c_str(), stdout);
+    std::fputs(UdevRuleFor(kUdevRuleTemplate, chosen.ids).c_str(), channel_.terminal.Out());
     return kExitSuccess;
   }
 
+  int Pin() {
+    if (!SettingsRead()) return kExitUnusable;
+    BurnJob job;
+    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    return PinJobImages(profile_, context_, job, channel_.terminal.Out(), channel_.terminal.Err());
+  }
+
   int Config() {
-    if (!LoadSettings()) return kExitUnusable;
+    if (!SettingsRead()) return kExitUnusable;
     BurnJob job;
     LoadJob(profile_, context_, console_, kVexa2860, &job);
     PrintConfig(context_.settings, job, stdout);
     return kExitSuccess;
   }
 
-  int Pin() {
-    if (!LoadSettings()) return kExitUnusable;
-    BurnJob job;
-    LoadJob(profile_, context_, console_, kVexa2860, &job);
-    return PinJobImages(profile_, context_, job, stdout, err_);
-  }
-
+  const ProcessSetup& setup_;
   const Options& options_;
-  std::FILE* err_;
-  std::string iniPath_;
+  TerminalChannel channel_;
+  std::string location_;
   Context context_;
   std::unique_ptr<Clock> clock_;
   std::unique_ptr<TimerService> timers_;
-  CameraIds cameraIds_;
   std::unique_ptr<CameraLink> camera_;
   // What the run uses: the session's own, or a replay's.
   Clock* clockIn_ = nullptr;
@@ -369,15 +402,21 @@ class Session {
   NativeProfile profile_;
   std::unique_ptr<Platform> platform_;
   std::unique_ptr<Workbench> bench_;
+  std::optional<RunRecord> record_;
 };
 
 }  // namespace
 
-int RunSession(const Options& options, const std::string& executablePath, std::FILE* out,
-               std::FILE* err, SessionDevices* devices) {
-  if (options.command == "replay") return RunReplay(options, executablePath, out, err);
-  if (options.command == "recording") return PrintRecording(options, out, err);
-  Session session(options, executablePath, out, err, devices);
+SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld* world, TerminalChannel channel,
+                          const std::string& location) {
+  Session session(setup, world, nullptr, channel, location);
+  return session.Run();
+}
+
+SessionOutcome RunSession(const ProcessSetup& setup, SessionDevices& devices,
+                          TerminalChannel channel) {
+  // A recorded run on a named camera searched for that camera only.
+  Session session(setup, nullptr, &devices, channel, setup.options.device);
   return session.Run();
 }
 

@@ -10,7 +10,8 @@ namespace bb::cli {
 namespace {
 
 // The camera's driver, with a message-only window to receive its arrivals:
-// a console program has no window of its own.
+// a console program has no window of its own. The window belongs to the
+// thread that makes it, which is the session's, and so do its messages.
 class DriverCamera final : public CameraLink {
  public:
   DriverCamera() {
@@ -64,12 +65,18 @@ class DriverCamera final : public CameraLink {
   ArrivalHandler handler_;
 };
 
+// Each session opens the driver for itself.
+class DriverWorld final : public CameraWorld {
+ public:
+  std::unique_ptr<CameraLink> Connect(CameraTime) override { return std::make_unique<DriverCamera>(); }
+};
+
 }  // namespace
 
 bool DriverCamerasNeedIds() { return false; }
 
-std::unique_ptr<CameraLink> MakeDriverCamera(const std::vector<UsbId>&, std::FILE*) {
-  return std::make_unique<DriverCamera>();
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>&, std::FILE*) {
+  return std::make_unique<DriverWorld>();
 }
 
 }  // namespace bb::cli

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/process_values.h"
+#include "camera_runner.h"
 #include "cli_options.h"
 #include "cli_session.h"
 #include "interrupt.h"
@@ -38,5 +39,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (TalksToCamera(options->command)) bb::cli::InstallInterruptHandler();
-  return bb::cli::RunSession(*options, process.ExecutablePath(), stdout, stderr);
+  return bb::cli::RunCommandLine(*options, process.ExecutablePath(), stdout, stderr);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "util/byte_order.h"
+#include "util/format.h"
 
 namespace bb::cli {
 
@@ -32,15 +33,14 @@ void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t
   const int filled = total == 0 ? kBarWidth : static_cast<int>(done * kBarWidth / total);
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
-  std::fprintf(terminal_, "\r  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
-               static_cast<unsigned long long>(total), what);
-  std::fflush(terminal_);
+  channel_.Progress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
+                           static_cast<unsigned long long>(total), what));
   drawn_ = true;
 }
 
 void ProgressTransport::Finish() {
   if (!drawn_) return;
-  std::fputc('\n', terminal_);
+  channel_.ProgressDone();
   drawn_ = false;
 }
 
@@ -60,8 +60,7 @@ bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<s
   const bool ok = inner_.IoControl(handle, code, block);
   if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4) {
     ++polls_;
-    std::fprintf(terminal_, "\r  storage write: poll %u", polls_);
-    std::fflush(terminal_);
+    channel_.Progress(Format("  storage write: poll %u", polls_));
     drawn_ = true;
   }
   if (peek.bRequest == 0x20 || peek.bRequest == 0x70) {

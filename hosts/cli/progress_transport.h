@@ -1,19 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/device_transport.h"
+#include "terminal.h"
 
 namespace bb::cli {
 
 // Passes every call to the real transport and draws a progress line on a
 // terminal: the bytes of each bulk transfer against the length its header
-// announced, and the polls of a storage write.
+// announced, and the polls of a storage write. One per session.
 class ProgressTransport final : public DeviceTransport {
  public:
-  ProgressTransport(DeviceTransport& inner, std::FILE* terminal, std::uint16_t blockUnit)
-      : inner_(inner), terminal_(terminal), blockUnit_(blockUnit) {}
+  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit)
+      : inner_(inner), channel_(channel), blockUnit_(blockUnit) {}
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
     return inner_.OpenInterfaceSet(interfaceClass);
@@ -35,12 +35,14 @@ class ProgressTransport final : public DeviceTransport {
   void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
   void Close(Handle handle) override { inner_.Close(handle); }
 
- private:
-  void Draw(const char* what, std::uint64_t done, std::uint64_t total);
+  // Ends the line in progress: the run is over.
   void Finish();
 
+ private:
+  void Draw(const char* what, std::uint64_t done, std::uint64_t total);
+
   DeviceTransport& inner_;
-  std::FILE* terminal_;
+  cli::TerminalChannel channel_;
   std::uint16_t blockUnit_;
   std::uint64_t expected_ = 0;
   std::uint64_t moved_ = 0;

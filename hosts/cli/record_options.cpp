@@ -15,7 +15,13 @@ bool CheckRecordOptions(const Options& options, std::string& error) {
     error = "--record goes with versions, burn, read and legacy";
     return false;
   }
-  const bool others = options.simulate || options.fault != DemoFault::kNone || options.virtualClock ||
+  // One recording holds the conversation with one camera.
+  if (!options.recordPath.empty() && options.all) {
+    error = "--record records one camera; it does not go with --all";
+    return false;
+  }
+  const bool others = options.simulate || !options.faults.empty() || options.virtualClock ||
+                      options.all || !options.device.empty() || !options.reportPath.empty() ||
                       !options.usbIds.empty() || options.verify || options.paramOnly ||
                       !options.chip.empty() || !options.mode.empty() || !options.media.empty() ||
                       !options.recordPath.empty();

@@ -6,6 +6,7 @@
 
 #include "app/sequencer.h"
 #include "camera_link.h"
+#include "camera_runner.h"
 #include "cli_session.h"
 #include "config_location.h"
 #include "job_images.h"
@@ -19,9 +20,6 @@
 namespace bb::cli {
 
 namespace {
-
-constexpr int kExitFailure = 1;
-constexpr int kExitUnusable = 2;
 
 // The camera of a replay. Device changes other than arrivals reach a window's
 // sequencer, which does nothing with them; this program is told of arrivals
@@ -138,7 +136,11 @@ int RunReplay(const Options& options, const std::string& executablePath, std::FI
   ReplayLink link(replay);
   SessionDevices devices{link, clock, timers};
   int status = kExitFailure;
-  for (const Options& command : commands) status = RunSession(command, executablePath, out, err, &devices);
+  for (const Options& command : commands) {
+    const ProcessSetup setup = MakeSetup(command, executablePath);
+    Terminal terminal(out, err, false);
+    status = RunSession(setup, devices, TerminalChannel{terminal, terminal.AddChannel("")}).exitStatus;
+  }
   replay.Finish();
   if (recording->exitStatus && *recording->exitStatus != status) {
     std::fprintf(err, "burnbench-cli: the recorded run ended with exit status %d\n", *recording->exitStatus);

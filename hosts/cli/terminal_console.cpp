@@ -4,16 +4,15 @@ namespace bb {
 
 void TerminalConsole::AddLogLine(std::string_view text) {
   lines_.emplace_back(text);
-  std::fwrite(text.data(), 1, text.size(), log_);
-  std::fputc('\n', log_);
+  channel_.Log(text);
 }
 
 void TerminalConsole::SetStatusText(std::string_view text) {
-  std::fprintf(status_, "[status] %.*s\n", static_cast<int>(text.size()), text.data());
+  channel_.Note("[status] " + std::string(text));
 }
 
 void TerminalConsole::SetCaption(std::string_view text) {
-  std::fprintf(status_, "[caption] %.*s\n", static_cast<int>(text.size()), text.data());
+  channel_.Note("[caption] " + std::string(text));
 }
 
 }  // namespace bb

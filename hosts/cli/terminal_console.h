@@ -1,10 +1,10 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/console.h"
+#include "terminal.h"
 
 namespace bb {
 
@@ -12,7 +12,7 @@ namespace bb {
 // the log list shows them, everything else on standard error.
 class TerminalConsole final : public Console {
  public:
-  TerminalConsole(std::FILE* log, std::FILE* status) : log_(log), status_(status) {}
+  explicit TerminalConsole(cli::TerminalChannel channel) : channel_(channel) {}
 
   void AddLogLine(std::string_view text) override;
   // The terminal keeps what it printed; the list as the window would show it
@@ -20,14 +20,14 @@ class TerminalConsole final : public Console {
   void ClearLog() override { lines_.clear(); }
   void SetStatusText(std::string_view text) override;
   void SetCaption(std::string_view text) override;
-  void RepaintNow() override { std::fflush(log_); }
+  // Every line is on its way as soon as it is written.
+  void RepaintNow() override {}
 
   const std::vector<std::string>& Lines() const { return lines_; }
 
  private:
   std::vector<std::string> lines_;
-  std::FILE* log_;
-  std::FILE* status_;
+  cli::TerminalChannel channel_;
 };
 
 }  // namespace bb

@@ -3,19 +3,18 @@
 namespace bb {
 
 BoxAnswer TerminalPrompts::ShowMessageBox(const MessageBoxRequest& request) {
-  // The watchdog may show its box from the timer's thread.
-  std::lock_guard lock(mutex_);
-  // Without the window's icons an error box says so in words.
+  // The watchdog may show its box from the timer's thread; the terminal
+  // writes each text whole. Without the window's icons an error box says so
+  // in words.
   const bool error = request.kind == BoxKind::kError;
-  std::fprintf(out_, "%s[%s] %s\n", error ? "error: " : "", request.title.c_str(),
-               request.text.c_str());
-  std::fflush(out_);
-  if (error) stopped_ = true;
-  if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
-  if (!answerYes_) {
-    std::fputs("(not answered: give --yes to answer questions with yes)\n", out_);
-    stopped_ = true;
+  std::string text = (error ? "error: [" : "[") + request.title + "] " + request.text;
+  if (request.buttons != BoxButtons::kOkOnly && !answerYes_) {
+    text += "\n(not answered: give --yes to answer questions with yes)";
   }
+  channel_.Note(text);
+  if (error) stopped_.store(true);
+  if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
+  if (!answerYes_) stopped_.store(true);
   if (request.buttons == BoxButtons::kOkCancel) {
     return answerYes_ ? BoxAnswer::kOkPressed : BoxAnswer::kCancel;
   }

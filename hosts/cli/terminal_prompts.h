@@ -1,10 +1,10 @@
 #pragma once
 
-#include <cstdio>
-#include <mutex>
+#include <atomic>
 #include <string>
 
 #include "platform/prompts.h"
+#include "terminal.h"
 
 namespace bb {
 
@@ -12,8 +12,8 @@ namespace bb {
 // command line chose.
 class TerminalPrompts final : public Prompts {
  public:
-  TerminalPrompts(std::FILE* out, bool answerYes, std::string folder = {})
-      : out_(out), answerYes_(answerYes), folder_(std::move(folder)) {}
+  TerminalPrompts(cli::TerminalChannel channel, bool answerYes, std::string folder = {})
+      : channel_(channel), answerYes_(answerYes), folder_(std::move(folder)) {}
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   // The command line has chosen the files already: the dialog confirms them.
   bool SelectJobFiles(JobFileChoice& files) override;
@@ -25,15 +25,15 @@ class TerminalPrompts final : public Prompts {
   void SetOpenFile(std::string path) { openFile_ = std::move(path); }
 
   // True once an error box was shown or a question was not answered yes.
-  bool Stopped() const { return stopped_; }
+  bool Stopped() const { return stopped_.load(); }
 
  private:
-  std::mutex mutex_;
-  std::FILE* out_;
+  cli::TerminalChannel channel_;
   bool answerYes_;
   std::string folder_;
   std::optional<std::string> openFile_;
-  bool stopped_ = false;
+  // The watchdog shows its box from the timer's thread.
+  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace bb

@@ -46,12 +46,24 @@ class UsbCamera final : public CameraLink {
   LibusbArrivalWatch arrivals_;
 };
 
+// Each session has a libusb context of its own, so that nothing of libusb's
+// is shared between the sessions' threads.
+class UsbWorld final : public CameraWorld {
+ public:
+  UsbWorld(std::vector<UsbId> ids, std::FILE* err) : ids_(std::move(ids)), err_(err) {}
+  std::unique_ptr<CameraLink> Connect(CameraTime) override { return std::make_unique<UsbCamera>(ids_, err_); }
+
+ private:
+  std::vector<UsbId> ids_;
+  std::FILE* err_;
+};
+
 }  // namespace
 
 bool DriverCamerasNeedIds() { return true; }
 
-std::unique_ptr<CameraLink> MakeDriverCamera(const std::vector<UsbId>& ids, std::FILE* err) {
-  return std::make_unique<UsbCamera>(ids, err);
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids, std::FILE* err) {
+  return std::make_unique<UsbWorld>(ids, err);
 }
 
 }  // namespace bb::cli

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -10,10 +11,14 @@
 #include "app/process_values.h"
 #include "app/run_recorder.h"
 #include "common/control_ids.h"
+#include "app/log_keeper.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
+#include "app/run_report.h"
 #include "common/steps.h"
 #include "app/workbench.h"
 #include "camera_side.h"
+#include "platform/append_file.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_clock.h"
 #include "platform/win32/win_arrival_watch.h"
@@ -42,12 +47,25 @@ std::filesystem::path CurrentFolder() {
   return std::filesystem::current_path(error);
 }
 
+// Every run of the window appends its line to the report that Isp.ini names.
+// A report that cannot be written must not fail a burn: it is only a warning.
+void ReportRun(RunRecord& record, const LogKeeper& log, const Context& context) {
+  if (context.settings.reportFile.empty()) return;
+  JudgeRun(record, log.Lines());
+  const std::string path = ReportPath(context.settings.reportFile, context.executableFolder);
+  if (!AppendWhole(path, RunReportLine(record))) {
+    std::fprintf(stderr, "%s: cannot write the run report to %s\n", context.applicationName.c_str(),
+                 path.c_str());
+  }
+}
+
 }  // namespace
 
 // Everything that needs the window's handle, made once the window exists.
 struct MainDialog::Parts {
   Parts(HINSTANCE instance, HWND window, Context& context)
       : console(window),
+        log(console),
         controls(window),
         prompts(instance, window, kFileSelectionDialog, context.applicationName),
         steps(window),
@@ -55,14 +73,16 @@ struct MainDialog::Parts {
         recordFile(RecordFileSetting(profile, ComputeExecutableFolder(process))),
         recorder(camera->Transport(), camera->Arrivals(), recordFile, record::SteadyMicroseconds()),
         platform{recordFile.empty() ? camera->Transport() : recorder.Transport(),
-                 clock, timers, console, controls, prompts, steps,
+                 clock, timers, log, controls, prompts, steps,
                  recordFile.empty() ? camera->Arrivals() : recorder.Arrivals(), profile},
         bench(platform, context),
         mainWindow(bench, process, StartupImageSite{CurrentFolder(), std::cout}) {
     recorder.Attach(bench, context.applicationName);
+    bench.runs.OnRunEnd([this, &context](RunRecord& record) { ReportRun(record, log, context); });
   }
 
   WinConsole console;
+  LogKeeper log;
   WinControls controls;
   WinPrompts prompts;
   WinStepQueue steps;

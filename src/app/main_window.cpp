@@ -113,12 +113,15 @@ void MainWindow::OnCommand(int controlId) {
       if (bench_.context.controllerCode == kVexa2860) {
         bench_.burn.StartBurn();
       } else {
+        RunScope run(bench_.runs, RunCommand::kLegacy);
         bench_.legacy.LegacyDownload();
       }
       break;
-    case kVersionButton:
+    case kVersionButton: {
+      RunScope run(bench_.runs, RunCommand::kVersions);
       bench_.commands.CheckVersions();
       break;
+    }
     case kReadButton:
       bench_.sequencer.StartReadBackFromButton();
       break;

@@ -10,7 +10,7 @@ namespace bb {
 
 Sequencer::Sequencer(Platform& platform, Context& context, WindowState& window, DeviceLink& link,
                      DeviceCommands& commands, BurnProcedure& burn, ReadBack& readBack,
-                     ResourceExport& resourceExport, ArrivalWatcher& arrivals)
+                     ResourceExport& resourceExport, ArrivalWatcher& arrivals, RunTracker& runs)
     : platform_(platform),
       context_(context),
       window_(window),
@@ -19,7 +19,8 @@ Sequencer::Sequencer(Platform& platform, Context& context, WindowState& window, 
       burn_(burn),
       readBack_(readBack),
       resourceExport_(resourceExport),
-      arrivals_(arrivals) {}
+      arrivals_(arrivals),
+      runs_(runs) {}
 
 void Sequencer::EnableRunButtons(bool enable) {
   for (const int id : {kIspButton, kVersionButton, kReadButton}) {
@@ -31,8 +32,10 @@ int Sequencer::OnStep(std::uint32_t step) {
   if (step == kStepEnd || (step >= 2 && step <= 10 && step % 2 == 0)) {
     arrivals_.StopWatchingArrival();
     EnableRunButtons(true);
+    EndRun();
     return 1;
   }
+  BeginRun(window_.job.WorkKind);
   switch (window_.job.WorkKind) {
     case kParamOnly:
       RunParamOnly(step);
@@ -54,6 +57,18 @@ int Sequencer::OnStep(std::uint32_t step) {
   }
   PowerDownAfterBurn(step);
   return 1;
+}
+
+void Sequencer::BeginRun(std::int32_t workKind) {
+  if (runActive_) return;
+  runActive_ = true;
+  runs_.Begin(RunCommandOf(workKind));
+}
+
+void Sequencer::EndRun() {
+  if (!runActive_) return;
+  runActive_ = false;
+  runs_.End();
 }
 
 void Sequencer::PowerDownAfterBurn(std::uint32_t step) {
@@ -100,7 +115,7 @@ void Sequencer::RunBurn(std::uint32_t step, bool verify) {
     }
     case kStepVerify:
       if (verify) {
-        ReadVerify(&window_.job, readBack_, platform_.console);
+        ReadVerify(&window_.job, readBack_, platform_.console, window_.verifyFolder);
         platform_.steps.Post(kStepEnd);
         return;
       }
@@ -134,6 +149,11 @@ void Sequencer::RunReadBack(std::uint32_t step) {
 
 void Sequencer::OnDeviceChange(std::uint32_t event, const DeviceArrival& arrival) {
   if (event != kDeviceArrival) return;
+  // Another camera plugged in while this run's camera restarts is not its
+  // return.
+  if (arrivals_.Watching() && arrival.cameraInterface && !link_.IsBoundCamera(arrival.interfacePath)) {
+    return;
+  }
   if (arrivals_.TakeArrival(arrival)) platform_.steps.Post(kStepArrived);
 }
 
@@ -143,13 +163,17 @@ bool Sequencer::FilterKey(unsigned message, std::uintptr_t key) {
     case kKeyEscape:
       platform_.steps.Post(kStepEnd);
       return true;
-    case kKeyF5:
+    case kKeyF5: {
+      const std::int32_t kind = platform_.controls.IsChecked(kReadVerifyCheck) ? kBurnVerify : kBurn;
+      BeginRun(kind);
       commands_.CheckVersions();
       EnableRunButtons(true);
-      window_.job.WorkKind = platform_.controls.IsChecked(kReadVerifyCheck) ? kBurnVerify : kBurn;
+      window_.job.WorkKind = kind;
       platform_.steps.Post(burn_.RunJob(&window_.job) != 0 ? kStepEnd : kStepWait);
       return false;
+    }
     case kKeyF6:
+      BeginRun(kReadBack);
       commands_.CheckVersions();
       window_.job.WorkKind = kReadBack;
       platform_.steps.Post(kStepStart);

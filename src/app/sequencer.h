@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/run_tracker.h"
 #include "common/arrival_watcher.h"
 #include "common/context.h"
 #include "common/platform.h"
@@ -27,7 +28,7 @@ class Sequencer {
 
   Sequencer(Platform& platform, Context& context, WindowState& window, DeviceLink& link,
             DeviceCommands& commands, BurnProcedure& burn, ReadBack& readBack,
-            ResourceExport& resourceExport, ArrivalWatcher& arrivals);
+            ResourceExport& resourceExport, ArrivalWatcher& arrivals, RunTracker& runs);
 
   // The step message's handler; returns 1 whatever happened.
   int OnStep(std::uint32_t step);
@@ -46,6 +47,9 @@ class Sequencer {
   void RunReadBack(std::uint32_t step);
   void UnexpectedStep(std::uint32_t step);
   void PowerDownAfterBurn(std::uint32_t step);
+  // A run lasts from its first step to the step that ends it.
+  void BeginRun(std::int32_t workKind);
+  void EndRun();
 
   Platform& platform_;
   Context& context_;
@@ -56,6 +60,8 @@ class Sequencer {
   ReadBack& readBack_;
   ResourceExport& resourceExport_;
   ArrivalWatcher& arrivals_;
+  RunTracker& runs_;
+  bool runActive_ = false;
 };
 
 }  // namespace bb

@@ -3,6 +3,7 @@
 #include "common/arrival_watcher.h"
 #include "common/context.h"
 #include "common/platform.h"
+#include "app/run_tracker.h"
 #include "app/sequencer.h"
 #include "common/window_state.h"
 #include "burn/burn_procedure.h"
@@ -14,9 +15,10 @@
 
 namespace bb {
 
-// The core behind the main window: the one job and everything that works on
-// it, wired to the platform that the host hands over. Hosts keep one for the
-// life of the program.
+// One camera's session: the job and everything that works on it, wired to the
+// platform that the host hands over. The main window keeps one for the life of
+// the program; the command-line program runs one per camera, each on its own
+// thread, with its own platform and its own copy of the process values.
 struct Workbench {
   Workbench(Platform& platformIn, Context& contextIn)
       : platform(platformIn),
@@ -28,8 +30,9 @@ struct Workbench {
         legacy(platform, context, link, commands),
         readBack(platform, context, window, link, commands, burn, arrivals),
         resourceExport(platform, context, window, readBack),
+        runs(link.Binding(), commands, window, platform.clock),
         sequencer(platform, context, window, link, commands, burn, readBack, resourceExport,
-                  arrivals) {}
+                  arrivals, runs) {}
 
   Platform& platform;
   Context& context;
@@ -41,6 +44,7 @@ struct Workbench {
   LegacyProcedure legacy;
   ReadBack readBack;
   ResourceExport resourceExport;
+  RunTracker runs;
   Sequencer sequencer;
 };
 

@@ -244,7 +244,7 @@ int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
   const std::uint32_t unit = context_.transfer.BlockUnit;
   const auto blocks = static_cast<std::uint32_t>((*size + unit - 1) / unit);
   {
-    std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+    std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
     if (!pipes) {
       Log("ISP Fail!", true);
       return kNoBuffer;
@@ -292,7 +292,7 @@ int BurnProcedure::FinishBurn(BurnJob* job) {
     return -1;
   }
   {
-    std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+    std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
     if (!pipes) {
       Log("ISP Write File Fail.");
       return kRequestFailed;

@@ -149,7 +149,7 @@ int LegacyProcedure::LegacyIspWrite(const std::string& firmwarePath) {
   };
 
   {
-    std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+    std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
     if (!pipes) return failed(kNoBuffer);
     constexpr Command busyQuery = CommandTable::BusyQuery;
     if (!IsAbsent(busyQuery)) {

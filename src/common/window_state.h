@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "common/burn_job.h"
 
 namespace bb {
@@ -9,6 +11,9 @@ struct WindowState {
   BurnJob job;
   // "Param Only" as the last file-selection dialog left it.
   bool paramOnly = false;
+  // Where a read verify keeps the image it read back: empty for beside the
+  // firmware file. Sessions that burn side by side each need their own.
+  std::string verifyFolder;
 };
 
 }  // namespace bb

@@ -62,6 +62,7 @@ int ReadSettings(Profile& profile, const std::string& path, Settings& settings) 
   settings.NormalRom = profile.ReadInt(path, "MaskFlag", "NormalRom", 0);
   settings.NormalNand = profile.ReadInt(path, "MaskFlag", "NormalNand", 0);
   settings.usbIds = profile.ReadString(path, "Usb", "Ids", "", kUsbIdsCapacity);
+  settings.reportFile = profile.ReadString(path, "Report", "File", "", kMaxPath);
   return 0;
 }
 

@@ -44,6 +44,8 @@ struct Settings {
   // [Usb] Ids: the USB ids of the cameras where libusb takes the driver's
   // place, as written ("1234:5678,1234:5679").
   std::string usbIds;
+  // [Report] File: where every run appends its report line; empty for none.
+  std::string reportFile;
 };
 
 }  // namespace bb

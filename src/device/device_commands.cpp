@@ -30,7 +30,7 @@ int DeviceCommands::WriteRegion(std::span<const std::uint8_t> data, std::uint32_
 int DeviceCommands::QueryWriteStatusByte(std::size_t which, std::uint8_t* out) {
   if (out == nullptr) return kFailed;
   *out = 0;
-  std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+  std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
   if (!pipes) return kRequestFailed;
   std::array<std::uint8_t, 2> reply{};
   constexpr Command command = CommandTable::WriteStatusQuery;
@@ -92,11 +92,14 @@ void DeviceCommands::CheckVersions() {
     console_.AddLogLine("Get AP Version Failed!");
     return;
   }
+  versions_.ap = record;
   console_.AddLogLine(Format("AP Version(%d,%d,%d,%d)", record[0], record[1], record[2], record[3]));
   if (QueryIspVersion(record) != kOk) return;
+  versions_.isp = record;
   console_.AddLogLine(
       Format("F/W Version(%d,%d,%d,%d) [Corvane]", record[0], record[1], record[2], record[3]));
   if (QueryCustomerVersion(record) != kOk) return;
+  versions_.customer = record;
   console_.AddLogLine(
       Format("F/W Version(%d,%d,%d,%d) [Customer]", record[0], record[1], record[2], record[3]));
 }
@@ -107,6 +110,7 @@ void DeviceCommands::ShowIspVersion() {
     console_.AddLogLine("Get ISP Version Failed!");
     return;
   }
+  versions_.isp = record;
   console_.AddLogLine(
       Format("ISP Version(%d,%d,%d,%d)", record[0], record[1], record[2], record[3]));
   const ProductVersion& tool = context_.productVersion;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "common/context.h"
@@ -12,6 +13,14 @@ namespace bb {
 
 // The answer of a version query; bytes 0 to 3 are the version shown.
 using VersionRecord = std::array<std::uint8_t, 8>;
+
+// The versions the camera reported, each kept from its last successful query:
+// what a run's report tells about the camera.
+struct VersionsRead {
+  std::optional<VersionRecord> ap;
+  std::optional<VersionRecord> isp;
+  std::optional<VersionRecord> customer;
+};
 
 // The camera's commands as the procedures use them, and the version reports.
 // User-interface thread only; each call blocks for its requests and sleeps.
@@ -40,12 +49,16 @@ class DeviceCommands {
   // Logs the camera's ISP version and puts it into the caption.
   void ShowIspVersion();
 
+  const VersionsRead& Versions() const { return versions_; }
+  void ForgetVersions() { versions_ = {}; }
+
  private:
   int QueryWriteStatusByte(std::size_t which, std::uint8_t* out);
 
   DeviceLink& link_;
   Console& console_;
   const Context& context_;
+  VersionsRead versions_;
 };
 
 }  // namespace bb

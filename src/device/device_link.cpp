@@ -1,9 +1,11 @@
 #include "device/device_link.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <new>
 
+#include "device/camera_survey.h"
 #include "device/isp_message_box.h"
 #include "device/primitives.h"
 #include "device/status_codes.h"
@@ -29,11 +31,11 @@ DeviceLink::DeviceLink(DeviceTransport& transport, Clock& clock, TimerService& t
 namespace {
 
 template <typename Primitive>
-int ThroughFilter(DeviceTransport& transport, std::uint8_t bRequest, std::uint16_t wValue,
+int ThroughFilter(DeviceLink& link, std::uint8_t bRequest, std::uint16_t wValue,
                   Primitive primitive) {
   const int verdict = CommandFilter(bRequest, wValue);
   if (verdict != kSend) return verdict;
-  std::unique_ptr<UsbPipes> pipes = NewUsbPipes(transport);
+  std::unique_ptr<UsbPipes> pipes = link.NewPipes();
   if (!pipes) return kRequestFailed;
   return primitive(*pipes) == kOk ? kOk : kRequestFailed;
 }
@@ -42,20 +44,20 @@ int ThroughFilter(DeviceTransport& transport, std::uint8_t bRequest, std::uint16
 
 int DeviceLink::VendorIn(std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex,
                          std::uint16_t wLength, std::span<std::uint8_t> buffer) {
-  return ThroughFilter(transport_, bRequest, wValue, [&](UsbPipes& pipes) {
+  return ThroughFilter(*this, bRequest, wValue, [&](UsbPipes& pipes) {
     return ControlIn(pipes, bRequest, wValue, wIndex, wLength, buffer);
   });
 }
 
 int DeviceLink::VendorOut(std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex,
                           std::uint16_t wLength, std::span<const std::uint8_t> buffer) {
-  return ThroughFilter(transport_, bRequest, wValue, [&](UsbPipes& pipes) {
+  return ThroughFilter(*this, bRequest, wValue, [&](UsbPipes& pipes) {
     return ControlOut(pipes, bRequest, wValue, wIndex, wLength, buffer);
   });
 }
 
 int DeviceLink::VendorNoData(std::uint8_t bRequest, std::uint16_t wValue, std::uint16_t wIndex) {
-  return ThroughFilter(transport_, bRequest, wValue, [&](UsbPipes& pipes) {
+  return ThroughFilter(*this, bRequest, wValue, [&](UsbPipes& pipes) {
     return ControlNoData(pipes, bRequest, wValue, wIndex);
   });
 }
@@ -64,7 +66,7 @@ int DeviceLink::BulkWrite(std::uint32_t total, std::uint32_t chunk,
                           std::span<const std::uint8_t> source) {
   if (chunk == 0 || chunk > kMaxChunk || source.size() < total) return kFailed;
 
-  std::unique_ptr<UsbPipes> pipes = NewUsbPipes(transport_);
+  std::unique_ptr<UsbPipes> pipes = NewPipes();
   if (!pipes) return kNoBuffer;
   const DeviceTransport::Handle pipe = pipes->OpenPipe(UsbPipes::kBulkOutSlot);
   if (pipe == DeviceTransport::kInvalidHandle) return kNoPipe;
@@ -97,6 +99,20 @@ int DeviceLink::BulkWrite(std::uint32_t total, std::uint32_t chunk,
     return writePiece(static_cast<std::uint64_t>(fullChunks) * chunk, remainder);
   }
   return kOk;
+}
+
+bool DeviceLink::IsBoundCamera(const std::string& interfacePath) {
+  const std::string* bound = binding_.Location();
+  if (bound == nullptr) return true;
+  const auto samePath = [&](const std::string& path) {
+    return std::equal(path.begin(), path.end(), interfacePath.begin(), interfacePath.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                  std::tolower(static_cast<unsigned char>(b)); });
+  };
+  for (const AttachedCamera& camera : ListCameras(transport_)) {
+    if (camera.location == *bound && (interfacePath.empty() || samePath(camera.path))) return true;
+  }
+  return false;
 }
 
 int DeviceLink::IspMessageBox(int code, std::string_view text) {

@@ -4,7 +4,11 @@
 #include <span>
 #include <string_view>
 
+#include <memory>
+
+#include "device/camera_binding.h"
 #include "device/read_watchdog.h"
+#include "device/usb_pipes.h"
 #include "platform/clock.h"
 #include "platform/device_transport.h"
 #include "platform/prompts.h"
@@ -45,6 +49,17 @@ class DeviceLink {
 
   int IspMessageBox(int code, std::string_view text);
 
+  // A UsbPipes object on this session's camera; null when it cannot be
+  // allocated. Every operation of the session gets its pipes here.
+  std::unique_ptr<UsbPipes> NewPipes() { return NewUsbPipes(transport_, &binding_); }
+  CameraBinding& Binding() { return binding_; }
+  // True when an interface that arrived under `interfacePath` is the camera
+  // the session is bound to (the path is compared without regard to case, as
+  // Windows names one interface in either), or, for an arrival without a path,
+  // when that camera is on the bus; true when nothing is bound. An arrival of
+  // another camera must not end a run's wait.
+  bool IsBoundCamera(const std::string& interfacePath);
+
   DeviceTransport& Transport() { return transport_; }
   Clock& GetClock() { return clock_; }
 
@@ -52,6 +67,7 @@ class DeviceLink {
   DeviceTransport& transport_;
   Clock& clock_;
   Prompts& prompts_;
+  CameraBinding binding_;
   ReadWatchdog watchdog_;
 };
 

@@ -12,8 +12,8 @@ constexpr std::uint32_t kMaxFailedIndexesInARow = 256;
 
 }  // namespace
 
-UsbPipes::UsbPipes(DeviceTransport& transport)
-    : transport_(transport), pipeNames_{"PIPE00", "PIPE00", "PIPE01", "PIPE02"} {}
+UsbPipes::UsbPipes(DeviceTransport& transport, CameraBinding* binding)
+    : transport_(transport), binding_(binding), pipeNames_{"PIPE00", "PIPE00", "PIPE01", "PIPE02"} {}
 
 DeviceTransport::Handle UsbPipes::OpenPipe(int slot) {
   const DeviceTransport::Handle presence = FindDevice(CameraInterfaceClass, devicePath_);
@@ -34,7 +34,9 @@ DeviceTransport::Handle UsbPipes::FindDevice(const Guid& interfaceClass, std::st
   const DeviceTransport::SetHandle set = transport_.OpenInterfaceSet(interfaceClass);
   if (set == DeviceTransport::kNoSet) return DeviceTransport::kInvalidHandle;
 
+  const std::string* bound = binding_ != nullptr ? binding_->Location() : nullptr;
   DeviceTransport::Handle found = DeviceTransport::kInvalidHandle;
+  std::uint32_t foundIndex = 0;
   std::uint32_t failedInARow = 0;
   for (std::uint32_t index = 0; failedInARow < kMaxFailedIndexesInARow; ++index) {
     const DeviceTransport::EnumResult result = transport_.EnumerateInterface(set, index);
@@ -44,6 +46,11 @@ DeviceTransport::Handle UsbPipes::FindDevice(const Guid& interfaceClass, std::st
       continue;
     }
     failedInARow = 0;
+    // Another camera is not even looked at: it must not replace the bound one.
+    if (bound != nullptr) {
+      std::string location;
+      if (!transport_.ReadInterfaceLocation(set, index, location) || location != *bound) continue;
+    }
     // A later interface replaces the earlier one, which must not stay open.
     if (found != DeviceTransport::kInvalidHandle) {
       transport_.Close(found);
@@ -54,13 +61,21 @@ DeviceTransport::Handle UsbPipes::FindDevice(const Guid& interfaceClass, std::st
     if (interfacePath.size() > kDevicePathCapacity) continue;
     path = interfacePath;
     found = transport_.Open(path);
+    foundIndex = index;
+  }
+  // Only a run's first search learns where its camera is; a bound search knows.
+  if (found != DeviceTransport::kInvalidHandle && binding_ != nullptr && binding_->AwaitsCamera()) {
+    std::string location;
+    if (bound != nullptr) location = *bound;
+    else if (!transport_.ReadInterfaceLocation(set, foundIndex, location)) location.clear();
+    binding_->Found(location, path);
   }
   transport_.CloseInterfaceSet(set);
   return found;
 }
 
-std::unique_ptr<UsbPipes> NewUsbPipes(DeviceTransport& transport) {
-  return std::unique_ptr<UsbPipes>(new (std::nothrow) UsbPipes(transport));
+std::unique_ptr<UsbPipes> NewUsbPipes(DeviceTransport& transport, CameraBinding* binding) {
+  return std::unique_ptr<UsbPipes>(new (std::nothrow) UsbPipes(transport, binding));
 }
 
 }  // namespace bb

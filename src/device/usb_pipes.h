@@ -4,13 +4,15 @@
 #include <memory>
 #include <string>
 
+#include "device/camera_binding.h"
 #include "platform/device_transport.h"
 
 namespace bb {
 
 // Finds the camera and opens one of its pipes for a single operation. Nothing
 // about the camera is kept between operations: a camera that re-enumerated is
-// simply found again under its new path.
+// simply found again under its new path. With a binding, the search sees only
+// the bound camera's location, and tells the binding where it found one.
 class UsbPipes {
  public:
   // Vendor requests and bulk reads go through slot 1, bulk writes through
@@ -20,7 +22,7 @@ class UsbPipes {
   // The driver's path buffer holds 255 characters and the terminator.
   static constexpr std::size_t kDevicePathCapacity = 255;
 
-  explicit UsbPipes(DeviceTransport& transport);
+  explicit UsbPipes(DeviceTransport& transport, CameraBinding* binding = nullptr);
   virtual ~UsbPipes() = default;
   UsbPipes(const UsbPipes&) = delete;
   UsbPipes& operator=(const UsbPipes&) = delete;
@@ -29,9 +31,10 @@ class UsbPipes {
   // handle, which the caller closes, or kInvalidHandle.
   DeviceTransport::Handle OpenPipe(int slot);
 
-  // Searches the class; the interface enumerated last decides. Returns an open
-  // handle of that interface (a presence test) or kInvalidHandle, and leaves
-  // the interface path in `path`.
+  // Searches the class; the interface enumerated last decides, among those at
+  // the bound location when one is bound. Returns an open handle of that
+  // interface (a presence test) or kInvalidHandle, and leaves the interface
+  // path in `path`.
   DeviceTransport::Handle FindDevice(const Guid& interfaceClass, std::string& path);
 
   const std::array<std::string, 4>& PipeNames() const { return pipeNames_; }
@@ -40,11 +43,12 @@ class UsbPipes {
 
  private:
   DeviceTransport& transport_;
+  CameraBinding* binding_;
   std::array<std::string, 4> pipeNames_;
   std::string devicePath_;
 };
 
 // Creates a UsbPipes object; null when it cannot be allocated.
-std::unique_ptr<UsbPipes> NewUsbPipes(DeviceTransport& transport);
+std::unique_ptr<UsbPipes> NewUsbPipes(DeviceTransport& transport, CameraBinding* binding = nullptr);
 
 }  // namespace bb

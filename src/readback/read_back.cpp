@@ -144,7 +144,7 @@ int ReadBack::ReadDeviceData(std::uint32_t size, std::uint32_t address,
   int status = link_.VendorOut(read.bRequest, read.wValue, read.wIndex, read.wLength, request);
   if (status != kOk) return status;
 
-  std::unique_ptr<UsbPipes> pipes = NewUsbPipes(link_.Transport());
+  std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
   if (!pipes) return kNoPipe;
   const DeviceTransport::Handle pipe = pipes->OpenPipe(UsbPipes::kRequestSlot);
   if (pipe == DeviceTransport::kInvalidHandle) return kNoPipe;

@@ -8,7 +8,9 @@
 #include "device/status_codes.h"
 #include "readback/brn_convert.h"
 #include "util/binary_file.h"
+#include "burn/image_files.h"
 #include "util/format.h"
+#include "util/paths.h"
 
 namespace bb {
 
@@ -50,9 +52,11 @@ int CompareFiles(const std::string& first, const std::string& second, std::uint6
   return kOk;
 }
 
-int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console) {
+int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console, const std::string& folder) {
   if (job == nullptr) return kFailed;
-  const std::string raw = job->FwFile + ".raw";
+  const std::string base =
+      folder.empty() ? job->FwFile : folder + kPathSeparator + std::string(FileNamePart(job->FwFile));
+  const std::string raw = base + ".raw";
   const std::string brn = raw + ".brn";
   console.AddLogLine("");
   console.SetStatusText(Format("[Get]: %s", brn.c_str()));

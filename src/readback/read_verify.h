@@ -17,7 +17,9 @@ namespace bb {
 int CompareFiles(const std::string& first, const std::string& second, std::uint64_t& offset);
 
 // Reads the burned image back, converts it and compares it with the job's
-// firmware file. 0 when it matches, else the failing stage's code.
-int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console);
+// firmware file. The image read and its BRN file are named after the firmware
+// file, beside it or in `folder` when one is given. 0 when it matches, else the
+// failing stage's code.
+int ReadVerify(BurnJob* job, ReadBack& readBack, Console& console, const std::string& folder = {});
 
 }  // namespace bb

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "sim/sim_driver_block.h"
 #include "util/byte_order.h"
@@ -71,6 +72,20 @@ SimCamera& SimBus::Attach(std::string interfacePath) {
   return *ports_.back().camera;
 }
 
+SimCamera& SimBus::PlugIn(std::string interfacePath) {
+  SimCamera& camera = Attach(std::move(interfacePath));
+  const DeviceArrival arrival{true, ports_.back().path};
+  for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_(arrival);
+  return camera;
+}
+
+void SimBus::Unplug(std::size_t index) {
+  Port& port = ports_.at(index);
+  port.present = false;
+  port.returning = false;
+  port.generation = ++generations_;
+}
+
 std::string SimBus::DefaultPath() const {
   return Format("\\\\?\\usb#vid_0c45&pid_2860#sim%u#{cb519fa1-e908-11d2-aadd-0060673487b7}",
                 camerasMade_);
@@ -112,6 +127,7 @@ void SimBus::ClearFaults() {
   requestFaults_.clear();
   writeFaults_.clear();
   readFaults_.clear();
+  for (Port& port : ports_) port.readStallMs = 0;
   neverReturn_ = false;
   arrivalTimes_ = 1;
 }
@@ -184,7 +200,7 @@ void SimBus::DropOffIfRestarting(std::size_t port) {
 bool SimBus::ReturnCameras() {
   bool returned = false;
   for (Port& port : ports_) {
-    if (!port.returning || neverReturn_) continue;
+    if (!port.returning || neverReturn_ || port.neverReturns) continue;
     ++camerasMade_;
     port.path = DefaultPath();
     port.present = true;
@@ -225,7 +241,7 @@ bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& 
 }
 
 bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) {
-  if (openSets_.count(set) == 0) return false;
+  if (openSets_.count(set) == 0 || hideLocations_) return false;
   const std::optional<std::size_t> port = PortAt(index);
   if (!port) return false;
   location = Location(*port);
@@ -329,12 +345,16 @@ bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& 
   event.size = static_cast<std::uint32_t>(buffer.size());
   OpenFile* file = Find(handle);
   const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_);
+  std::uint32_t stallMs = fault ? fault->stallMs : 0;
+  if (file != nullptr && ports_[file->port].readStallMs > 0) {
+    stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
+  }
   readCancelled_.store(false);
   pendingRead_.store(handle);
   // The camera's time passes a millisecond at a time, so that a cancel from
   // the host's watchdog ends the stall when it comes.
-  if (fault && fault->stallMs > 0 && passTime_) {
-    for (std::uint32_t ms = 0; ms < fault->stallMs && !readCancelled_.load(); ++ms) passTime_(1);
+  if (stallMs > 0 && passTime_) {
+    for (std::uint32_t ms = 0; ms < stallMs && !readCancelled_.load(); ++ms) passTime_(1);
   }
   pendingRead_.store(kInvalidHandle);
   const bool cancelled = readCancelled_.exchange(false);

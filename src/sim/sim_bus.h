@@ -25,6 +25,11 @@ class SimBus final : public DeviceTransport {
   // Attaches a camera at the next free port (1, 2, ...), which it keeps across
   // its restarts; its interface path is made up unless given.
   SimCamera& Attach(std::string interfacePath = {});
+  // A camera plugged in while the host runs: attached, and its arrival
+  // announced.
+  SimCamera& PlugIn(std::string interfacePath = {});
+  // The camera leaves the bus and stays away; its port stays its own.
+  void Unplug(std::size_t index);
   void DetachAll();
   SimCamera& Camera(std::size_t index = 0) { return *ports_.at(index).camera; }
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
@@ -42,8 +47,9 @@ class SimBus final : public DeviceTransport {
   // Something that is not a camera appears on the machine (a memory stick's
   // volume, a serial port) and is announced at once.
   void AnnounceForeignArrival();
-  // The camera stays away after its restart.
+  // The camera stays away after its restart: every camera, or one.
   void NeverReturn(bool never) { neverReturn_ = never; }
+  void NeverReturn(std::size_t camera) { ports_.at(camera).neverReturns = true; }
   // Each return is announced this many times, as some drivers do.
   void AnnounceArrivalTimes(int times) { arrivalTimes_ = times; }
   bool Present(std::size_t camera = 0) const { return ports_.at(camera).present; }
@@ -56,6 +62,8 @@ class SimBus final : public DeviceTransport {
   // the cameras move up by one index.
   void FailEnumerationAt(std::uint32_t index) { failingIndexes_.insert(index); }
   void FailInterfaceSet(bool fail) { failSet_ = fail; }
+  // The driver cannot tell where its cameras are plugged in.
+  void HideLocations(bool hide) { hideLocations_ = hide; }
   // The nth open (1-based) of a pipe of this name fails; 0 fails every one.
   void FailPipeOpen(const std::string& pipeName, std::uint32_t nth = 0);
   // The nth I/O control (1-based) of this request code, and of this wValue if
@@ -72,6 +80,8 @@ class SimBus final : public DeviceTransport {
   void FailRead(std::uint32_t nth);
   void ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
   void StallRead(std::uint32_t nth, std::uint32_t ms);
+  // The next bulk read from this one camera stalls so, whatever the others do.
+  void StallFirstRead(std::size_t camera, std::uint32_t ms) { ports_.at(camera).readStallMs = ms; }
   void SetTimePassage(std::function<void(std::uint32_t ms)> passTime) { passTime_ = std::move(passTime); }
 
   // Drops every fault injected so far.
@@ -106,6 +116,8 @@ class SimBus final : public DeviceTransport {
     bool heldByOther = false;
     bool present = true;
     bool returning = false;
+    bool neverReturns = false;
+    std::uint32_t readStallMs = 0;
     std::uint32_t generation = 0;
   };
   struct OpenFile {
@@ -145,6 +157,7 @@ class SimBus final : public DeviceTransport {
   std::set<SetHandle> openSets_;
   std::set<std::uint32_t> failingIndexes_;
   bool failSet_ = false;
+  bool hideLocations_ = false;
   std::map<std::string, CountedFault> pipeOpenFaults_;
   std::vector<RequestFault> requestFaults_;
   std::vector<TransferFault> writeFaults_;

@@ -91,9 +91,12 @@ TEST_F(RecordReplayTest, ARecordingPrintsForPeopleToRead) {
   EXPECT_EQ(printed.out[0], "Burnbench recording, format 1");
   EXPECT_EQ(printed.out[4], "command   --simulate --virtual-clock --ini " + work.File("Isp.ini") + " versions");
   EXPECT_EQ(printed.out[5], "exit      0");
-  EXPECT_EQ(printed.out[6], "#1 0.000000 s OpenInterfaceSet {cb519fa1-e908-11d2-aadd-0060673487b7} -> set 1");
+  // The set that listed the attached cameras before the run came first.
+  EXPECT_EQ(printed.out[6], "#1 0.000000 s OpenInterfaceSet {cb519fa1-e908-11d2-aadd-0060673487b7} -> set 2");
+  // The run's first search learns where its camera is plugged in.
+  EXPECT_EQ(printed.out[11], "#6 0.000000 s ReadInterfaceLocation set 2 index 0 -> 1");
   // The camera's AP version, as the version check asked for it.
-  EXPECT_THAT(printed.out, Contains("#9 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
+  EXPECT_THAT(printed.out, Contains("#10 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
                                     "index 0x0 length 8 in -> ok, received 8 bytes: 02 01 00 00 00 00 00 00"));
   EXPECT_EQ(Run("recording " + Quoted("missing.bbrec")).status, 2);
 

@@ -234,6 +234,47 @@ TEST_F(UsbCliTest, EachFaultEndsTheBurnWithItsLineAndNoHang) {
   }
 }
 
+// Two cameras through libusb, each known by its port chain. A burn of the one
+// enumerated first stays on it while it restarts, although the other is then
+// the last on the bus; --all burns both at once, each only its own.
+TEST_F(UsbCliTest, TwoCamerasAreKeptApartByTheirPorts) {
+  EmulatedCamera second(*testbed_, "1-3");
+  sim::SetUpFreshCamera(second.Model(), false);
+  camera_->Plug();
+  second.Plug();
+
+  const CliResult devices = RunCli({"--usb-id", "1234:2860", "--ini", work_.File("Isp.ini"), "devices"},
+                                   {camera_.get(), &second}, work_);
+  EXPECT_EQ(devices.status, 0) << devices.err;
+  EXPECT_THAT(devices.out, ElementsAre("1-2\t" + camera_->InterfacePath() + "\t0",
+                                       "1-3\t" + second.InterfacePath() + "\t0"));
+  const std::size_t listed = second.Requests().size();
+
+  const std::vector<std::string> common{"--usb-id", "1234:2860", "--virtual-clock", "--ini",
+                                        work_.File("Isp.ini")};
+  auto withCommon = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), common.begin(), common.end());
+    return arguments;
+  };
+  const CliResult one = RunCli(withCommon({"--device", "1-2", "burn", "--verify"}), {camera_.get(), &second}, work_);
+  ASSERT_FALSE(one.hung);
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out.back(), "Read Verify Success !!!");
+  EXPECT_EQ(camera_->Reenumerations(), 1);
+  EXPECT_EQ(camera_->Model().storageWrites, 1);
+  EXPECT_EQ(second.Requests().size(), listed);
+  EXPECT_TRUE(second.BulkOutSizes().empty());
+
+  const CliResult all = RunCli(withCommon({"burn", "--all"}), {camera_.get(), &second}, work_);
+  ASSERT_FALSE(all.hung);
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(camera_->Model().storageWrites, 2);
+  EXPECT_EQ(second.Model().storageWrites, 1);
+  for (const char* prefix : {"[1-2] ", "[1-3] "}) {
+    EXPECT_THAT(all.out, ::testing::Contains(std::string(prefix) + "ISP Write File OK !!!"));
+  }
+}
+
 // The read watchdog guards a bulk read that never completes: its box, then
 // the read fails with 23 and the run ends. Its recording holds the cancel that
 // the watchdog's thread made on the real clock; the replay, with no camera

@@ -17,6 +17,10 @@ class VirtualClock final : public Clock {
 
   void SleepMs(std::uint32_t ms) override;
   void Advance(std::uint64_t ms);
+  // The time of day moves with the simulated time, from a start that the host
+  // may set (1970-01-01 00:00 UTC unless it does).
+  std::int64_t UtcNowMs() override { return utcStartMs_ + static_cast<std::int64_t>(nowMs_); }
+  void SetUtcStart(std::int64_t utcMs) { utcStartMs_ = utcMs; }
 
   std::uint64_t NowMs() const { return nowMs_; }
   const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
@@ -28,6 +32,7 @@ class VirtualClock final : public Clock {
 
  private:
   std::uint64_t nowMs_ = 0;
+  std::int64_t utcStartMs_ = 0;
   std::vector<std::uint32_t> sleeps_;
   std::vector<Listener> listeners_;
 };

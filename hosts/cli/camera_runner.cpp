@@ -1,0 +1,226 @@
+#include "camera_runner.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "app/process_values.h"
+#include "app/run_report.h"
+#include "camera_ids.h"
+#include "camera_link.h"
+#include "cli_session.h"
+#include "config/read_settings.h"
+#include "config_location.h"
+#include "device/camera_survey.h"
+#include "device/command_table.h"
+#include "device/device_link.h"
+#include "device/status_codes.h"
+#include "native_process_info.h"
+#include "native_profile.h"
+#include "platform/virtual/manual_timer_service.h"
+#include "platform/virtual/virtual_clock.h"
+#include "recording_command.h"
+#include "replay_command.h"
+#include "terminal.h"
+#include "terminal_prompts.h"
+#include "util/format.h"
+
+namespace bb::cli {
+
+ProcessSetup MakeSetup(const Options& options, const std::string& executablePath) {
+  ProcessSetup setup{options, {}, {}, false, {}};
+  setup.iniPath = ConfigFileFor(options, executablePath);
+  setup.values.executableFolder = FolderOf(setup.iniPath);
+  setup.values.configPath = setup.iniPath;
+  setup.values.applicationName = "burnbench-cli";
+  NativeProcessInfo process;
+  setup.values.productVersion = ReadProductVersion(process);
+  NativeProfile profile;
+  setup.settingsRead = ReadSettings(profile, setup.iniPath, setup.values.settings) == 0;
+  if (!options.reportPath.empty()) {
+    setup.reportPath = options.reportPath;
+  } else if (setup.settingsRead && !setup.values.settings.reportFile.empty()) {
+    setup.reportPath = ReportPath(setup.values.settings.reportFile, setup.values.executableFolder);
+  }
+  return setup;
+}
+
+namespace {
+
+std::string LocationList(const std::vector<AttachedCamera>& cameras) {
+  std::string list;
+  for (const AttachedCamera& camera : cameras) {
+    list += (list.empty() ? "" : ", ") + (camera.location.empty() ? std::string("?") : camera.location);
+  }
+  return list;
+}
+
+// The stage the camera reports, as the burn asks for it; "?" when it does not
+// answer or cannot be told from the others.
+std::string StageOf(CameraLink& link, const AttachedCamera& camera, bool alone, TerminalChannel channel) {
+  if (camera.location.empty() && !alone) return "?";
+  VirtualClock clock;
+  ManualTimerService timers(clock);
+  TerminalPrompts prompts(channel, false);
+  DeviceLink device(link.Transport(), clock, timers, prompts);
+  if (!camera.location.empty()) device.Binding().Pin(camera.location);
+  std::array<std::uint8_t, 5> reply{};
+  constexpr Command query = CommandTable::StageQuery;
+  if (device.VendorIn(query.bRequest, query.wValue, query.wIndex, query.wLength, reply) != kOk) {
+    return "?";
+  }
+  return std::to_string(reply[0]);
+}
+
+int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, Terminal& terminal) {
+  const TerminalChannel channel{terminal, terminal.AddChannel("")};
+  if (cameras.empty()) channel.Note("burnbench-cli: no camera attached");
+  for (const AttachedCamera& camera : cameras) {
+    const std::string stage = StageOf(link, camera, cameras.size() == 1, channel);
+    channel.Log((camera.location.empty() ? std::string("-") : camera.location) + "\t" + camera.path +
+                "\t" + stage);
+  }
+  return kExitSuccess;
+}
+
+struct CameraResult {
+  std::string location;
+  SessionOutcome outcome;
+};
+
+// One row per camera: its location, result, time and last log line.
+std::string Summary(const std::vector<CameraResult>& results) {
+  std::size_t width = 6;
+  for (const CameraResult& result : results) width = std::max(width, result.location.size());
+  const int column = static_cast<int>(width);
+  std::string text = Format("%-*s  %-6s  %8s  %s\n", column, "camera", "result", "time", "last line");
+  for (const CameraResult& result : results) {
+    const SessionOutcome& outcome = result.outcome;
+    text += Format("%-*s  %-6s  %6.1f s  %s\n", column, result.location.c_str(),
+                   outcome.exitStatus == kExitSuccess ? "ok" : "failed",
+                   static_cast<double>(outcome.durationMs) / 1000.0, outcome.lastLine.c_str());
+  }
+  return text;
+}
+
+// Every camera at once, each in a session on its own thread; the lines of each
+// carry its location.
+int RunEveryCamera(const ProcessSetup& setup, CameraWorld& world,
+                   const std::vector<AttachedCamera>& cameras, Terminal& terminal) {
+  std::vector<CameraResult> results(cameras.size());
+  std::vector<int> channels;
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    results[i].location = cameras[i].location;
+    channels.push_back(terminal.AddChannel("[" + cameras[i].location + "] "));
+  }
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    threads.emplace_back([&, i] {
+      results[i].outcome =
+          RunSession(setup, &world, TerminalChannel{terminal, channels[i]}, results[i].location);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  terminal.Print(Summary(results));
+  const auto any = [&](int status) {
+    return std::any_of(results.begin(), results.end(),
+                       [status](const CameraResult& result) { return result.outcome.exitStatus == status; });
+  };
+  // Ctrl-C that ended a camera's run ends the program as it ends one run.
+  if (any(kExitInterrupted)) return kExitInterrupted;
+  return any(kExitFailure) || any(kExitUnusable) ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace
+
+int RunCommandLine(const Options& options, const std::string& executablePath, std::FILE* out,
+                   std::FILE* err) {
+  if (options.command == "replay") return RunReplay(options, executablePath, out, err);
+  if (options.command == "recording") return PrintRecording(options, out, err);
+  const ProcessSetup setup = MakeSetup(options, executablePath);
+  Terminal terminal(out, err, options.all);
+  if (!IsDeviceCommand(options.command)) {
+    return RunSession(setup, nullptr, TerminalChannel{terminal, terminal.AddChannel("")}, "").exitStatus;
+  }
+
+  std::string error;
+  std::unique_ptr<CameraWorld> world;
+  if (options.simulate) {
+    world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.command == "legacy",
+                               error);
+  } else {
+    CameraIds chosen;
+    if (DriverCamerasNeedIds()) {
+      NativeProfile profile;
+      chosen = ChooseCameraIds(options, profile, setup.iniPath);
+      if (!chosen.problem.empty()) {
+        terminal.Print(chosen.problem);
+        return kExitUnusable;
+      }
+    }
+    if (options.virtualClock) {
+      terminal.Print("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
+                     "use it only with a simulated or emulated camera\n");
+    }
+    world = MakeDriverWorld(chosen.ids, err);
+  }
+  if (!world) {
+    terminal.Print("burnbench-cli: " + error + "\n");
+    return kExitUnusable;
+  }
+
+  std::vector<AttachedCamera> cameras;
+  {
+    std::unique_ptr<CameraLink> link = world->Connect({});
+    cameras = ListCameras(link->Transport());
+    if (options.command == "devices") {
+      const auto named = std::remove_if(cameras.begin(), cameras.end(), [&](const AttachedCamera& camera) {
+        return !options.device.empty() && camera.location != options.device;
+      });
+      cameras.erase(named, cameras.end());
+      return ListDevices(*link, cameras, terminal);
+    }
+  }
+
+  if (!options.device.empty()) {
+    const bool attached = std::any_of(cameras.begin(), cameras.end(), [&](const AttachedCamera& camera) {
+      return camera.location == options.device;
+    });
+    if (!attached) {
+      terminal.Print("burnbench-cli: no camera at " + options.device + "; attached: " +
+                     (cameras.empty() ? std::string("none") : LocationList(cameras)) + "\n");
+      return kExitUnusable;
+    }
+  }
+  if (options.all) {
+    if (cameras.empty()) {
+      terminal.Print("burnbench-cli: no camera attached\n");
+      return kExitFailure;
+    }
+    const bool located = std::none_of(cameras.begin(), cameras.end(),
+                                      [](const AttachedCamera& camera) { return camera.location.empty(); });
+    if (!located) {
+      terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
+                     "--all cannot keep them apart\n");
+      return kExitUnusable;
+    }
+    if (options.command == "burn" && !setup.settingsRead) {
+      terminal.Print("burnbench-cli: cannot read " + setup.iniPath + "\n");
+      return kExitUnusable;
+    }
+    return RunEveryCamera(setup, *world, cameras, terminal);
+  }
+  if (options.device.empty() && cameras.size() > 1) {
+    const bool many = options.command == "burn" || options.command == "versions";
+    terminal.Print(Format("burnbench-cli: %zu cameras are attached, at %s; choose one with --device "
+                          "LOCATION%s\n",
+                          cameras.size(), LocationList(cameras).c_str(), many ? ", or all with --all" : ""));
+    return kExitUnusable;
+  }
+  return RunSession(setup, world.get(), TerminalChannel{terminal, terminal.AddChannel("")}, options.device)
+      .exitStatus;
+}
+
+}  // namespace bb::cli

@@ -1,0 +1,102 @@
+#include "terminal.h"
+
+#include "terminal_caps.h"
+#include "util/format.h"
+#include "util/utf8.h"
+
+namespace bb::cli {
+
+Terminal::Terminal(std::FILE* out, std::FILE* err, bool board)
+    : out_(out),
+      err_(err),
+      errIsTerminal_(IsTerminal(err)),
+      outIsTerminal_(IsTerminal(out)),
+      board_(board && EnableCursorMoves(err)),
+      columns_(TerminalColumns(err)) {}
+
+Terminal::~Terminal() {
+  std::fflush(out_);
+  std::fflush(err_);
+}
+
+int Terminal::AddChannel(std::string prefix) {
+  std::lock_guard lock(mutex_);
+  channels_.push_back(std::make_unique<Channel>());
+  channels_.back()->prefix = std::move(prefix);
+  return static_cast<int>(channels_.size()) - 1;
+}
+
+void Terminal::Write(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+void Terminal::EraseBoard() {
+  if (boardRows_ == 0) return;
+  // Back to the board's first line, then away with everything below it.
+  Write(err_, Format("\x1b[%dA\r\x1b[J", boardRows_));
+  boardRows_ = 0;
+}
+
+void Terminal::DrawBoard() {
+  if (!board_) return;
+  std::string text = boardRows_ > 0 ? Format("\x1b[%dA", boardRows_) : std::string();
+  for (const std::unique_ptr<Channel>& channel : channels_) {
+    const std::string row = channel->prefix + (channel->progress ? *channel->progress : channel->lastLine);
+    // A row that wrapped would throw the count of lines to move up.
+    text += "\r\x1b[2K" + std::string(Utf8Prefix(row, columns_ > 1 ? columns_ - 1 : 1)) + "\n";
+  }
+  Write(err_, text);
+  boardRows_ = static_cast<int>(channels_.size());
+}
+
+void Terminal::Log(int channel, std::string_view line) {
+  std::lock_guard lock(mutex_);
+  Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  if (outIsTerminal_) EraseBoard();
+  Write(out_, own.prefix + std::string(line) + "\n");
+  own.lastLine = line;
+  DrawBoard();
+}
+
+void Terminal::Note(int channel, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  EraseBoard();
+  Write(err_, own.prefix + std::string(text) + "\n");
+  DrawBoard();
+}
+
+void Terminal::Progress(int channel, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  if (board_) {
+    own.progress = std::string(text);
+    DrawBoard();
+    return;
+  }
+  Write(err_, "\r" + own.prefix + std::string(text));
+  own.progressDrawn = true;
+}
+
+void Terminal::ProgressDone(int channel) {
+  std::lock_guard lock(mutex_);
+  Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  if (board_) {
+    own.progress.reset();
+    DrawBoard();
+    return;
+  }
+  if (!own.progressDrawn) return;
+  Write(err_, "\n");
+  own.progressDrawn = false;
+}
+
+void Terminal::Print(std::string_view text) {
+  std::lock_guard lock(mutex_);
+  // The board stays as it stands; the text goes below it.
+  boardRows_ = 0;
+  Write(err_, text);
+}
+
+}  // namespace bb::cli

@@ -1,0 +1,35 @@
+#include "device/camera_binding.h"
+
+#include <utility>
+
+namespace bb {
+
+void CameraBinding::Pin(std::string location) { pinned_ = std::move(location); }
+
+void CameraBinding::BeginRun() {
+  inRun_ = true;
+  learned_.reset();
+  runFoundCamera_ = false;
+  runLocation_.clear();
+  runPath_.clear();
+}
+
+void CameraBinding::EndRun() {
+  inRun_ = false;
+  learned_.reset();
+}
+
+const std::string* CameraBinding::Location() const {
+  if (pinned_) return &*pinned_;
+  return learned_ ? &*learned_ : nullptr;
+}
+
+void CameraBinding::Found(const std::string& location, const std::string& path) {
+  if (!inRun_ || runFoundCamera_) return;
+  runFoundCamera_ = true;
+  runLocation_ = location;
+  runPath_ = path;
+  if (!pinned_ && !location.empty()) learned_ = location;
+}
+
+}  // namespace bb

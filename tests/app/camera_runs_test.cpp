@@ -1,0 +1,142 @@
+// Runs bound to their camera, and the record each run leaves for its report.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/run_outcome.h"
+#include "app/run_report.h"
+#include "common/control_ids.h"
+#include "common/steps.h"
+#include "util/format.h"
+#include "util/json_text.h"
+#include "support/test_host.h"
+
+namespace bb {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class NoProcess final : public ProcessInfo {
+ public:
+  std::string ExecutablePath() override { return {}; }
+  std::optional<ProductVersion> ReadProductVersionInfo() override { return std::nullopt; }
+};
+
+constexpr char kCamA[] = "\\\\?\\usb#camA";
+constexpr char kCamB[] = "\\\\?\\usb#camB";
+
+class CameraRunsTest : public ::testing::Test, protected test::TestHost {
+ protected:
+  CameraRunsTest() {
+    cameraA = &bus.Attach(kCamA);
+    cameraA->stage = 0;
+    WriteSampleJob(SampleContent());
+    controls.checked[kSilentModeCheck] = true;
+    bench.runs.OnRunEnd([this](RunRecord& record) { records.push_back(record); });
+  }
+
+  // Runs what is queued, as the message loop does before it goes idle.
+  void RunQueued() {
+    while (auto step = steps.Take()) bench.sequencer.OnStep(*step);
+  }
+
+  long OpensOf(const std::string& path) const {
+    const std::vector<std::string> lines = bus.TranscriptLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.starts_with("open " + path); });
+  }
+
+  sim::SimCamera* cameraA = nullptr;
+  std::vector<RunRecord> records;
+};
+
+TEST_F(CameraRunsTest, ABurnFinishesOnItsOwnCameraWhenAnotherIsPluggedInWhileItRestarts) {
+  bench.burn.StartBurn();
+  RunQueued();
+  ASSERT_FALSE(bus.Present(0));
+  // B arrives while A is away, and is enumerated after A once A is back.
+  sim::SimCamera& cameraB = bus.PlugIn(kCamB);
+  EXPECT_TRUE(steps.Empty());
+  EXPECT_THAT(Pump(), ElementsAre(kStepArrived, kStepEnd));
+
+  EXPECT_EQ(console.log.back(), "ISP Write File OK !!!");
+  EXPECT_EQ(cameraA->storageWrites, 1);
+  EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), cameraA->storage.at(0x40000).begin()));
+  EXPECT_EQ(OpensOf(kCamB), 0);
+  EXPECT_THAT(cameraB.ram, IsEmpty());
+  EXPECT_EQ(cameraB.storageWrites, 0);
+
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].command, RunCommand::kBurn);
+  EXPECT_EQ(records[0].location, "1");
+  EXPECT_EQ(records[0].interfacePath, kCamA);
+  EXPECT_TRUE(RunSucceeded(records[0].command, console.log));
+}
+
+TEST_F(CameraRunsTest, WithoutLocationsTheArrivalOfAnotherCameraTakesTheStorageWrite) {
+  // What the binding mends: a driver that cannot tell where cameras are
+  // leaves every request to the camera enumerated last.
+  bus.HideLocations(true);
+  bench.burn.StartBurn();
+  RunQueued();
+  sim::SimCamera& cameraB = bus.PlugIn(kCamB);
+  EXPECT_THAT(Pump(), ElementsAre(kStepArrived, kStepEnd));
+  EXPECT_EQ(cameraA->storageWrites, 0);
+  EXPECT_EQ(cameraB.storageWrites, 1);
+  EXPECT_EQ(records.at(0).location, "");
+}
+
+TEST_F(CameraRunsTest, ARunReportLineTellsTheWholeRun) {
+  folder.Write("param.txt", "abc");
+  clock.SetUtcStart(1714566896789);
+  controls.checked[kReadVerifyCheck] = true;
+  bench.burn.StartBurn();
+  Pump();
+  ASSERT_EQ(records.size(), 1u);
+  RunRecord& record = records[0];
+  record.succeeded = RunSucceeded(record.command, console.log);
+  record.exitStatus = record.succeeded ? 0 : 1;
+  record.lastLogLine = console.log.back();
+
+  const std::string line = RunReportLine(record);
+  EXPECT_TRUE(line.starts_with("{\"start\":\"2024-05-01T12:34:56.789Z\",\"end\":\"2024-05-01T12:"))
+      << line;
+  const std::string tail =
+      ",\"command\":\"burn --verify\",\"location\":\"1\",\"interface\":\"\\\\\\\\?\\\\usb#camA\""
+      ",\"versions\":{\"isp\":\"1.2.3.4\"},\"files\":{\"ParamFile\":{\"path\":" +
+      JsonString(folder.File("param.txt")) +
+      ",\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\",\"size\":3}";
+  EXPECT_NE(line.find(tail), std::string::npos) << line;
+  EXPECT_TRUE(line.ends_with(Format(",\"result\":\"ok\",\"exit_status\":0,"
+                                    "\"last_log_line\":\"Read Verify Success !!!\","
+                                    "\"duration_ms\":%llu}\n",
+                                    static_cast<unsigned long long>(clock.NowMs()))))
+      << line;
+}
+
+TEST_F(CameraRunsTest, TheVersionButtonIsARunOfItsOwnAndAnF5RunIncludesItsCheck) {
+  std::stringstream report;
+  NoProcess process;
+  MainWindow window(bench, process, StartupImageSite{folder.Path(), report});
+  window.OnCommand(kVersionButton);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].command, RunCommand::kVersions);
+  EXPECT_TRUE(records[0].versions.ap && records[0].versions.isp && records[0].versions.customer);
+  EXPECT_THAT(records[0].files, IsEmpty());
+  EXPECT_TRUE(RunSucceeded(RunCommand::kVersions, console.log));
+
+  cameraA->stage = 3;
+  bench.sequencer.FilterKey(Sequencer::kKeyDown, Sequencer::kKeyF5);
+  Pump();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].command, RunCommand::kBurn);
+  EXPECT_TRUE(records[1].versions.ap.has_value());
+  EXPECT_EQ(records[1].files.size(), 3u);
+}
+
+}  // namespace
+}  // namespace bb

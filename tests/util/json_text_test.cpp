@@ -1,0 +1,20 @@
+#include "util/json_text.h"
+
+#include <gtest/gtest.h>
+
+namespace bb {
+namespace {
+
+TEST(JsonTextTest, EscapesWhatJsonNeedsAndReplacesWhatIsNotUtf8) {
+  EXPECT_EQ(JsonString("C:\\isp\\\"fw\".brn"), "\"C:\\\\isp\\\\\\\"fw\\\".brn\"");
+  EXPECT_EQ(JsonString(std::string("a\nb\tc\x01\x7f", 7)), "\"a\\nb\\tc\\u0001\x7f\"");
+  // A full-width colon and a Chinese caption pass as they are.
+  EXPECT_EQ(JsonString("ISP Function Explain：关于"), "\"ISP Function Explain：关于\"");
+  // A lone continuation byte, a cut sequence, an overlong form and a surrogate.
+  EXPECT_EQ(JsonString("\x80x\xE4\xBDy\xC0\xAF\xED\xA0\x80"),
+            "\"\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBDy\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+            "\xEF\xBF\xBD\"");
+}
+
+}  // namespace
+}  // namespace bb
