@@ -121,7 +121,7 @@ TEST_F(MultiCameraCliTest, AStalledReadAndARecordingKeepToTheirCamera) {
   EXPECT_EQ(lines["1"], Simulate("burn --verify").out);
   ASSERT_FALSE(lines["2"].empty());
   EXPECT_EQ(lines["2"].back(), "Read Resource Fail !!!");
-  EXPECT_THAT(result.err, HasSubstr("[2] [Corvane ISP] Error 27\nBulk READFILE Time Out error."));
+  EXPECT_THAT(result.err, HasSubstr("[2] error: [Corvane ISP] Error 27\nBulk READFILE Time Out error."));
   EXPECT_THAT(result.err, Not(HasSubstr("[1] [Corvane ISP]")));
 
   const std::string recording = "'" + work.File("three.bbrec") + "'";
