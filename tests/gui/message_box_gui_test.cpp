@@ -43,8 +43,13 @@ HICON IconOfBox(BoxIcon icon, BoxButtons buttons) {
   request.ownerless = true;
   std::future<BoxAnswer> answer =
       std::async(std::launch::async, [&] { return prompts.ShowMessageBox(request); });
+  // The box is looked at only once it is on the screen with its buttons: until
+  // then its icon, if any, is not visible yet either.
   HWND box = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Icon test")) != nullptr; }));
+  EXPECT_TRUE(WaitUntil([&] {
+    box = FindWindowW(L"#32770", L"Icon test");
+    return box != nullptr && IsWindowVisible(box) && GetDlgItem(box, IDOK) != nullptr;
+  }));
   IconSearch search;
   if (box != nullptr) {
     EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&search));
