@@ -45,9 +45,11 @@ class CameraWorld {
 
 // `count` simulated cameras at ports 1, 2, ... with the chosen faults; nullptr
 // with the reason in `error` when a fault names no camera. Legacy cameras are
-// VEXA611, VEXA616 or VEXA618.
+// VEXA611, VEXA616 or VEXA618. Each fault that fires is told, as a line
+// "fault fired: NAME", to `tellFired`.
 std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
-                                                bool legacy, std::string& error);
+                                                bool legacy, std::function<void(const std::string&)> tellFired,
+                                                std::string& error);
 
 // A link to no camera at all, for the commands that need none.
 std::unique_ptr<CameraLink> MakeNoCamera();

@@ -149,7 +149,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   std::unique_ptr<CameraWorld> world;
   if (options.simulate) {
     world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.command == "legacy",
-                               error);
+                               [&terminal](const std::string& line) { terminal.Print(line + "\n"); }, error);
   } else {
     CameraIds chosen;
     if (DriverCamerasNeedIds()) {

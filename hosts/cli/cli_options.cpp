@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include <cctype>
+#include <charconv>
 #include <initializer_list>
 #include <map>
 
@@ -21,19 +22,15 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   return counts;
 }
 
-std::optional<DemoFault> FaultNamed(const std::string& name) {
-  static const std::map<std::string, DemoFault> faults = {
-      {"absent", DemoFault::kAbsent},
-      {"busy", DemoFault::kBusy},
-      {"no-storage", DemoFault::kNoStorage},
-      {"write-timeout", DemoFault::kWriteTimeout},
-      {"verify-mismatch", DemoFault::kVerifyMismatch},
-      {"stalled-read", DemoFault::kStalledRead},
-      {"no-return", DemoFault::kNoReturn},
-  };
-  auto found = faults.find(name);
-  if (found == faults.end()) return std::nullopt;
-  return found->second;
+// Seconds of --wait: a whole number from 1 to a day.
+std::optional<std::uint32_t> ParseSeconds(const std::string& text) {
+  std::uint32_t seconds = 0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (text.empty() || problem != std::errc() || end != text.data() + text.size() || seconds == 0 ||
+      seconds > 86400) {
+    return std::nullopt;
+  }
+  return seconds;
 }
 
 // "[LOCATION:]NAME": a location of a simulated camera is its port number, and
@@ -46,11 +43,12 @@ std::optional<FaultChoice> ParseFault(const std::string& text, std::string& erro
     choice.location = text.substr(0, colon);
     name = text.substr(colon + 1);
   }
-  const std::optional<DemoFault> fault = FaultNamed(name);
+  const std::optional<sim::NamedFault> fault = sim::ParseNamedFault(name);
   if (!fault) {
     error = "unknown fault " + name;
     return std::nullopt;
   }
+  choice.name = text;
   choice.fault = *fault;
   return choice;
 }
@@ -164,9 +162,18 @@ const char* UsageText() {
          "  --report FILE        append a JSON line for each run and camera to FILE\n"
          "  --simulate [N]       use N built-in simulated cameras (default 1) instead of USB\n"
          "  --fault [LOCATION:]NAME\n"
-         "                       with --simulate: absent, busy, no-storage, write-timeout,\n"
-         "                       verify-mismatch, no-return, stalled-read, for the camera at\n"
-         "                       LOCATION or for all\n"
+         "                       with --simulate, repeatable, for the camera at LOCATION\n"
+         "                       or for all: absent, busy, no-storage, write-timeout,\n"
+         "                       verify-mismatch, storage-write-fails, stalled-read,\n"
+         "                       never-returns (or no-return); request:CODE:N and\n"
+         "                       request:CODE/VALUE:N (the Nth such request fails),\n"
+         "                       write-fails:N, write-short:N, read-fails:N, read-short:N,\n"
+         "                       read-stalls:N (the Nth bulk transfer),\n"
+         "                       pipe-open:PIPE00:N, pipe-open:PIPE01:N; numbers decimal\n"
+         "                       or 0x hexadecimal; counted on each camera by itself;\n"
+         "                       each fault that fires is named on standard error\n"
+         "  --wait SECONDS       how long a run waits for the camera to come back after its\n"
+         "                       restart before it gives up (default 120)\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
          "                       emulated cameras: a real camera needs them)\n"
          "  --record FILE        versions, burn, read, legacy: record every call to the camera\n"
@@ -258,6 +265,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       const std::optional<FaultChoice> fault = ParseFault(*text, error);
       if (!fault) return std::nullopt;
       options.faults.push_back(*fault);
+    } else if (argument == "--wait") {
+      const std::optional<std::string> text = value("--wait");
+      if (!text) return std::nullopt;
+      const std::optional<std::uint32_t> seconds = ParseSeconds(*text);
+      if (!seconds) {
+        error = "--wait takes whole seconds from 1 to 86400, not " + *text;
+        return std::nullopt;
+      }
+      options.waitSeconds = *seconds;
     } else if (argument.size() > 1 && argument[0] == '-') {
       error = "unknown option " + argument;
       return std::nullopt;

@@ -1,26 +1,29 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/usb_id.h"
+#include "sim/named_fault.h"
 
 namespace bb::cli {
 
-// Faults the built-in simulated camera can show for demonstrations.
-enum class DemoFault { kNone, kAbsent, kBusy, kNoStorage, kWriteTimeout, kVerifyMismatch, kNoReturn,
-                       kStalledRead };
-
-// A fault for the simulated camera at `location`, or for every one when the
-// location is empty.
+// A fault for the built-in simulated camera at `location`, or for every one
+// when the location is empty, and its name as given (location included).
 struct FaultChoice {
+  std::string name;
   std::string location;
-  DemoFault fault = DemoFault::kNone;
+  sim::NamedFault fault;
 };
 
 // The most simulated cameras one program attaches.
 inline constexpr unsigned kMaxSimulatedCameras = 64;
+
+// How long a run waits for a camera to come back after its restart, unless
+// --wait says otherwise.
+inline constexpr std::uint32_t kDefaultWaitSeconds = 120;
 
 struct Options {
   std::string command;
@@ -34,6 +37,7 @@ struct Options {
   bool all = false;
   std::string reportPath;
   bool virtualClock = false;
+  std::uint32_t waitSeconds = kDefaultWaitSeconds;
   // --usb-id, in the order given: replaces [Usb] Ids.
   std::vector<UsbId> usbIds;
   bool yes = false;

@@ -12,6 +12,7 @@
 #include "app/run_report.h"
 #include "app/workbench.h"
 #include "call_recording.h"
+#include "camera_wait.h"
 #include "camera_ids.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
@@ -38,6 +39,7 @@
 #include "terminal_prompts.h"
 #include "udev_rule.h"
 #include "udev_rule_template.h"
+#include "util/format.h"
 #include "util/paths.h"
 
 #if defined(_WIN32)
@@ -218,18 +220,35 @@ class Session {
 
   // Runs the posted steps as the window's message loop would, until the run
   // ends. A camera that restarted comes back while the loop is idle; one that
-  // does not is waited for until Ctrl-C, as the window waits for Esc.
+  // does not is waited for until Ctrl-C, as the window waits for Esc, or
+  // until --wait runs out, which ends the wait as Esc does.
   RunEnd Pump() {
+    CameraWait wait(options_.waitSeconds, VirtualTime());
     RunLoop loop(
         bench_->sequencer, steps_, bench_->arrivals, [this] { return link_->Idle(); },
-        [this] {
+        [this, &wait] {
           // A recording that did not bring the camera back never will.
           if (replaying_) return false;
+          if (wait.RanOut()) {
+            channel_.Note(Format("burnbench-cli: the camera did not come back within %u seconds; "
+                                 "the wait ends as Esc ends it",
+                                 options_.waitSeconds));
+            waitRanOut_ = true;
+            bench_->sequencer.FilterKey(Sequencer::kKeyDown, Sequencer::kKeyEscape);
+            return true;
+          }
           WaitForInterrupt(std::chrono::milliseconds(10));
+          // A simulated camera on the virtual clock waits on virtual time.
+          if (options_.virtualClock && options_.simulate) wait.PassASecond();
           return true;
         },
         Interrupted);
     return loop.Pump();
+  }
+
+  // The run's clock when its time is virtual.
+  VirtualClock* VirtualTime() const {
+    return replaying_ || options_.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
   }
 
   // A command that runs in one piece cannot be stopped half-way at all.
@@ -246,7 +265,8 @@ class Session {
     if (end == RunEnd::kFinishedDespiteInterrupt) {
       channel_.Note("interrupted, but the run could no longer be stopped and went to its end");
     }
-    return RunSucceeded(run, console_.Lines()) && !prompts_.Stopped() ? kExitSuccess : kExitFailure;
+    const bool succeeded = RunSucceeded(run, console_.Lines()) && !prompts_.Stopped() && !waitRanOut_;
+    return succeeded ? kExitSuccess : kExitFailure;
   }
 
   bool SettingsRead() const {
@@ -393,6 +413,7 @@ class Session {
   TimerService* timersIn_ = nullptr;
   CameraLink* link_ = nullptr;
   bool replaying_ = false;
+  bool waitRanOut_ = false;
   std::unique_ptr<CallRecording> recording_;
   std::unique_ptr<ProgressTransport> progress_;
   TerminalConsole console_;

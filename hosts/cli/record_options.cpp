@@ -21,7 +21,8 @@ bool CheckRecordOptions(const Options& options, std::string& error) {
     return false;
   }
   const bool others = options.simulate || !options.faults.empty() || options.virtualClock ||
-                      options.all || !options.device.empty() || !options.reportPath.empty() ||
+                      options.waitSeconds != kDefaultWaitSeconds || options.all ||
+                      !options.device.empty() || !options.reportPath.empty() ||
                       !options.usbIds.empty() || options.verify || options.paramOnly ||
                       !options.chip.empty() || !options.mode.empty() || !options.media.empty() ||
                       !options.recordPath.empty();

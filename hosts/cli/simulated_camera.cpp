@@ -1,5 +1,11 @@
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
 #include "camera_link.h"
 #include "sim/fresh_camera.h"
+#include "sim/named_fault.h"
 #include "sim/shared_bus.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
@@ -7,36 +13,6 @@
 namespace bb::cli {
 
 namespace {
-
-void ApplyFault(sim::SimBus& bus, std::size_t index, DemoFault fault) {
-  sim::SimCamera& camera = bus.Camera(index);
-  switch (fault) {
-    case DemoFault::kAbsent:
-      bus.Unplug(index);
-      break;
-    case DemoFault::kBusy:
-      camera.busy = true;
-      break;
-    case DemoFault::kNoStorage:
-      camera.storagePresent = false;
-      break;
-    case DemoFault::kWriteTimeout:
-      camera.storageWritePolls = 0xFFFFFFFFu;
-      break;
-    case DemoFault::kVerifyMismatch:
-      camera.corruptStorageWrites = true;
-      break;
-    case DemoFault::kNoReturn:
-      bus.NeverReturn(index);
-      break;
-    case DemoFault::kStalledRead:
-      // Outlasts the watchdog's five seconds.
-      bus.StallFirstRead(index, 6000);
-      break;
-    case DemoFault::kNone:
-      break;
-  }
-}
 
 class SimulatedLink final : public CameraLink {
  public:
@@ -63,16 +39,33 @@ class SimulatedWorld final : public CameraWorld {
     for (unsigned i = 0; i < count; ++i) sim::SetUpFreshCamera(bus_.Attach(), legacy);
   }
 
-  bool Apply(const FaultChoice& choice, std::string& error) {
-    for (std::size_t i = 0; i < bus_.Cameras(); ++i) {
-      if (choice.location.empty() || choice.location == bus_.Location(i)) {
-        ApplyFault(bus_, i, choice.fault);
-        if (!choice.location.empty()) return true;
+  // A fault with a location goes to that camera alone; one without goes to
+  // every camera, counted on each camera by itself. An absent camera goes
+  // last, once the faults of its own state are set.
+  bool Apply(const std::vector<FaultChoice>& faults, std::string& error) {
+    for (const FaultChoice& choice : faults) {
+      if (!choice.location.empty() && !CameraAt(choice.location)) {
+        error = "no simulated camera at " + choice.location;
+        return false;
       }
     }
-    if (choice.location.empty()) return true;
-    error = "no simulated camera at " + choice.location;
-    return false;
+    for (const bool absent : {false, true}) {
+      for (const FaultChoice& choice : faults) {
+        if ((choice.fault.kind == sim::NamedFault::Kind::kAbsent) != absent) continue;
+        for (std::size_t i = 0; i < bus_.Cameras(); ++i) {
+          if (!choice.location.empty() && choice.location != bus_.Location(i)) continue;
+          names_[sim::InjectNamedFault(bus_, i, choice.fault)] = FiredName(choice, i);
+        }
+      }
+    }
+    return true;
+  }
+
+  // Each fault that fires is named, on the thread of the call it hit.
+  void TellFired(std::function<void(const std::string&)> tell) {
+    bus_.SetFaultObserver([this, tell = std::move(tell)](sim::SimBus::FaultId fault) {
+      tell("fault fired: " + names_.at(fault));
+    });
   }
 
   std::unique_ptr<CameraLink> Connect(CameraTime passTime) override {
@@ -80,8 +73,24 @@ class SimulatedWorld final : public CameraWorld {
   }
 
  private:
+  std::optional<std::size_t> CameraAt(const std::string& location) const {
+    for (std::size_t i = 0; i < bus_.Cameras(); ++i) {
+      if (bus_.Location(i) == location) return i;
+    }
+    return std::nullopt;
+  }
+
+  // The fault as given; among several cameras one given for all is named with
+  // the location of the camera it fired on, as it would be given for that
+  // camera alone.
+  std::string FiredName(const FaultChoice& choice, std::size_t camera) const {
+    if (!choice.location.empty() || bus_.Cameras() == 1) return choice.name;
+    return bus_.Location(camera) + ":" + choice.name;
+  }
+
   sim::SimBus bus_;
   sim::SharedBus shared_{bus_};
+  std::map<sim::SimBus::FaultId, std::string> names_;
 };
 
 class NoCamera final : public CameraLink {
@@ -101,11 +110,11 @@ class NoCamera final : public CameraLink {
 std::unique_ptr<CameraLink> MakeNoCamera() { return std::make_unique<NoCamera>(); }
 
 std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
-                                                bool legacy, std::string& error) {
+                                                bool legacy, std::function<void(const std::string&)> tellFired,
+                                                std::string& error) {
   auto world = std::make_unique<SimulatedWorld>(count, legacy);
-  for (const FaultChoice& choice : faults) {
-    if (!world->Apply(choice, error)) return nullptr;
-  }
+  if (!world->Apply(faults, error)) return nullptr;
+  world->TellFired(std::move(tellFired));
   return world;
 }
 

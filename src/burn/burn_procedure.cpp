@@ -300,11 +300,12 @@ int BurnProcedure::FinishBurn(BurnJob* job) {
     std::array<std::uint8_t, 4> rom{};
     PutLe32(rom, 0, job->RomAddress);
     constexpr Command romAddress = CommandTable::RomAddressRequest;
-    // Its status is not looked at: the storage write that follows decides.
-    ControlOut(*pipes, romAddress.bRequest, romAddress.wValue, romAddress.wIndex,
-               romAddress.wLength, rom);
+    // A camera that did not take the ROM address would write the firmware
+    // wherever its last address points: no storage write then.
+    int status = ControlOut(*pipes, romAddress.bRequest, romAddress.wValue, romAddress.wIndex,
+                            romAddress.wLength, rom);
     constexpr Command start = CommandTable::StartStorageWrite;
-    const int status = ControlNoData(*pipes, start.bRequest, start.wValue, start.wIndex);
+    if (status == kOk) status = ControlNoData(*pipes, start.bRequest, start.wValue, start.wIndex);
     if (status != kOk) {
       Log("ISP Write File Fail.");
       return status;

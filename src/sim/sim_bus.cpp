@@ -105,19 +105,76 @@ void SimBus::SetHeldByOtherProgram(std::size_t camera, bool held) {
   ports_.at(camera).heldByOther = held;
 }
 
-void SimBus::FailPipeOpen(const std::string& pipeName, std::uint32_t nth) {
-  pipeOpenFaults_[pipeName] = CountedFault{nth, 0};
+namespace {
+
+std::string Nth(std::uint32_t nth) { return nth == 0 ? std::string(" every time") : Format(" #%u", nth); }
+
+}  // namespace
+
+SimBus::FaultId SimBus::AddFault(std::string what) {
+  faultReports_.push_back(FaultReport{std::move(what), std::nullopt});
+  return faultReports_.size() - 1;
 }
 
-void SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue,
-                         std::uint32_t nth) {
-  requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}});
+void SimBus::Fire(FaultId fault, std::size_t at) {
+  FaultReport& report = faultReports_.at(fault);
+  if (report.firedAt) return;
+  report.firedAt = at;
+  if (faultObserver_) faultObserver_(fault);
 }
 
-void SimBus::FailWrite(std::uint32_t nth) { writeFaults_.push_back({writesSeen_ + nth, std::nullopt}); }
+void SimBus::Record(const SimEvent& event, std::optional<std::size_t> port) {
+  transcript_.push_back(event);
+  for (const WatchedFault& watched : watchedFaults_) {
+    // A call to no camera in particular (enumeration) shows every camera's.
+    if (port && !Targets(watched.camera, port)) continue;
+    if (watched.showsIn(event)) Fire(watched.id, transcript_.size() - 1);
+  }
+}
 
-void SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
-  writeFaults_.push_back({writesSeen_ + nth, missing});
+SimBus::FaultId SimBus::WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn) {
+  const FaultId id = AddFault(std::move(what));
+  watchedFaults_.push_back(WatchedFault{std::move(showsIn), id, aim_});
+  return id;
+}
+
+SimBus::FaultId SimBus::NeverReturn(std::size_t camera) {
+  Port& port = ports_.at(camera);
+  port.neverReturns = true;
+  port.neverReturnFault = AddFault("never returns");
+  return port.neverReturnFault;
+}
+
+SimBus::FaultId SimBus::NeverReturn(bool never) {
+  neverReturn_ = never;
+  neverReturnFault_ = never ? AddFault("never returns") : kNoFault;
+  return neverReturnFault_;
+}
+
+SimBus::FaultId SimBus::FailPipeOpen(const std::string& pipeName, std::uint32_t nth) {
+  const FaultId id = AddFault("open " + pipeName + Nth(nth));
+  pipeOpenFaults_.push_back(PipeFault{pipeName, CountedFault{nth, 0}, id, aim_});
+  return id;
+}
+
+SimBus::FaultId SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue,
+                                    std::uint32_t nth) {
+  const std::string value = wValue ? Format("/%u", static_cast<unsigned>(*wValue)) : std::string();
+  const FaultId id = AddFault(Format("request 0x%02x%s%s", bRequest, value.c_str(), Nth(nth).c_str()));
+  requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}, id, aim_});
+  return id;
+}
+
+SimBus::FaultId SimBus::FailWrite(std::uint32_t nth) {
+  const FaultId id = AddFault("write fails" + Nth(nth));
+  writeFaults_.push_back({Upcoming(writesSeen_, &Port::writesSeen) + nth, std::nullopt, 0, id, aim_});
+  return id;
+}
+
+SimBus::FaultId SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
+  const FaultId id = AddFault("write short" + Nth(nth));
+  writeFaults_.push_back({Upcoming(writesSeen_, &Port::writesSeen) + nth, missing, 0, id, aim_});
+  return id;
 }
 
 void SimBus::ClearFaults() {
@@ -128,26 +185,46 @@ void SimBus::ClearFaults() {
   writeFaults_.clear();
   readFaults_.clear();
   for (Port& port : ports_) port.readStallMs = 0;
+  watchedFaults_.clear();
   neverReturn_ = false;
+  neverReturnFault_ = kNoFault;
   arrivalTimes_ = 1;
 }
 
-void SimBus::FailRead(std::uint32_t nth) { readFaults_.push_back({readsSeen_ + nth, std::nullopt}); }
-
-void SimBus::ShortRead(std::uint32_t nth, std::uint32_t missing) {
-  readFaults_.push_back({readsSeen_ + nth, missing});
+SimBus::FaultId SimBus::FailRead(std::uint32_t nth) {
+  const FaultId id = AddFault("read fails" + Nth(nth));
+  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, std::nullopt, 0, id, aim_});
+  return id;
 }
 
-void SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
-  readFaults_.push_back({readsSeen_ + nth, 0, ms});
+SimBus::FaultId SimBus::ShortRead(std::uint32_t nth, std::uint32_t missing) {
+  const FaultId id = AddFault("read short" + Nth(nth));
+  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, missing, 0, id, aim_});
+  return id;
+}
+
+SimBus::FaultId SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
+  const FaultId id = AddFault(Format("read stalls %u ms", ms) + Nth(nth));
+  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, 0, ms, id, aim_});
+  return id;
+}
+
+std::optional<std::size_t> SimBus::PortOf(Handle handle) const {
+  auto found = handles_.find(handle);
+  if (found == handles_.end() || found->second.port >= ports_.size()) return std::nullopt;
+  return found->second.port;
 }
 
 std::optional<SimBus::TransferFault> SimBus::FaultFor(const std::vector<TransferFault>& faults,
-                                                      std::uint32_t count) {
+                                                      std::uint32_t busCount,
+                                                      std::optional<std::size_t> port,
+                                                      std::uint32_t portCount) {
   // Several faults may name one transfer: a stall, then a failure, say.
   std::optional<TransferFault> merged;
   for (const TransferFault& fault : faults) {
-    if (fault.nth != count) continue;
+    const bool named = fault.camera ? fault.camera == port && fault.nth == portCount : fault.nth == busCount;
+    if (!named) continue;
+    Fire(fault.id, transcript_.size());
     if (!merged) {
       merged = fault;
       continue;
@@ -200,13 +277,18 @@ void SimBus::DropOffIfRestarting(std::size_t port) {
 bool SimBus::ReturnCameras() {
   bool returned = false;
   for (Port& port : ports_) {
-    if (!port.returning || neverReturn_ || port.neverReturns) continue;
+    if (!port.returning) continue;
+    if (neverReturn_ || port.neverReturns) {
+      const FaultId fault = port.neverReturns ? port.neverReturnFault : neverReturnFault_;
+      if (fault != kNoFault) Fire(fault, transcript_.size());
+      continue;
+    }
     ++camerasMade_;
     port.path = DefaultPath();
     port.present = true;
     port.returning = false;
     port.camera->Restarted();
-    transcript_.push_back(MakeEvent(SimEvent::Kind::kReenumerate, port.path));
+    Record(MakeEvent(SimEvent::Kind::kReenumerate, port.path));
     returned = true;
     const DeviceArrival arrival{true, port.path};
     for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_(arrival);
@@ -219,7 +301,7 @@ void SimBus::AnnounceForeignArrival() {
 }
 
 DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
-  transcript_.push_back(MakeEvent(SimEvent::Kind::kEnumerate));
+  Record(MakeEvent(SimEvent::Kind::kEnumerate));
   if (failSet_) return kNoSet;
   const SetHandle set = nextSet_++;
   openSets_.insert(set);
@@ -261,17 +343,22 @@ DeviceTransport::Handle SimBus::Open(const std::string& path) {
       if (rest[0] != '\\') continue;
       pipe = rest.substr(1);
       if (pipe != "PIPE00" && pipe != "PIPE01" && pipe != "PIPE02") break;
-      auto fault = pipeOpenFaults_.find(pipe);
-      if (fault != pipeOpenFaults_.end() && fault->second.Hits()) break;
+      bool failed = false;
+      for (PipeFault& fault : pipeOpenFaults_) {
+        if (fault.pipe != pipe || !Targets(fault.camera, port) || !fault.when.Hits()) continue;
+        Fire(fault.id, transcript_.size());
+        failed = true;
+      }
+      if (failed) break;
     } else if (ports_[port].heldByOther) {
       break;
     }
     const Handle handle = nextHandle_++;
     handles_[handle] = OpenFile{port, ports_[port].generation, path, pipe};
-    transcript_.push_back(MakeEvent(SimEvent::Kind::kOpen, path));
+    Record(MakeEvent(SimEvent::Kind::kOpen, path), port);
     return handle;
   }
-  transcript_.push_back(MakeEvent(SimEvent::Kind::kOpenFailed, path));
+  Record(MakeEvent(SimEvent::Kind::kOpenFailed, path));
   return kInvalidHandle;
 }
 
@@ -288,6 +375,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   request.ioctl = code;
   request.block.assign(block.begin(), block.end());
   OpenFile* file = Find(handle);
+  const std::optional<std::size_t> port = PortOf(handle);
   if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
     if (file != nullptr && block.size() != kBlock.size) {
       ports_[file->port].camera->refusals.push_back(
@@ -295,7 +383,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
                  static_cast<unsigned>(kBlock.size)));
     }
     event.ok = false;
-    transcript_.push_back(event);
+    Record(event, port);
     return false;
   }
   request.bRequest = block[0];
@@ -308,7 +396,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   if (const std::optional<std::string> refusal = JudgeBlock(block, lengthCell, data)) {
     ports_[file->port].camera->refusals.push_back(*refusal);
     event.ok = false;
-    transcript_.push_back(event);
+    Record(event, port);
     return false;
   }
   request.wLength = static_cast<std::uint16_t>(*lengthCell);
@@ -318,7 +406,10 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   for (RequestFault& fault : requestFaults_) {
     if (fault.bRequest != request.bRequest) continue;
     if (fault.wValue && *fault.wValue != request.wValue) continue;
-    if (fault.when.Hits()) failed = true;
+    if (!Targets(fault.camera, file->port)) continue;
+    if (!fault.when.Hits()) continue;
+    Fire(fault.id, transcript_.size());
+    failed = true;
   }
   // The driver's second control is for request 9 without a data stage; every
   // other request goes through the first.
@@ -335,7 +426,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
     request.data = answer;
   }
   event.ok = !failed;
-  transcript_.push_back(event);
+  Record(event, port);
   return !failed;
 }
 
@@ -344,7 +435,9 @@ bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& 
   SimEvent event = MakeEvent(SimEvent::Kind::kRead);
   event.size = static_cast<std::uint32_t>(buffer.size());
   OpenFile* file = Find(handle);
-  const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_);
+  const std::optional<std::size_t> port = PortOf(handle);
+  const std::uint32_t portCount = port ? ++ports_[*port].readsSeen : 0;
+  const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_, port, portCount);
   std::uint32_t stallMs = fault ? fault->stallMs : 0;
   if (file != nullptr && ports_[file->port].readStallMs > 0) {
     stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
@@ -360,14 +453,14 @@ bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& 
   const bool cancelled = readCancelled_.exchange(false);
   if (file == nullptr || file->pipe != "PIPE00" || cancelled || (fault && !fault->missing)) {
     event.ok = false;
-    transcript_.push_back(event);
+    Record(event, port);
     return false;
   }
   std::span<std::uint8_t> wanted = buffer;
   if (fault) wanted = buffer.first(buffer.size() - std::min<std::size_t>(*fault->missing, buffer.size()));
   done = ports_[file->port].camera->ProvideBulkIn(wanted);
   event.moved = done;
-  transcript_.push_back(event);
+  Record(event, port);
   return true;
 }
 
@@ -376,17 +469,19 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
   SimEvent event = MakeEvent(SimEvent::Kind::kWrite);
   event.size = static_cast<std::uint32_t>(data.size());
   OpenFile* file = Find(handle);
-  const std::optional<TransferFault> fault = FaultFor(writeFaults_, ++writesSeen_);
+  const std::optional<std::size_t> port = PortOf(handle);
+  const std::uint32_t portCount = port ? ++ports_[*port].writesSeen : 0;
+  const std::optional<TransferFault> fault = FaultFor(writeFaults_, ++writesSeen_, port, portCount);
   if (file == nullptr || file->pipe != "PIPE01" || (fault && !fault->missing)) {
     event.ok = false;
-    transcript_.push_back(event);
+    Record(event, port);
     return false;
   }
   std::span<const std::uint8_t> accepted = data;
   if (fault) accepted = data.first(data.size() - std::min<std::size_t>(*fault->missing, data.size()));
   done = ports_[file->port].camera->AcceptBulkOut(accepted);
   event.moved = done;
-  transcript_.push_back(event);
+  Record(event, port);
   return true;
 }
 
@@ -397,7 +492,7 @@ void SimBus::CancelPending(Handle handle) {
 void SimBus::Close(Handle handle) {
   auto found = handles_.find(handle);
   if (found == handles_.end()) return;
-  transcript_.push_back(MakeEvent(SimEvent::Kind::kClose, found->second.path));
+  Record(MakeEvent(SimEvent::Kind::kClose, found->second.path));
   // The camera restarts once the transfer that carried its firmware is over.
   const bool bulkOut = found->second.pipe == "PIPE01" && Find(handle) != nullptr;
   const std::size_t port = found->second.port;

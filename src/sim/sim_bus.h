@@ -22,6 +22,10 @@ namespace bb::sim {
 // camera models, with a transcript of every call and faults injected per call.
 class SimBus final : public DeviceTransport {
  public:
+  // Names an injected fault in its report.
+  using FaultId = std::size_t;
+  static constexpr FaultId kNoFault = static_cast<FaultId>(-1);
+
   // Attaches a camera at the next free port (1, 2, ...), which it keeps across
   // its restarts; its interface path is made up unless given.
   SimCamera& Attach(std::string interfacePath = {});
@@ -47,14 +51,20 @@ class SimBus final : public DeviceTransport {
   // Something that is not a camera appears on the machine (a memory stick's
   // volume, a serial port) and is announced at once.
   void AnnounceForeignArrival();
-  // The camera stays away after its restart: every camera, or one.
-  void NeverReturn(bool never) { neverReturn_ = never; }
-  void NeverReturn(std::size_t camera) { ports_.at(camera).neverReturns = true; }
+  // The camera stays away after its restart: every camera, or one. The fault
+  // fires when a camera that restarted would have come back. NeverReturn(false)
+  // returns kNoFault.
+  FaultId NeverReturn(bool never = true);
+  FaultId NeverReturn(std::size_t camera);
   // Each return is announced this many times, as some drivers do.
   void AnnounceArrivalTimes(int times) { arrivalTimes_ = times; }
   bool Present(std::size_t camera = 0) const { return ports_.at(camera).present; }
 
   // --- faults ---
+  // The faults injected from now on target this camera alone, and count its
+  // own calls; without a camera (as at the start) they target every camera's
+  // calls, counted over the whole bus.
+  void AimFaultsAt(std::optional<std::size_t> camera) { aim_ = camera; }
   // The interface's detail cannot be read, or another program holds it.
   void SetDetailUnreadable(std::size_t camera, bool unreadable);
   void SetHeldByOtherProgram(std::size_t camera, bool held);
@@ -65,27 +75,43 @@ class SimBus final : public DeviceTransport {
   // The driver cannot tell where its cameras are plugged in.
   void HideLocations(bool hide) { hideLocations_ = hide; }
   // The nth open (1-based) of a pipe of this name fails; 0 fails every one.
-  void FailPipeOpen(const std::string& pipeName, std::uint32_t nth = 0);
+  FaultId FailPipeOpen(const std::string& pipeName, std::uint32_t nth = 0);
   // The nth I/O control (1-based) of this request code, and of this wValue if
   // given, fails; 0 fails every one.
-  void FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue = std::nullopt,
-                   std::uint32_t nth = 0);
+  FaultId FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue = std::nullopt,
+                      std::uint32_t nth = 0);
   // The nth bulk write from now on (1-based, counted over the whole bus)
   // fails, or moves `missing` bytes fewer than given.
-  void FailWrite(std::uint32_t nth);
-  void ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
+  FaultId FailWrite(std::uint32_t nth);
+  FaultId ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
   // The same for bulk reads; a stalled read takes `ms` of the camera's time
   // before it completes, which `passTime` lets the host's clock see. A stalled
   // read that is cancelled fails at once.
-  void FailRead(std::uint32_t nth);
-  void ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
-  void StallRead(std::uint32_t nth, std::uint32_t ms);
+  FaultId FailRead(std::uint32_t nth);
+  FaultId ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
+  FaultId StallRead(std::uint32_t nth, std::uint32_t ms);
   // The next bulk read from this one camera stalls so, whatever the others do.
   void StallFirstRead(std::size_t camera, std::uint32_t ms) { ports_.at(camera).readStallMs = ms; }
+  // A fault of a camera's own state (busy, no storage, ...) that shows at the
+  // first call whose transcript entry `showsIn` accepts.
+  FaultId WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn);
   void SetTimePassage(std::function<void(std::uint32_t ms)> passTime) { passTime_ = std::move(passTime); }
 
-  // Drops every fault injected so far.
+  // Drops every fault injected so far; their reports stay.
   void ClearFaults();
+
+  // --- what became of the faults ---
+  // Whether the call a fault targets was made: the index of the transcript
+  // entry of that call (for a camera that never returns, of the next call),
+  // or nothing while it has not fired.
+  struct FaultReport {
+    std::string what;  // "request 0x21/4 #2", "write fails #3", ...
+    std::optional<std::size_t> firedAt;
+  };
+  const std::vector<FaultReport>& FaultReports() const { return faultReports_; }
+  bool Fired(FaultId fault) const { return faultReports_.at(fault).firedAt.has_value(); }
+  // Told of each fault once, as it fires.
+  void SetFaultObserver(std::function<void(FaultId)> observer) { faultObserver_ = std::move(observer); }
 
   // --- transcript ---
   const std::vector<SimEvent>& Transcript() const { return transcript_; }
@@ -117,7 +143,10 @@ class SimBus final : public DeviceTransport {
     bool present = true;
     bool returning = false;
     bool neverReturns = false;
+    FaultId neverReturnFault = kNoFault;
     std::uint32_t readStallMs = 0;
+    std::uint32_t writesSeen = 0;
+    std::uint32_t readsSeen = 0;
     std::uint32_t generation = 0;
   };
   struct OpenFile {
@@ -131,18 +160,52 @@ class SimBus final : public DeviceTransport {
     std::uint32_t seen = 0;
     bool Hits() { return ++seen == nth || nth == 0; }
   };
+  // Each fault targets one camera's calls, or every camera's (none).
+  struct PipeFault {
+    std::string pipe;
+    CountedFault when;
+    FaultId id;
+    std::optional<std::size_t> camera;
+  };
   struct RequestFault {
     std::uint8_t bRequest;
     std::optional<std::uint16_t> wValue;
     CountedFault when;
+    FaultId id;
+    std::optional<std::size_t> camera;
   };
   struct TransferFault {
     std::uint32_t nth;
     std::optional<std::uint32_t> missing;  // nullopt: the call fails
     std::uint32_t stallMs = 0;
+    FaultId id = 0;
+    std::optional<std::size_t> camera;
   };
-  static std::optional<TransferFault> FaultFor(const std::vector<TransferFault>& faults,
-                                               std::uint32_t count);
+  struct WatchedFault {
+    std::function<bool(const SimEvent&)> showsIn;
+    FaultId id;
+    std::optional<std::size_t> camera;
+  };
+  static bool Targets(const std::optional<std::size_t>& camera, std::optional<std::size_t> port) {
+    return !camera || camera == port;
+  }
+  // The faults that name this transfer, the `busCount`th on the bus and the
+  // `portCount`th of its camera, merged; each of them fires.
+  std::optional<TransferFault> FaultFor(const std::vector<TransferFault>& faults, std::uint32_t busCount,
+                                        std::optional<std::size_t> port, std::uint32_t portCount);
+  // The next transfer of the kind these counters count, as a fault aimed now
+  // numbers it.
+  std::uint32_t Upcoming(std::uint32_t busSeen, std::uint32_t Port::*portSeen) const {
+    return aim_ ? ports_.at(*aim_).*portSeen : busSeen;
+  }
+  // The camera a handle was opened on, even when it has left since.
+  std::optional<std::size_t> PortOf(Handle handle) const;
+  FaultId AddFault(std::string what);
+  // The fault fired at the call with this transcript index.
+  void Fire(FaultId fault, std::size_t at);
+  // Appends to the transcript; a watched fault that shows in the entry fires.
+  // `port`: the camera the call went to, if any.
+  void Record(const SimEvent& event, std::optional<std::size_t> port = std::nullopt);
 
   std::optional<std::size_t> PortAt(std::uint32_t index) const;
   // The open file behind a handle, while its camera is still the one opened.
@@ -158,7 +221,8 @@ class SimBus final : public DeviceTransport {
   std::set<std::uint32_t> failingIndexes_;
   bool failSet_ = false;
   bool hideLocations_ = false;
-  std::map<std::string, CountedFault> pipeOpenFaults_;
+  std::optional<std::size_t> aim_;
+  std::vector<PipeFault> pipeOpenFaults_;
   std::vector<RequestFault> requestFaults_;
   std::vector<TransferFault> writeFaults_;
   std::uint32_t writesSeen_ = 0;
@@ -169,6 +233,10 @@ class SimBus final : public DeviceTransport {
   // Each attachment and each return gets a new one, so stale handles fail.
   std::uint32_t generations_ = 0;
   bool neverReturn_ = false;
+  FaultId neverReturnFault_ = kNoFault;
+  std::vector<WatchedFault> watchedFaults_;
+  std::vector<FaultReport> faultReports_;
+  std::function<void(FaultId)> faultObserver_;
   int arrivalTimes_ = 1;
   ArrivalHandler arrivalHandler_;
   std::vector<SimEvent> transcript_;

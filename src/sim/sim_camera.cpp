@@ -48,6 +48,12 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
         if (!writeStatusSequence.empty()) {
           status = writeStatusSequence.front();
           writeStatusSequence.pop_front();
+        } else if (runningPolls_ > 0) {
+          --runningPolls_;
+          status = 0;
+        } else if (writeResult_) {
+          status = *writeResult_;
+          writeResult_.reset();
         }
         const std::array<std::uint8_t, 2> reply{status, storagePresent ? std::uint8_t{1} : std::uint8_t{0}};
         Answer(answer, reply, request.wLength);
@@ -143,13 +149,16 @@ void SimCamera::PrepareImage() {
   if (servedImage) {
     image_ = *servedImage;
   } else {
-    const auto found = storage.find(romAddress);
+    // A camera without storage has no image to give.
+    const auto found = storagePresent ? storage.find(romAddress) : storage.end();
     const std::vector<std::uint8_t> nothing;
     const std::vector<std::uint8_t>& stored = found == storage.end() ? nothing : found->second;
     std::optional<std::vector<std::uint8_t>> raw;
     if (!serveBareImage) raw = RawImageFromBrn(WithoutBlockPadding(stored));
     image_ = raw ? *raw : EncodeBareRawImage(stored);
   }
+  runningPolls_ = 0;
+  writeResult_.reset();
   writeStatusSequence.assign(readPreparePolls, 0);
   writeStatusSequence.push_back(1);
 }
@@ -160,8 +169,8 @@ void SimCamera::StartStorageWrite() {
   std::vector<std::uint8_t>& stored = storage[romAddress];
   if (corruptStorageWrites && !stored.empty()) stored[stored.size() / 2] ^= 0x10;
   if (writeStatusSequence.empty()) {
-    writeStatusSequence.assign(storageWritePolls, 0);
-    writeStatusSequence.push_back(storageWriteResult);
+    runningPolls_ = storageWritePolls;
+    writeResult_ = storageWriteResult;
   }
 }
 

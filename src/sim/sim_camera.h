@@ -122,6 +122,10 @@ class SimCamera {
   // takes it.
   std::vector<std::uint8_t> lastImage_;
   bool restartPending_ = false;
+  // A storage write in progress: the "running" answers still to give, then
+  // its result. Counted, so that a write that never ends costs nothing.
+  std::uint32_t runningPolls_ = 0;
+  std::optional<std::uint8_t> writeResult_;
 };
 
 }  // namespace bb::sim

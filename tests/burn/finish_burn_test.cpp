@@ -101,11 +101,13 @@ TEST_F(FinishBurnTest, EachFailingRequestHasItsLineAndCode) {
   EXPECT_EQ(burn.FinishBurn(&window.job), kRequestFailed);
   EXPECT_THAT(console.log, ElementsAre("ISP Write File Timeout !!!"));
 
-  // The ROM address request's own result is not looked at.
+  // A camera that did not take the ROM address is not told to write.
   Staged();
   bus.FailRequest(0x71);
-  EXPECT_EQ(burn.FinishBurn(&window.job), kOk);
-  EXPECT_THAT(console.log, ElementsAre("ISP Write File OK !!!"));
+  const int writes = bus.Camera().storageWrites;
+  EXPECT_EQ(burn.FinishBurn(&window.job), kRequestFailed);
+  EXPECT_THAT(console.log, ElementsAre("ISP Write File Fail."));
+  EXPECT_EQ(bus.Camera().storageWrites, writes);
   EXPECT_EQ(burn.FinishBurn(nullptr), -1);
 }
 

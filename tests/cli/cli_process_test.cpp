@@ -335,8 +335,8 @@ class RunningProgram {
 // ends there, and says at once and at its end why.
 TEST_F(CliProcessTest, CtrlCEndsAWaitingRunAndSaysSo) {
   const std::filesystem::path err = work.Path() / "stderr.txt";
-  RunningProgram program({"--simulate", "--virtual-clock", "--fault", "no-return", "--ini",
-                          work.File("Isp.ini"), "burn"},
+  RunningProgram program({"--simulate", "--virtual-clock", "--fault", "no-return", "--wait", "86400",
+                          "--ini", work.File("Isp.ini"), "burn"},
                          err);
   std::vector<std::string> out;
   while (std::optional<std::string> line = program.NextLine()) {
