@@ -12,6 +12,7 @@
 #include "common/steps.h"
 #include "config/read_settings.h"
 #include "sim/named_fault.h"
+#include "support/camera_session.h"
 #include "support/test_host.h"
 #include "util/format.h"
 
@@ -219,6 +220,56 @@ TEST(FaultSweepTest, NoFaultOfALegacyDownloadEndsInSuccess) {
            host.prompts.ScriptOpenFile(host.folder.Write("fw.bin", std::string(1000, 'f')));
          },
          [](test::TestHost& host) { host.bench.legacy.LegacyDownload(); }});
+}
+
+// What a verified burn on the camera at location 2 left, and what the camera at
+// location 1 then saw of its own, with a fault aimed at the camera at 1.
+struct TwoCameras {
+  std::vector<std::string> otherLog;
+  std::vector<std::string> otherTranscript;
+  std::vector<sim::SimEvent> ownCalls;
+  bool fired = false;
+};
+
+TwoCameras BurnBesideAFault(const std::string& faultName) {
+  SCOPED_TRACE(faultName);
+  sim::SimBus bus;
+  for (int i = 0; i < 2; ++i) bus.Attach().stage = 0;
+  sim::SharedBus shared(bus);
+  sim::SimBus::FaultId fault = sim::SimBus::kNoFault;
+  if (!faultName.empty()) {
+    const std::optional<sim::NamedFault> named = sim::ParseNamedFault(faultName);
+    EXPECT_TRUE(named.has_value());
+    if (named) fault = sim::InjectNamedFault(bus, 0, *named);
+  }
+  TwoCameras result;
+  test::CameraSession other(shared, bus.Location(1), 2);
+  other.Burn();
+  result.otherLog = other.console.log;
+  result.otherTranscript = bus.TranscriptLines();
+  bus.ClearTranscript();
+  test::CameraSession own(shared, bus.Location(0), 1);
+  own.Burn();
+  result.ownCalls = bus.Transcript();
+  result.fired = fault != sim::SimBus::kNoFault && bus.Fired(fault);
+  return result;
+}
+
+// Every fault, counted on the camera it is aimed at, at every call of that
+// camera's verified burn: the other camera's burn, its log and every call it
+// made, stays as it is without the fault.
+TEST(FaultSweepTest, AFaultOnOneCameraChangesNothingOnTheOther) {
+  const TwoCameras clean = BurnBesideAFault("");
+  ASSERT_TRUE(RunSucceeded(RunCommand::kBurnVerify, clean.otherLog)) << ::testing::PrintToString(clean.otherLog);
+  for (const Planned& fault : PlannedFaults(clean.ownCalls)) {
+    SCOPED_TRACE(fault.name);
+    const TwoCameras outcome = BurnBesideAFault(fault.name);
+    EXPECT_EQ(outcome.otherLog, clean.otherLog);
+    EXPECT_EQ(outcome.otherTranscript, clean.otherTranscript);
+    if (fault.fires) {
+      EXPECT_EQ(outcome.fired, *fault.fires);
+    }
+  }
 }
 
 }  // namespace

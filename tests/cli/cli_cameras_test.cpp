@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <set>
 
 #include "cli/cli_process.h"
 #include "util/sha256.h"
@@ -24,6 +25,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::SizeIs;
 using test::Result;
+
+const std::set<std::string> kSuccessLines = {"ISP Write File OK !!!", "Read Verify Success !!!"};
 
 class MultiCameraCliTest : public test::CliProcessTest {
  protected:
@@ -45,6 +48,28 @@ class MultiCameraCliTest : public test::CliProcessTest {
   }
 };
 
+// A counted fault counts the calls of its own camera: the first bulk write of
+// camera 2 alone, or the second of each camera, whatever the others did.
+TEST_F(MultiCameraCliTest, ACountedFaultCountsTheCallsOfItsOwnCamera) {
+  const std::vector<std::string> alone = Simulate("burn").out;
+  Result result = Cameras(2, "--fault 2:write-fails:1 burn --all");
+  EXPECT_EQ(result.status, 1) << result.err;
+  auto lines = ByCamera(result.out);
+  EXPECT_EQ(lines["1"], alone);
+  ASSERT_FALSE(lines["2"].empty());
+  EXPECT_EQ(kSuccessLines.count(lines["2"].back()), 0u) << lines["2"].back();
+  EXPECT_EQ(result.err.find("fault fired: "), result.err.rfind("fault fired: 2:write-fails:1\n")) << result.err;
+
+  result = Cameras(2, "--fault write-fails:2 burn --all");
+  EXPECT_EQ(result.status, 1) << result.err;
+  lines = ByCamera(result.out);
+  for (const char* camera : {"1", "2"}) {
+    ASSERT_FALSE(lines[camera].empty()) << camera;
+    EXPECT_EQ(kSuccessLines.count(lines[camera].back()), 0u) << lines[camera].back();
+    EXPECT_THAT(result.err, HasSubstr("fault fired: " + std::string(camera) + ":write-fails:2\n"));
+  }
+}
+
 TEST_F(MultiCameraCliTest, FourCamerasTwoOfThemFaultyBurnAtOnceEachWithItsOwnLines) {
   const std::vector<std::string> alone = Simulate("burn --verify").out;
   const Result result = Cameras(4, "--fault 2:busy --fault 4:verify-mismatch burn --all --verify "
@@ -57,6 +82,8 @@ TEST_F(MultiCameraCliTest, FourCamerasTwoOfThemFaultyBurnAtOnceEachWithItsOwnLin
   EXPECT_EQ(lines["2"].back(), "ISP Busy!");
   ASSERT_EQ(lines["4"].size(), alone.size());
   EXPECT_EQ(lines["4"].back(), "Verify Fail !!!");
+  EXPECT_THAT(result.err, HasSubstr("fault fired: 2:busy\n"));
+  EXPECT_THAT(result.err, HasSubstr("fault fired: 4:verify-mismatch\n"));
 
   EXPECT_THAT(result.err, HasSubstr("camera  result      time  last line\n"
                                     "1       ok        "));
