@@ -41,7 +41,7 @@ std::vector<std::uint8_t> SampleBrn() {
 constexpr char kVictimText[] = "outside the export folder";
 
 // Links to a folder and to files outside `out`, where the entries' default
-// names and the seeds' names lead: every one must be refused.
+// names and the corpus entries' names lead: every one must be refused.
 void PlantLinks(const std::filesystem::path& out, const std::filesystem::path& outside) {
   std::error_code error;
   std::filesystem::create_directories(out / "A", error);
