@@ -143,9 +143,19 @@ std::vector<std::uint32_t> EmulatedCamera::BulkOutSizes() const {
   return bulkOutSizes_;
 }
 
+std::uint32_t EmulatedCamera::BulkInCount() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return bulkIns_;
+}
+
 void EmulatedCamera::WaitForStalledRead() {
   std::unique_lock<std::mutex> lock(mutex_);
   stalledChanged_.wait(lock, [this] { return !stalled_.empty(); });
+}
+
+std::vector<std::string> EmulatedCamera::FiredFaults() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return fired_;
 }
 
 int EmulatedCamera::Reenumerations() const {
@@ -259,17 +269,22 @@ void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbD
     bulkOutSizes_.push_back(static_cast<std::uint32_t>(length));
     ++bulkOuts_;
     if (bulkOuts_ == faults_.unplugOnWrite) {
-      // What the kernel reports for transfers of a device that went away.
-      urb->status = -ESHUTDOWN;
-      pulled_ = true;
+      PullOut(urb->status, Format("pulled out during bulk-out %u", bulkOuts_));
     } else {
-      const std::size_t taken = bulkOuts_ == faults_.shortWrite && length > 0 ? length - 1 : length;
-      urb->actual_length = static_cast<int>(model_.AcceptBulkOut(std::span(bytes, taken)));
+      const bool cut = bulkOuts_ == faults_.shortWrite && length > 0;
+      if (cut) fired_.push_back(Format("bulk-out %u short", bulkOuts_));
+      urb->actual_length = static_cast<int>(model_.AcceptBulkOut(std::span(bytes, cut ? length - 1 : length)));
     }
   } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkIn) {
     ++bulkIns_;
     stall = bulkIns_ == faults_.stallRead;
-    if (!stall) urb->actual_length = static_cast<int>(model_.ProvideBulkIn(std::span(bytes, length)));
+    if (stall) {
+      fired_.push_back(Format("bulk-in %u stalled", bulkIns_));
+    } else if (bulkIns_ == faults_.unplugOnRead) {
+      PullOut(urb->status, Format("pulled out during bulk-in %u", bulkIns_));
+    } else {
+      urb->actual_length = static_cast<int>(model_.ProvideBulkIn(std::span(bytes, length)));
+    }
   } else {
     g_object_unref(urbData);
     Complete(client, EINVAL);
@@ -296,12 +311,20 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
   std::uint8_t* data = setup + kSetupSize;
   if (request.direction == 0) request.data.assign(data, data + request.wLength);
   requests_.push_back(request);
+  const std::size_t number = requests_.size();
+  if (number == faults_.unplugOnRequest) {
+    PullOut(status, Format("pulled out during request %zu", number));
+    return;
+  }
+  if (faults_.stallRequest == request.bRequest || number == faults_.stallRequestAt) {
+    fired_.push_back(Format("request %zu stalled", number));
+    status = -EPIPE;
+    return;
+  }
   // Vendor requests to the device are all the camera knows.
   constexpr std::uint8_t kVendorDeviceTypeBits = 0x7F;
   std::vector<std::uint8_t> answer;
-  const bool accepted = (requestType & kVendorDeviceTypeBits) == 0x40 &&
-                        faults_.stallRequest != request.bRequest && model_.HandleRequest(request, answer);
-  if (!accepted) {
+  if ((requestType & kVendorDeviceTypeBits) != 0x40 || !model_.HandleRequest(request, answer)) {
     status = -EPIPE;
     return;
   }
@@ -311,6 +334,13 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
   }
   actual = request.wLength;
   if (request.direction == 1 && faults_.shortAnswers && actual > 0) --actual;
+}
+
+void EmulatedCamera::PullOut(std::int32_t& status, std::string fired) {
+  // What the kernel reports for transfers of a device that went away.
+  status = -ESHUTDOWN;
+  pulled_ = true;
+  fired_.push_back(std::move(fired));
 }
 
 void EmulatedCamera::Reap(UMockdevIoctlClient* client, int nothingLeft) {

@@ -38,9 +38,13 @@ class EmulatedCamera {
     bool claimedElsewhere = false;             // another program holds the interface
     bool noBulkEndpoints = false;              // the right ids, but no bulk interface
     std::optional<std::uint8_t> stallRequest;  // vendor request code the camera stalls
-    std::uint32_t shortWrite = 0;              // this bulk-out (1-based) moves a byte less
-    std::uint32_t stallRead = 0;               // this bulk-in never completes
-    std::uint32_t unplugOnWrite = 0;           // the camera is pulled out during this bulk-out
+    // Counted from 1 over the calls of their kind since the camera was made.
+    std::uint32_t stallRequestAt = 0;   // this vendor request stalls
+    std::uint32_t shortWrite = 0;       // this bulk-out moves a byte less
+    std::uint32_t stallRead = 0;        // this bulk-in never completes
+    std::uint32_t unplugOnRequest = 0;  // the camera is pulled out during this vendor request
+    std::uint32_t unplugOnWrite = 0;    // ... during this bulk-out
+    std::uint32_t unplugOnRead = 0;     // ... during this bulk-in
     bool shortAnswers = false;                 // device-to-host answers a byte short
   };
 
@@ -65,7 +69,10 @@ class EmulatedCamera {
   // to it) and the size of every bulk-out transfer.
   std::vector<sim::SimRequest> Requests() const;
   std::vector<std::uint32_t> BulkOutSizes() const;
+  std::uint32_t BulkInCount() const;
   int Reenumerations() const;
+  // The faults that met their call, in order, e.g. "request 7 stalled".
+  std::vector<std::string> FiredFaults() const;
   // Blocks until a bulk-in transfer has stalled in the camera.
   void WaitForStalledRead();
 
@@ -88,6 +95,8 @@ class EmulatedCamera {
   void Reap(UMockdevIoctlClient* client, int nothingLeft);
   void Discard(UMockdevIoctlClient* client);
   void Control(std::uint8_t* setup, std::int32_t& status, std::int32_t& actual);
+  // The camera leaves during a transfer, which ends with `status`.
+  void PullOut(std::int32_t& status, std::string fired);
   std::string Node() const;
   std::string Descriptors() const;
 
@@ -114,6 +123,7 @@ class EmulatedCamera {
   std::uint32_t bulkIns_ = 0;
   std::vector<sim::SimRequest> requests_;
   std::vector<std::uint32_t> bulkOutSizes_;
+  std::vector<std::string> fired_;
   std::deque<Queued> reapable_;
   std::vector<Queued> stalled_;
   std::condition_variable stalledChanged_;
