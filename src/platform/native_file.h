@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace bb {
 
@@ -12,6 +13,37 @@ namespace bb {
 // link, a junction or any other reparse point is a link, whatever it points to.
 enum class PathKind { kAbsent, kFolder, kRegularFile, kLink, kOther };
 PathKind InspectPath(const std::string& path);
+
+// A folder held open while files are created inside it, so that a run of
+// files needs the folder looked at once: where the system creates files
+// relative to an open folder, the folder that was looked at stays the folder
+// written into, whatever is renamed or linked at its path meanwhile (Windows
+// looks at the path again for every file). Owns its handle; any one thread at
+// a time.
+class NativeFolder {
+ public:
+  // The operator's folder, taken as it is (a link to a folder is followed).
+  static std::optional<NativeFolder> Open(const std::string& path);
+  // The existing folder `relative` inside this one; no folder on the way may
+  // be a link.
+  std::optional<NativeFolder> OpenInside(std::string_view relative) const;
+  // Where it was opened, for texts and names.
+  const std::string& Path() const { return path_; }
+
+  NativeFolder(NativeFolder&& other) noexcept;
+  NativeFolder& operator=(NativeFolder&& other) noexcept;
+  NativeFolder(const NativeFolder&) = delete;
+  NativeFolder& operator=(const NativeFolder&) = delete;
+  ~NativeFolder();
+
+ private:
+  friend class NativeFile;
+  NativeFolder(std::intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+
+  // Unused on Windows.
+  std::intptr_t handle_;
+  std::string path_;
+};
 
 // A file opened through the operating system itself, for the read-back's files:
 // they take large ranges that must move at the speed of the system's own copy,
@@ -24,12 +56,15 @@ class NativeFile {
   // refused without waiting for a writer.
   static std::optional<NativeFile> OpenForReading(const std::string& path);
 
-  // Creates, or empties, the regular file `relative` inside `folder` (the
-  // operator's choice, taken as it is). No folder on the way inside `relative`
+  // Creates, or empties, the regular file `relative` inside `folder`. No folder on the way inside `relative`
   // and not the file itself may be a link; the file, if it exists, must be a
   // regular file; folders are not created. A file that has further hard links
   // is replaced by a new one, so that the other names keep their content.
   // Refused: nullopt, and nothing on disk changed.
+  static std::optional<NativeFile> CreateInside(const NativeFolder& folder,
+                                                std::string_view relative);
+  // The same inside the folder at `folder` (the operator's choice, taken as it
+  // is), opened for this file alone.
   static std::optional<NativeFile> CreateInside(const std::string& folder,
                                                 std::string_view relative);
   // The same for a path whose folder part is taken as it is.

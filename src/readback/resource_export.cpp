@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -38,6 +39,32 @@ bool EnsureSubDirectory(const std::string& folder, const char* name) {
   return std::filesystem::create_directory(FsPath(path), error) &&
          InspectPath(path) == PathKind::kFolder;
 }
+
+// The export folder and its sub directories A and B, each opened at the first
+// entry that goes into it and kept for the rest of the walk: one look at each
+// folder instead of one for every entry, and the folder looked at stays the
+// folder written into.
+class PlaceFolders {
+ public:
+  explicit PlaceFolders(const std::string& folder) : path_(folder) {}
+
+  // Nullptr when the folder of `place` cannot be opened.
+  const NativeFolder* For(ExportPlace place) {
+    std::optional<NativeFolder>& held = held_[static_cast<std::size_t>(place)];
+    if (!held) {
+      if (place == ExportPlace::kFolder) {
+        held = NativeFolder::Open(path_);
+      } else if (const NativeFolder* top = For(ExportPlace::kFolder)) {
+        held = top->OpenInside(place == ExportPlace::kGroupA ? "A" : "B");
+      }
+    }
+    return held ? &*held : nullptr;
+  }
+
+ private:
+  std::string path_;
+  std::array<std::optional<NativeFolder>, 3> held_;
+};
 
 }  // namespace
 
@@ -130,6 +157,7 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
   // memory used must not.
   const std::string listFile = folder + kPathSeparator + kListFile;
   std::vector<std::uint8_t> piece;
+  PlaceFolders places(folder);
   std::uint64_t running = endMarkOffset + kBrnEndMark.size();
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint64_t slot = i % kEntriesPerPiece;
@@ -146,8 +174,8 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
       break;
     }
     const std::string relative = ExportFileName(listFile, entry.id);
-    if (relative.empty() ||
-        WriteFileRange(brn, folder, relative.substr(1), running, entry.size) != 0) {
+    const NativeFolder* into = relative.empty() ? nullptr : places.For(PlaceOf(entry.id));
+    if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size) != 0) {
       ShowStop("Export file error, break!");
       break;
     }
@@ -162,18 +190,15 @@ std::string ResourceExport::ExportFileName(const std::string& listFile, std::uin
   const char* section = place == ExportPlace::kFolder   ? "FW"
                         : place == ExportPlace::kGroupA ? "RawA File List"
                                                         : "RawB File List";
-  const std::string name = platform_.profile.ReadString(listFile, section, key, key, kMaxPath);
+  std::string name = platform_.profile.ReadString(listFile, section, key, key, kMaxPath);
   if (!IsContainedName(name)) return {};
-  std::string relative(1, kPathSeparator);
-  if (place == ExportPlace::kGroupA) relative += std::string("A") + kPathSeparator;
-  if (place == ExportPlace::kGroupB) relative += std::string("B") + kPathSeparator;
-  return relative + name;
+  return name;
 }
 
-int ResourceExport::WriteFileRange(NativeFile& brn, const std::string& folder,
+int ResourceExport::WriteFileRange(NativeFile& brn, const NativeFolder& folder,
                                    const std::string& relative, std::uint64_t offset,
                                    std::uint64_t size) {
-  const std::string name = folder + kPathSeparator + relative;
+  const std::string name = folder.Path() + kPathSeparator + relative;
   if (name.size() >= kMaxPath) return kFileError;
   std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative);
   if (!out) return kFileError;

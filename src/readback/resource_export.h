@@ -32,12 +32,12 @@ class ResourceExport {
   int ExportBrnFile(const std::string& brnName, const std::string& folder);
   int ExportEntries(NativeFile& brn, const std::string& folder, std::uint64_t directoryOffset,
                     const BrnHeader& header);
-  // The output path relative to the folder, with its leading separator; empty
-  // when files.ini names a place outside the folder or a device.
+  // The entry's output path inside the folder of its place (the folder itself,
+  // A or B); empty when files.ini names a place outside it or a device.
   std::string ExportFileName(const std::string& listFile, std::uint16_t id);
   // 0, or 2 when the output file `relative` inside `folder` cannot be created
   // (also when it would go through a link) or written.
-  int WriteFileRange(NativeFile& brn, const std::string& folder, const std::string& relative,
+  int WriteFileRange(NativeFile& brn, const NativeFolder& folder, const std::string& relative,
                      std::uint64_t offset, std::uint64_t size);
 
  private:

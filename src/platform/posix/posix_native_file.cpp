@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "platform/native_file.h"
@@ -31,6 +32,11 @@ class FolderFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
   }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
@@ -45,6 +51,21 @@ std::vector<std::string> SplitComponents(std::string_view relative) {
     start = end + 1;
   }
   return parts;
+}
+
+// Opens the folders parts[0] to parts[count - 1], each inside the one before,
+// from `start`, none of them a link; empty parts (doubled separators) are
+// skipped. `walked` holds the last one, or nothing when there was nothing to
+// walk and `start` is the folder.
+bool WalkFolders(int start, const std::vector<std::string>& parts, std::size_t count,
+                 FolderFd& walked) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (parts[i].empty()) continue;
+    const int from = walked.Get() >= 0 ? walked.Get() : start;
+    walked.Reset(::openat(from, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (walked.Get() < 0) return false;
+  }
+  return true;
 }
 
 // Opens `name` in `folder` for writing without following a link and without
@@ -98,21 +119,57 @@ std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
   return file;
 }
 
-std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
+std::optional<NativeFolder> NativeFolder::Open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  return NativeFolder(fd, path);
+}
+
+std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) const {
+  const std::vector<std::string> parts = SplitComponents(relative);
+  FolderFd walked(-1);
+  if (!WalkFolders(Fd(handle_), parts, parts.size(), walked) || walked.Get() < 0) {
+    return std::nullopt;
+  }
+  return NativeFolder(walked.Release(), path_ + '/' + std::string(relative));
+}
+
+NativeFolder::NativeFolder(NativeFolder&& other) noexcept
+    : handle_(other.handle_), path_(std::move(other.path_)) {
+  other.handle_ = kNoHandle;
+}
+
+NativeFolder& NativeFolder::operator=(NativeFolder&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != kNoHandle) ::close(Fd(handle_));
+    handle_ = other.handle_;
+    path_ = std::move(other.path_);
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+NativeFolder::~NativeFolder() {
+  if (handle_ != kNoHandle) ::close(Fd(handle_));
+}
+
+std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder,
                                                    std::string_view relative) {
   const std::vector<std::string> parts = SplitComponents(relative);
   if (parts.back().empty()) return std::nullopt;
-  FolderFd current(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (current.Get() < 0) return std::nullopt;
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    if (parts[i].empty()) continue;
-    current.Reset(
-        ::openat(current.Get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (current.Get() < 0) return std::nullopt;
-  }
-  const int fd = OpenRegularForWriting(current.Get(), parts.back().c_str(), 0);
+  FolderFd walked(-1);
+  if (!WalkFolders(Fd(folder.handle_), parts, parts.size() - 1, walked)) return std::nullopt;
+  const int fd = OpenRegularForWriting(walked.Get() >= 0 ? walked.Get() : Fd(folder.handle_),
+                                       parts.back().c_str(), 0);
   if (fd < 0) return std::nullopt;
   return NativeFile(fd);
+}
+
+std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
+                                                   std::string_view relative) {
+  const std::optional<NativeFolder> opened = NativeFolder::Open(folder);
+  if (!opened) return std::nullopt;
+  return CreateInside(*opened, relative);
 }
 
 std::optional<NativeFile> NativeFile::Create(const std::string& path) {

@@ -14,14 +14,11 @@ namespace {
 
 // Small enough that the mapped pages, which count as the process's memory
 // while they are mapped, stay a fixed cost whatever the file's size; large
-// enough that mapping and unmapping vanish against the bytes moved.
+// enough that mapping and unmapping vanish against the bytes moved. Windows
+// start at multiples of their size in the file: where the page cache holds
+// the source in pages of that size, the system maps each window with one
+// entry instead of one per 4 KiB page.
 constexpr std::uint64_t kMappedWindow = std::uint64_t{2} << 20;
-
-#if defined(MAP_POPULATE)
-constexpr int kPopulate = MAP_POPULATE;
-#else
-constexpr int kPopulate = 0;
-#endif
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
@@ -76,26 +73,40 @@ CopyResult CopyInKernel(int in, int out, std::uint64_t& offset, std::uint64_t& l
 CopyResult CopyThroughMapping(int in, int out, std::uint64_t& offset, std::uint64_t& length,
                               std::uint64_t pageSize) {
   while (length > 0) {
-    const std::uint64_t base = offset - offset % pageSize;
+    const std::uint64_t base = offset - offset % kMappedWindow;
     const std::uint64_t skip = offset - base;
     const std::uint64_t piece = std::min(length, kMappedWindow - skip);
     // The tail of a file's last page reads as zeros through a mapping, so the
     // end of the source is looked at before each window.
     struct stat info {};
-    if (!FitsOffset(base + skip + piece) || ::fstat(in, &info) != 0 ||
+    if (!FitsOffset(base + kMappedWindow) || ::fstat(in, &info) != 0 ||
         static_cast<std::uint64_t>(info.st_size) < base + skip + piece) {
       return CopyResult::kFailed;
     }
-    // Populated up front: one pass over the page tables instead of a fault
-    // for every few pages while write() walks the window.
-    void* window = ::mmap(nullptr, static_cast<std::size_t>(skip + piece), PROT_READ,
-                          MAP_SHARED | kPopulate, in, static_cast<off_t>(base));
+    // The whole window, up to the source's last page: only a whole window can
+    // take one page-table entry.
+    const auto sourceEnd = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t mapped =
+        std::min(kMappedWindow, sourceEnd - base + (pageSize - sourceEnd % pageSize) % pageSize);
+    void* window = ::mmap(nullptr, static_cast<std::size_t>(mapped), PROT_READ, MAP_SHARED, in,
+                          static_cast<off_t>(base));
     if (window == MAP_FAILED) {
       return errno == ENODEV || errno == EACCES ? CopyResult::kRefused : CopyResult::kFailed;
     }
-    const bool written = WriteAll(out, static_cast<const std::uint8_t*>(window) + skip,
-                                  static_cast<std::size_t>(piece));
-    ::munmap(window, static_cast<std::size_t>(skip + piece));
+#if defined(MADV_POPULATE_READ)
+    // The pages written are mapped up front: one pass over the page tables
+    // instead of a fault for every few pages while write() walks them. Where
+    // the system cannot, write() faults them in itself, and reports a source
+    // cut short meanwhile all the same.
+    const std::uint64_t first = skip - skip % pageSize;
+    const std::uint64_t end = skip + piece;
+    const std::uint64_t last = std::min(mapped, end + (pageSize - end % pageSize) % pageSize);
+    ::madvise(static_cast<char*>(window) + first, static_cast<std::size_t>(last - first),
+              MADV_POPULATE_READ);
+#endif
+    const bool written =
+        WriteAll(out, static_cast<const std::uint8_t*>(window) + skip, static_cast<std::size_t>(piece));
+    ::munmap(window, static_cast<std::size_t>(mapped));
     if (!written) return CopyResult::kFailed;
     offset += piece;
     length -= piece;
