@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -38,11 +39,15 @@ class NativeFolder {
 
  private:
   friend class NativeFile;
-  NativeFolder(std::intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  NativeFolder(std::intptr_t handle, std::string path, std::size_t rootLength)
+      : handle_(handle), path_(std::move(path)), rootLength_(rootLength) {}
 
-  // Unused on Windows.
+  // Where files are created relative to the open folder (not on Windows).
   std::intptr_t handle_;
   std::string path_;
+  // Where the operator's folder ends in path_: Windows looks at the folders
+  // after it again for every file.
+  std::size_t rootLength_;
 };
 
 // A file opened through the operating system itself, for the read-back's files:

@@ -122,7 +122,7 @@ std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
 std::optional<NativeFolder> NativeFolder::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  return NativeFolder(fd, path);
+  return NativeFolder(fd, path, path.size());
 }
 
 std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) const {
@@ -131,11 +131,11 @@ std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) 
   if (!WalkFolders(Fd(handle_), parts, parts.size(), walked) || walked.Get() < 0) {
     return std::nullopt;
   }
-  return NativeFolder(walked.Release(), path_ + '/' + std::string(relative));
+  return NativeFolder(walked.Release(), path_ + '/' + std::string(relative), rootLength_);
 }
 
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)) {
+    : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {
   other.handle_ = kNoHandle;
 }
 
@@ -144,6 +144,7 @@ NativeFolder& NativeFolder::operator=(NativeFolder&& other) noexcept {
     if (handle_ != kNoHandle) ::close(Fd(handle_));
     handle_ = other.handle_;
     path_ = std::move(other.path_);
+    rootLength_ = other.rootLength_;
     other.handle_ = kNoHandle;
   }
   return *this;

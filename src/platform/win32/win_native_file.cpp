@@ -40,22 +40,6 @@ bool KeepAsPlainFile(HANDLE file, bool& otherNames) {
   return otherNames || SetEndOfFile(file) != 0;
 }
 
-// Appends each folder of `relative` (either separator) to `path`, looking at
-// each on the way: every one must be a folder and none a link.
-bool AppendFolders(std::string& path, std::string_view relative) {
-  std::size_t start = 0;
-  while (start <= relative.size()) {
-    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
-    if (end > start) {
-      path += '\\';
-      path += relative.substr(start, end - start);
-      if (InspectPath(path) != PathKind::kFolder) return false;
-    }
-    start = end + 1;
-  }
-  return true;
-}
-
 }  // namespace
 
 PathKind InspectPath(const std::string& path) {
@@ -83,21 +67,32 @@ std::optional<NativeFolder> NativeFolder::Open(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return std::nullopt;
   }
-  return NativeFolder(kNoHandle, path);
+  return NativeFolder(kNoHandle, path, path.size());
 }
 
 std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) const {
   std::string path = path_;
-  if (!AppendFolders(path, relative) || path == path_) return std::nullopt;
-  return NativeFolder(kNoHandle, path);
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
+    if (end > start) {
+      path += '\\';
+      path += relative.substr(start, end - start);
+      if (InspectPath(path) != PathKind::kFolder) return std::nullopt;
+    }
+    start = end + 1;
+  }
+  if (path == path_) return std::nullopt;
+  return NativeFolder(kNoHandle, path, rootLength_);
 }
 
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)) {}
+    : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {}
 
 NativeFolder& NativeFolder::operator=(NativeFolder&& other) noexcept {
   handle_ = other.handle_;
   path_ = std::move(other.path_);
+  rootLength_ = other.rootLength_;
   return *this;
 }
 
@@ -105,15 +100,35 @@ NativeFolder::~NativeFolder() = default;
 
 std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder,
                                                    std::string_view relative) {
-  const std::size_t cut = relative.find_last_of("\\/");
-  const std::string_view name = cut == std::string_view::npos ? relative : relative.substr(cut + 1);
-  if (name.empty()) return std::nullopt;
-  std::string path = folder.Path();
-  if (cut != std::string_view::npos && !AppendFolders(path, relative.substr(0, cut))) {
-    return std::nullopt;
+  // The folders inside the operator's are looked at again for every file.
+  std::string inside = folder.path_.substr(folder.rootLength_);
+  inside += '\\';
+  inside += relative;
+  return CreateInside(folder.path_.substr(0, folder.rootLength_), inside);
+}
+
+std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
+                                                   std::string_view relative) {
+  // Windows takes both separators; every folder on the way is looked at before
+  // the file is opened.
+  std::string path = folder;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
+    const std::string_view part = relative.substr(start, end - start);
+    if (end == relative.size()) {
+      if (part.empty()) return std::nullopt;
+      path += '\\';
+      path += part;
+      break;
+    }
+    if (!part.empty()) {
+      path += '\\';
+      path += part;
+      if (InspectPath(path) != PathKind::kFolder) return std::nullopt;
+    }
+    start = end + 1;
   }
-  path += '\\';
-  path += name;
 
   const std::wstring wide = Wide(path);
   if (const PathKind kind = InspectPath(path); kind != PathKind::kAbsent &&
@@ -135,13 +150,6 @@ std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder,
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   }
   return NativeFile(Held(file));
-}
-
-std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
-                                                   std::string_view relative) {
-  // Windows looks at the folders by their paths for every file anyway; the
-  // operator's folder is taken as it is.
-  return CreateInside(NativeFolder(kNoHandle, folder), relative);
 }
 
 std::optional<NativeFile> NativeFile::Create(const std::string& path) {
