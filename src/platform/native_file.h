@@ -28,6 +28,9 @@ class NativeFolder {
   // The existing folder `relative` inside this one; no folder on the way may
   // be a link.
   std::optional<NativeFolder> OpenInside(std::string_view relative) const;
+  // Removes the file `relative` inside this folder, on the same way as
+  // NativeFile::CreateInside would go; false when there was none to remove.
+  bool RemoveFile(std::string_view relative) const;
   // Where it was opened, for texts and names.
   const std::string& Path() const { return path_; }
 
@@ -61,9 +64,9 @@ class NativeFile {
   // refused without waiting for a writer.
   static std::optional<NativeFile> OpenForReading(const std::string& path);
 
-  // Creates, or empties, the regular file `relative` inside `folder`. No folder on the way inside `relative`
-  // and not the file itself may be a link; the file, if it exists, must be a
-  // regular file; folders are not created. A file that has further hard links
+  // Creates, or empties, the regular file `relative` inside `folder`. No
+  // folder on the way inside `relative` and not the file itself may be a link;
+  // the file, if it exists, must be a regular file; folders are not created. A file that has further hard links
   // is replaced by a new one, so that the other names keep their content.
   // Refused: nullopt, and nothing on disk changed.
   static std::optional<NativeFile> CreateInside(const NativeFolder& folder,

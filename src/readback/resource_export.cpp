@@ -205,9 +205,9 @@ int ResourceExport::WriteFileRange(NativeFile& brn, const NativeFolder& folder,
   const bool copied = out->CopyFrom(brn, offset, size);
   if (!out->Close() || !copied) {
     // A short entry file would pass for the resource itself. It was created
-    // here as a plain file, so removing it by name removes nothing else.
-    std::error_code ignored;
-    std::filesystem::remove(FsPath(name), ignored);
+    // here as a plain file, in the folder that is held, so removing it there
+    // removes nothing else.
+    folder.RemoveFile(relative);
     return kFileError;
   }
   return kOk;

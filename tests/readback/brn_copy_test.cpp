@@ -12,9 +12,7 @@
 #include "support/temp_folder.h"
 
 #if !defined(_WIN32)
-#include <sys/resource.h>
-
-#include <csignal>
+#include "support/disk_room.h"
 #endif
 
 namespace bb {
@@ -32,28 +30,6 @@ std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::siz
                                    bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
 }
 
-#if !defined(_WIN32)
-// Files may grow to `room` bytes and no further while it lives, as on a full
-// disk; the signal that goes with it is ignored, so the write fails instead.
-class DiskRoom {
- public:
-  explicit DiskRoom(rlim_t room) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = room;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~DiskRoom() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
-#endif
 
 class NativeCopyTest : public ::testing::Test {
  protected:
@@ -117,7 +93,7 @@ TEST_F(NativeCopyTest, ReadsOnlyRegularFiles) {
 TEST_F(NativeCopyTest, FailsWhenTheDiskFills) {
   const std::string in = folder.Write("source", source);
   for (const rlim_t room : {rlim_t{0}, rlim_t{5}, rlim_t{0x100000}, rlim_t{source.size()}}) {
-    DiskRoom full(room);
+    test::DiskRoom full(room);
     EXPECT_FALSE(CopyBehindHead(in, folder.File("target"), 0, source.size())) << "room " << room;
   }
 }
@@ -179,7 +155,7 @@ TEST_F(BrnWriteTest, NoticesAWriteFailureAtAnyPoint) {
     std::optional<NativeFile> in = NativeFile::OpenForReading(rawName);
     const std::optional<RawImageLayout> layout = ParseRawImage(*in, raw.size());
     ASSERT_TRUE(layout.has_value());
-    DiskRoom full(room);
+    test::DiskRoom full(room);
     std::optional<NativeFile> brn = NativeFile::Create(folder.File("image.brn"));
     ASSERT_TRUE(brn.has_value());
     EXPECT_FALSE(WriteGroupedBrn(*in, *layout, 0x100, *brn)) << "room " << room;

@@ -58,6 +58,15 @@ TEST(NativeFolderTest, AHeldFolderStaysTheFolderWrittenIntoAndLinksAreRefused) {
   EXPECT_TRUE(std::filesystem::is_regular_file(out.Path() / "moved" / "x.bin"));
   EXPECT_TRUE(std::filesystem::is_empty(outside.Path()));
   EXPECT_FALSE(top->OpenInside("A").has_value());
+
+  // Removal goes the same way: the file of that name at the link's end stays.
+  outside.Write("x.bin", "keep me");
+  EXPECT_TRUE(a->RemoveFile("x.bin"));
+  EXPECT_FALSE(std::filesystem::exists(out.Path() / "moved" / "x.bin"));
+  EXPECT_TRUE(std::filesystem::exists(outside.Path() / "x.bin"));
+  EXPECT_FALSE(a->RemoveFile("x.bin"));
+  EXPECT_FALSE(top->RemoveFile("L/x.bin")) << "not through a linked folder";
+  EXPECT_TRUE(std::filesystem::exists(outside.Path() / "x.bin"));
 }
 #endif
 

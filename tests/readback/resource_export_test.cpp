@@ -10,6 +10,10 @@
 #include "readback/export_names.h"
 #include "support/test_host.h"
 
+#if !defined(_WIN32)
+#include "support/disk_room.h"
+#endif
+
 namespace bb {
 namespace {
 
@@ -276,6 +280,23 @@ TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("missing.brn"), out.Text()), 2);
   EXPECT_EQ(bench.resourceExport.ExportBrnFile("", out.Text()), 2);
 }
+
+#if !defined(_WIN32)
+TEST_F(ResourceExportTest, AnEntryWrittenOnlyInPartIsNotLeftBehind) {
+  WriteSampleJob(SampleContent());
+  out.Write("image.brn", firmware);
+  std::filesystem::create_directories(out.Path() / "A");
+  std::filesystem::create_directories(out.Path() / "B");
+  {
+    // Room for the group entries, not for the 1500 bytes of the firmware's.
+    test::DiskRoom full(1000);
+    EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("image.brn"), out.Text()), 0);
+  }
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(OutRead("B/Res_0x80.res"), SampleContent().groupB[0].data);
+  EXPECT_FALSE(std::filesystem::exists(out.Path() / "Res_0x100.res"));
+}
+#endif
 
 TEST_F(ResourceExportTest, CountsWhoseDirectoryEndsPast32BitsAreRefused) {
   // A directory of 430 million entries ends past 4 GiB, where no entry's 32-bit

@@ -134,6 +134,14 @@ std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) 
   return NativeFolder(walked.Release(), path_ + '/' + std::string(relative), rootLength_);
 }
 
+bool NativeFolder::RemoveFile(std::string_view relative) const {
+  const std::vector<std::string> parts = SplitComponents(relative);
+  if (parts.back().empty()) return false;
+  FolderFd walked(-1);
+  if (!WalkFolders(Fd(handle_), parts, parts.size() - 1, walked)) return false;
+  return ::unlinkat(walked.Get() >= 0 ? walked.Get() : Fd(handle_), parts.back().c_str(), 0) == 0;
+}
+
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
     : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {
   other.handle_ = kNoHandle;

@@ -86,6 +86,13 @@ std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) 
   return NativeFolder(kNoHandle, path, rootLength_);
 }
 
+bool NativeFolder::RemoveFile(std::string_view relative) const {
+  std::string path = path_;
+  path += '\\';
+  path += relative;
+  return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
     : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {}
 
