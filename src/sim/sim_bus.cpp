@@ -253,18 +253,14 @@ std::vector<SimRequest> SimBus::Requests() const {
   return requests;
 }
 
-std::optional<std::size_t> SimBus::PortAt(std::uint32_t index) const {
-  if (failingIndexes_.count(index) != 0) return std::nullopt;
+const SimBus::Listed* SimBus::ListedAt(SetHandle set, std::uint32_t index) const {
+  const auto found = openSets_.find(set);
+  if (found == openSets_.end() || failingIndexes_.count(index) != 0) return nullptr;
   const auto below = static_cast<std::uint32_t>(
       std::count_if(failingIndexes_.begin(), failingIndexes_.end(),
                     [&](std::uint32_t failing) { return failing < index; }));
-  std::uint32_t wanted = index - below;
-  for (std::size_t port = 0; port < ports_.size(); ++port) {
-    if (!ports_[port].present) continue;
-    if (wanted == 0) return port;
-    --wanted;
-  }
-  return std::nullopt;
+  const std::uint32_t wanted = index - below;
+  return wanted < found->second.size() ? &found->second[wanted] : nullptr;
 }
 
 void SimBus::DropOffIfRestarting(std::size_t port) {
@@ -304,29 +300,31 @@ DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
   Record(MakeEvent(SimEvent::Kind::kEnumerate));
   if (failSet_) return kNoSet;
   const SetHandle set = nextSet_++;
-  openSets_.insert(set);
+  std::vector<Listed>& listed = openSets_[set];
+  for (std::size_t port = 0; port < ports_.size(); ++port) {
+    if (ports_[port].present) listed.push_back(Listed{port, ports_[port].path});
+  }
   return set;
 }
 
 DeviceTransport::EnumResult SimBus::EnumerateInterface(SetHandle set, std::uint32_t index) {
   if (openSets_.count(set) == 0) return EnumResult::kNoMoreItems;
   if (failingIndexes_.count(index) != 0) return EnumResult::kOtherError;
-  return PortAt(index) ? EnumResult::kFound : EnumResult::kNoMoreItems;
+  return ListedAt(set, index) != nullptr ? EnumResult::kFound : EnumResult::kNoMoreItems;
 }
 
 bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) {
-  if (openSets_.count(set) == 0) return false;
-  const std::optional<std::size_t> port = PortAt(index);
-  if (!port || ports_[*port].detailUnreadable) return false;
-  path = ports_[*port].path;
+  const Listed* listed = ListedAt(set, index);
+  if (listed == nullptr || ports_[listed->port].detailUnreadable) return false;
+  path = listed->path;
   return true;
 }
 
 bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) {
-  if (openSets_.count(set) == 0 || hideLocations_) return false;
-  const std::optional<std::size_t> port = PortAt(index);
-  if (!port) return false;
-  location = Location(*port);
+  if (hideLocations_) return false;
+  const Listed* listed = ListedAt(set, index);
+  if (listed == nullptr) return false;
+  location = Location(listed->port);
   return true;
 }
 

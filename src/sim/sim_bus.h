@@ -207,7 +207,15 @@ class SimBus final : public DeviceTransport {
   // `port`: the camera the call went to, if any.
   void Record(const SimEvent& event, std::optional<std::size_t> port = std::nullopt);
 
-  std::optional<std::size_t> PortAt(std::uint32_t index) const;
+  // Each open set's snapshot: the cameras present when it was opened, with
+  // the interface path each had then, as the system's device list stays as it
+  // was taken while other programs' cameras leave and come back.
+  struct Listed {
+    std::size_t port;
+    std::string path;
+  };
+  // The entry at `index` of an open set; null past its end.
+  const Listed* ListedAt(SetHandle set, std::uint32_t index) const;
   // The open file behind a handle, while its camera is still the one opened.
   OpenFile* Find(Handle handle);
   void DropOffIfRestarting(std::size_t port);
@@ -217,7 +225,7 @@ class SimBus final : public DeviceTransport {
   std::map<Handle, OpenFile> handles_;
   Handle nextHandle_ = 1;
   SetHandle nextSet_ = 1;
-  std::set<SetHandle> openSets_;
+  std::map<SetHandle, std::vector<Listed>> openSets_;
   std::set<std::uint32_t> failingIndexes_;
   bool failSet_ = false;
   bool hideLocations_ = false;
