@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,7 +17,7 @@
 #include "util/paths.h"
 
 #if !defined(_WIN32)
-#include <sys/resource.h>
+#include "support/disk_room.h"
 #endif
 
 namespace bb {
@@ -213,29 +212,6 @@ TEST_F(BrnConvertTest, RefusesEntrySizesThatPushAnOffsetPast32Bits) {
 }
 
 #if !defined(_WIN32)
-// Lowers this process's file-size limit so that writes past it fail as on a
-// full disk (with the limit signal ignored, a write then returns an error).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*previousHandler_)(int) = nullptr;
-};
-
 TEST_F(BrnConvertTest, RemovesABrnFileThatCouldNotBeWrittenInFull) {
   sim::ImageContent image = test::SampleImage();
   image.firmware = test::CountingBytes(0x30000, 0);
@@ -245,7 +221,7 @@ TEST_F(BrnConvertTest, RemovesABrnFileThatCouldNotBeWrittenInFull) {
   for (const rlim_t limit : {rlim_t{100}, rlim_t{0x10000}, brnSize - 1}) {
     int status = kOk;
     {
-      const FileSizeLimit full(limit);
+      const test::DiskRoom full(limit);
       status = ConvertToBrn(raw, brnName, kDefaultFwFileId, console);
     }
     EXPECT_EQ(status, kFileError) << "limit " << limit;

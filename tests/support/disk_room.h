@@ -22,6 +22,8 @@ class DiskRoom {
     setrlimit(RLIMIT_FSIZE, &saved_);
     std::signal(SIGXFSZ, previous_);
   }
+  DiskRoom(const DiskRoom&) = delete;
+  DiskRoom& operator=(const DiskRoom&) = delete;
 
  private:
   rlimit saved_{};
