@@ -165,16 +165,22 @@ SimBus::FaultId SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::ui
   return id;
 }
 
-SimBus::FaultId SimBus::FailWrite(std::uint32_t nth) {
-  const FaultId id = AddFault("write fails" + Nth(nth));
-  writeFaults_.push_back({Upcoming(writesSeen_, &Port::writesSeen) + nth, std::nullopt, 0, id, aim_});
+SimBus::FaultId SimBus::AddTransferFault(Direction direction, std::string what, std::uint32_t nth,
+                                         std::optional<std::uint32_t> missing, std::uint32_t stallMs) {
+  const bool write = direction == kWrite;
+  const FaultId id = AddFault(std::move(what) + Nth(nth));
+  const std::uint32_t upcoming =
+      write ? Upcoming(writesSeen_, &Port::writesSeen) : Upcoming(readsSeen_, &Port::readsSeen);
+  (write ? writeFaults_ : readFaults_).push_back({upcoming + nth, missing, stallMs, id, aim_});
   return id;
 }
 
+SimBus::FaultId SimBus::FailWrite(std::uint32_t nth) {
+  return AddTransferFault(kWrite, "write fails", nth, std::nullopt);
+}
+
 SimBus::FaultId SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
-  const FaultId id = AddFault("write short" + Nth(nth));
-  writeFaults_.push_back({Upcoming(writesSeen_, &Port::writesSeen) + nth, missing, 0, id, aim_});
-  return id;
+  return AddTransferFault(kWrite, "write short", nth, missing);
 }
 
 void SimBus::ClearFaults() {
@@ -192,21 +198,15 @@ void SimBus::ClearFaults() {
 }
 
 SimBus::FaultId SimBus::FailRead(std::uint32_t nth) {
-  const FaultId id = AddFault("read fails" + Nth(nth));
-  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, std::nullopt, 0, id, aim_});
-  return id;
+  return AddTransferFault(kRead, "read fails", nth, std::nullopt);
 }
 
 SimBus::FaultId SimBus::ShortRead(std::uint32_t nth, std::uint32_t missing) {
-  const FaultId id = AddFault("read short" + Nth(nth));
-  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, missing, 0, id, aim_});
-  return id;
+  return AddTransferFault(kRead, "read short", nth, missing);
 }
 
 SimBus::FaultId SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
-  const FaultId id = AddFault(Format("read stalls %u ms", ms) + Nth(nth));
-  readFaults_.push_back({Upcoming(readsSeen_, &Port::readsSeen) + nth, 0, ms, id, aim_});
-  return id;
+  return AddTransferFault(kRead, Format("read stalls %u ms", ms), nth, 0, ms);
 }
 
 std::optional<std::size_t> SimBus::PortOf(Handle handle) const {

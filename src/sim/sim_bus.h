@@ -201,6 +201,11 @@ class SimBus final : public DeviceTransport {
   // The camera a handle was opened on, even when it has left since.
   std::optional<std::size_t> PortOf(Handle handle) const;
   FaultId AddFault(std::string what);
+  enum Direction { kWrite, kRead };
+  // A fault at the `nth` call of its direction still to come (on the aimed
+  // camera, or over the whole bus), named `what`.
+  FaultId AddTransferFault(Direction direction, std::string what, std::uint32_t nth,
+                           std::optional<std::uint32_t> missing, std::uint32_t stallMs = 0);
   // The fault fired at the call with this transcript index.
   void Fire(FaultId fault, std::size_t at);
   // Appends to the transcript; a watched fault that shows in the entry fires.
