@@ -94,6 +94,8 @@ class NativeFile {
   // inside the kernel where the system can, else through one large buffer.
   // False when the source ends early or a write fails.
   bool CopyFrom(NativeFile& source, std::uint64_t offset, std::uint64_t length);
+  // Empties the file and writes from its start again.
+  bool Truncate();
   // Closes the handle; false when the system reported an error on the way.
   bool Close();
 

@@ -19,6 +19,9 @@ namespace bb {
 namespace {
 
 constexpr std::uint32_t kPieceWatchdogMs = 5000;
+// The largest storage a VEXA2860 camera holds. The camera announces the size
+// of what it sends; a larger one is no image of its storage.
+constexpr std::uint32_t kLargestStorage = std::uint32_t{1} << 30;
 
 }  // namespace
 
@@ -104,6 +107,13 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
   const std::uint32_t address = GetLe32(info, 4);
   Log(Format("  Begin ... 0x%x(0x%x)", address, size), true);
 
+  if (size > kLargestStorage) {
+    Log(Format("  Image size 0x%x is more than a camera's storage can hold (0x%x) !!!", size,
+               kLargestStorage));
+    Log("  Fail!");
+    return kFailed;
+  }
+
   // Never through a link: the folder may hold one that leads elsewhere.
   std::optional<NativeFile> file = NativeFile::Create(fileName);
   if (!file) return kFileError;
@@ -111,32 +121,38 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
     Log("  OK!");
     return kOk;
   }
-  std::unique_ptr<std::uint8_t[]> buffer = AllocateZeroed(size);
-  if (!buffer) {
-    // The camera decides the size; one we cannot hold ends the read plainly.
-    Log(Format("Alloc Size(%u) error...", size));
+  // One piece at a time, written as it arrives: memory stays at one piece
+  // whatever size the camera announces.
+  const std::uint32_t pieceSize = std::min(size, context_.transfer.BulkChunk);
+  std::unique_ptr<std::uint8_t[]> piece = AllocateZeroed(pieceSize);
+  if (!piece) {
+    Log(Format("Alloc Size(%u) error...", pieceSize));
     return kNoBuffer;
   }
-  status = ReadDeviceData(size, address, std::span(buffer.get(), size));
-  if (status != kOk) {
-    Log("  Fail!");
-    return status;
-  }
-  const bool written = file->Write(std::span(buffer.get(), size));
-  if (!file->Close() || !written) {
-    // A disk that fills up must not leave a short image that looks complete.
-    Log("  Fail!");
-    return kFileError;
-  }
-  Log("  OK!");
-  return kOk;
+  status = ReadPieces(size, address, std::span(piece.get(), pieceSize),
+                      [&file](std::span<const std::uint8_t> arrived) { return file->Write(arrived); });
+  // A read or a disk that fails part-way must not leave a short image that
+  // looks complete.
+  if (status != kOk) file->Truncate();
+  if (!file->Close() && status == kOk) status = kFileError;
+  Log(status == kOk ? "  OK!" : "  Fail!");
+  return status;
 }
 
 int ReadBack::ReadDeviceData(std::uint32_t size, std::uint32_t address,
                              std::span<std::uint8_t> buffer) {
-  if (buffer.empty() || size == 0 || buffer.size() < size) return kFailed;
+  if (buffer.size() < size) return kFailed;
+  return ReadPieces(size, address, buffer.first(size), nullptr);
+}
+
+int ReadBack::ReadPieces(std::uint32_t size, std::uint32_t address, std::span<std::uint8_t> buffer,
+                         const PieceSink& sink) {
+  if (buffer.empty() || size == 0) return kFailed;
   const std::uint32_t chunk = context_.transfer.BulkChunk;
   if (chunk == 0) return kFailed;
+  // With a sink the buffer is one piece, used again for each.
+  const bool reused = static_cast<bool>(sink);
+  if (buffer.size() < (reused ? std::min(size, chunk) : size)) return kFailed;
   std::array<std::uint8_t, 8> request{};
   PutLe32(request, 0, address);
   PutLe32(request, 4, size);
@@ -151,13 +167,18 @@ int ReadBack::ReadDeviceData(std::uint32_t size, std::uint32_t address,
   DeviceTransport& transport = link_.Transport();
   for (std::uint32_t offset = 0; offset < size;) {
     const std::uint32_t piece = std::min(size - offset, chunk);
+    const std::span<std::uint8_t> into = reused ? buffer.first(piece) : buffer.subspan(offset, piece);
     std::uint32_t done = 0;
     link_.ArmWatchdog(kPieceWatchdogMs, kReadTimeout, pipe);
-    const bool ok = transport.Read(pipe, buffer.subspan(offset, piece), done);
+    const bool ok = transport.Read(pipe, into, done);
     link_.DisarmWatchdog();
     if (!ok || done < piece) {
       transport.Close(pipe);
       return ok ? kShortTransfer : kReadFailed;
+    }
+    if (reused && !sink(into)) {
+      transport.Close(pipe);
+      return kFileError;
     }
     offset += piece;
   }

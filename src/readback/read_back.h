@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -27,12 +28,19 @@ class ReadBack {
   // Brings the camera's ISP core up for reading; 0 when the camera will come
   // back (or StepArrived has been posted), else the failing stage's code.
   int StartReadBack();
-  // Reads the camera's image into `fileName`, created anew.
+  // Reads the camera's image into `fileName`, created anew, writing each piece
+  // as it arrives; the file is left empty when the read fails.
   int ReadResource(const std::string& fileName, ReadPurpose purpose);
   // Reads `size` bytes at a device address into `buffer`, guarding each piece.
   int ReadDeviceData(std::uint32_t size, std::uint32_t address, std::span<std::uint8_t> buffer);
 
  private:
+  // Takes each piece as it arrives; false stops the read.
+  using PieceSink = std::function<bool(std::span<const std::uint8_t>)>;
+  // ReadDeviceData into the whole `buffer`, or, with a sink, into a buffer of
+  // one piece that each piece arrives in and is handed on from.
+  int ReadPieces(std::uint32_t size, std::uint32_t address, std::span<std::uint8_t> buffer,
+                 const PieceSink& sink);
   void Log(const std::string& line, bool repaint = false);
 
   Platform& platform_;

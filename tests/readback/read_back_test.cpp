@@ -98,6 +98,20 @@ TEST_F(ReadBackTest, ReadsTheImageInChunkPiecesIntoTheFile) {
   EXPECT_EQ(clock.Sleeps(), (std::vector<std::uint32_t>{1000, 1000})) << "the ready wait";
 }
 
+TEST_F(ReadBackTest, EachPieceIsInTheFileOnceItHasArrived) {
+  camera->servedImage = std::vector<std::uint8_t>(0x10000 * 2 + 100, 7);
+  // The third read takes a moment of the camera's: the file is looked at then.
+  std::vector<std::uintmax_t> sizes;
+  bus.SetTimePassage([&](std::uint32_t ms) {
+    sizes.push_back(std::filesystem::file_size(RawFile()));
+    clock.Advance(ms);
+  });
+  bus.StallRead(3, 1);
+  ASSERT_EQ(readBack().ReadResource(RawFile(), ReadPurpose::kExport), kOk);
+  EXPECT_EQ(sizes, (std::vector<std::uintmax_t>{0x20000}));
+  EXPECT_EQ(folder.Read("image.raw"), *camera->servedImage);
+}
+
 TEST_F(ReadBackTest, AVerifyReadSelectsWithZeroAndAnEmptyImageMakesAnEmptyFile) {
   camera->servedImage = std::vector<std::uint8_t>{};
   ASSERT_EQ(readBack().ReadResource(RawFile(), ReadPurpose::kVerify), kOk);

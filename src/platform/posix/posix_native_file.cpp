@@ -241,4 +241,8 @@ bool NativeFile::Write(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+bool NativeFile::Truncate() {
+  return ::ftruncate(Fd(handle_), 0) == 0 && ::lseek(Fd(handle_), 0, SEEK_SET) == 0;
+}
+
 }  // namespace bb

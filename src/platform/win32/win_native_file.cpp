@@ -227,4 +227,9 @@ bool NativeFile::CopyFrom(NativeFile& source, std::uint64_t offset, std::uint64_
   return CopyThroughBuffer(source, offset, length);
 }
 
+bool NativeFile::Truncate() {
+  const LARGE_INTEGER start{};
+  return SetFilePointerEx(Native(handle_), start, nullptr, FILE_BEGIN) && SetEndOfFile(Native(handle_));
+}
+
 }  // namespace bb
