@@ -51,7 +51,11 @@ bool CallRecording::Start(const Options& options, const Context& context, Profil
 }
 
 void CallRecording::Finish(int exitStatus, std::FILE* err) {
-  if (!writer_.Close(exitStatus)) {
+  const bool written = writer_.Close(exitStatus);
+  const std::string incomplete = writer_.Incomplete();
+  if (!incomplete.empty()) {
+    std::fprintf(err, "burnbench-cli: the recording %s is incomplete: %s\n", path_.c_str(), incomplete.c_str());
+  } else if (!written) {
     std::fprintf(err, "burnbench-cli: the recording %s could not be written whole\n", path_.c_str());
   }
 }

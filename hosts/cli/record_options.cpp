@@ -1,5 +1,7 @@
 #include "record_options.h"
 
+#include "platform/record/recording_format.h"
+
 namespace bb::cli {
 
 bool TalksToCamera(const std::string& command) {
@@ -14,6 +16,14 @@ bool CheckRecordOptions(const Options& options, std::string& error) {
   if (!options.recordPath.empty() && !TalksToCamera(options.command)) {
     error = "--record goes with versions, burn, read and legacy";
     return false;
+  }
+  // Found out before the camera is touched, not by the replay.
+  if (!options.recordPath.empty()) {
+    const std::string over = record::CommandLineOverLimits(options.arguments);
+    if (!over.empty()) {
+      error = "--record cannot record this command line: " + over;
+      return false;
+    }
   }
   // One recording holds the conversation with one camera.
   if (!options.recordPath.empty() && options.all) {

@@ -186,16 +186,25 @@ TEST_F(RecordingFormatTest, NothingOverTheLimitsIsRead) {
   EXPECT_FALSE(ReadRecordingFile(big, error));
   EXPECT_EQ(error, "it is over the size limit of 1 GiB");
 
-  // A writer keeps to the limits: a transfer a reader would refuse spoils the
-  // recording, and says so.
+  // A writer keeps to the limits: the recording ends before a transfer a
+  // reader would refuse, says so, and stays readable up to there.
   RecordingWriter writer;
   ASSERT_TRUE(writer.Open(path, SampleHeader(), 0));
+  writer.Add(Make(CallKind::kClose, 0));
   Call read = Make(CallKind::kRead, 0);
   read.size = read.done = static_cast<std::uint32_t>(kMaxDataBytes + 1);
   read.received.resize(read.size);
   writer.Add(read);
+  writer.Add(Make(CallKind::kClose, 0));
   EXPECT_FALSE(writer.Close(0));
-  EXPECT_TRUE(ReadRecordingFile(path, error)) << error;
+  EXPECT_EQ(writer.Incomplete(), "it ends before call 2: the call is larger than a recording holds");
+  std::optional<Recording> kept = ReadRecordingFile(path, error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(kept->calls.size(), 1u);
+  // A new recording starts whole.
+  ASSERT_TRUE(writer.Open(path, SampleHeader(), 0));
+  EXPECT_EQ(writer.Incomplete(), "");
+  EXPECT_TRUE(writer.Close(0));
 }
 
 }  // namespace

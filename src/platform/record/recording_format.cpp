@@ -447,6 +447,20 @@ bool FitsLimits(const Call& call) {
          call.text.size() <= kMaxTextBytes;
 }
 
+std::string CommandLineOverLimits(const std::vector<std::string>& arguments) {
+  if (arguments.size() > kMaxArguments) {
+    return Format("it has %zu arguments; a recording holds at most %llu", arguments.size(),
+                  static_cast<unsigned long long>(kMaxArguments));
+  }
+  for (const std::string& argument : arguments) {
+    if (argument.size() > kMaxTextBytes) {
+      return Format("an argument has %zu bytes; a recording holds at most %llu", argument.size(),
+                    static_cast<unsigned long long>(kMaxTextBytes));
+    }
+  }
+  return {};
+}
+
 std::optional<Recording> ParseRecording(std::span<const std::uint8_t> bytes, std::string& error) {
   if (bytes.size() > kMaxRecordingBytes) {
     error = "it is over the size limit of 1 GiB";

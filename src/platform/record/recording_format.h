@@ -41,6 +41,10 @@ std::vector<std::uint8_t> EncodeEnd(std::optional<int> exitStatus, Sha256& writt
 // True when a call fits the reader's limits; a writer keeps to them.
 bool FitsLimits(const Call& call);
 
+// Why a reader would refuse a recording of this command line (its arguments
+// without the program name), or empty when it fits.
+std::string CommandLineOverLimits(const std::vector<std::string>& arguments);
+
 // Reads a whole recording. On failure returns nullopt and a sentence for the
 // operator in `error`: the recording is truncated, corrupted, of another
 // format version, or over a limit.

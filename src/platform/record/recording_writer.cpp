@@ -1,9 +1,17 @@
 #include "platform/record/recording_writer.h"
 
 #include "platform/record/recording_format.h"
+#include "util/format.h"
 #include "util/paths.h"
 
 namespace bb::record {
+
+namespace {
+
+// Room kept for the end record: its kind, length, status and digest.
+constexpr std::uint64_t kEndReserve = 64;
+
+}  // namespace
 
 bool RecordingWriter::Open(const std::string& path, const RecordingHeader& header,
                            std::uint64_t originUs) {
@@ -14,6 +22,9 @@ bool RecordingWriter::Open(const std::string& path, const RecordingHeader& heade
   open_ = true;
   failed_ = false;
   originUs_ = originUs;
+  calls_ = 0;
+  bytes_ = 0;
+  incomplete_.clear();
   hash_.Finish();
   Put(EncodePreamble());
   Put(EncodeHeader(header));
@@ -27,15 +38,32 @@ bool RecordingWriter::IsOpen() const {
 
 void RecordingWriter::Add(const Call& call) {
   std::lock_guard lock(mutex_);
-  if (!open_) return;
-  // A call beyond what a reader accepts would make the whole file unreadable.
-  if (!FitsLimits(call)) {
-    failed_ = true;
-    return;
-  }
+  if (!open_ || !incomplete_.empty()) return;
   Call stamped = call;
   stamped.atUs = call.atUs > originUs_ ? call.atUs - originUs_ : 0;
-  Put(EncodeCall(stamped));
+  const std::vector<std::uint8_t> record = FitsLimits(call) ? EncodeCall(stamped) : std::vector<std::uint8_t>{};
+  // A call beyond what a reader accepts would make the whole file unreadable:
+  // the recording ends before it, and stays readable up to there.
+  std::string why;
+  if (record.empty() || record.size() > kMaxRecordBytes) {
+    why = "the call is larger than a recording holds";
+  } else if (calls_ >= kMaxCalls) {
+    why = Format("a recording holds at most %llu calls", static_cast<unsigned long long>(kMaxCalls));
+  } else if (bytes_ + record.size() + kEndReserve > kMaxRecordingBytes) {
+    why = "a recording holds at most 1 GiB";
+  }
+  if (!why.empty()) {
+    incomplete_ = Format("it ends before call %llu: %s", static_cast<unsigned long long>(calls_ + 1),
+                         why.c_str());
+    return;
+  }
+  ++calls_;
+  Put(record);
+}
+
+std::string RecordingWriter::Incomplete() const {
+  std::lock_guard lock(mutex_);
+  return incomplete_;
 }
 
 bool RecordingWriter::Close(std::optional<int> exitStatus) {
@@ -46,10 +74,11 @@ bool RecordingWriter::Close(std::optional<int> exitStatus) {
   file_.close();
   if (!file_) failed_ = true;
   open_ = false;
-  return !failed_;
+  return !failed_ && incomplete_.empty();
 }
 
 void RecordingWriter::Put(const std::vector<std::uint8_t>& bytes) {
+  bytes_ += bytes.size();
   hash_.Update(bytes);
   file_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file_.flush();

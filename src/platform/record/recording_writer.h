@@ -32,11 +32,15 @@ class RecordingWriter final : public CallSink {
   // created or written.
   bool Open(const std::string& path, const RecordingHeader& header, std::uint64_t originUs);
   bool IsOpen() const;
-  // Ignored while no file is open.
+  // Ignored while no file is open, and once a call went beyond what a reader
+  // accepts: the recording then ends before that call.
   void Add(const Call& call) override;
   // Writes the end record and closes the file. False when any part of the
-  // recording could not be written.
+  // recording could not be written, or it ended early.
   bool Close(std::optional<int> exitStatus);
+  // Why the recording ended before the run did, naming the first call it
+  // lacks; empty while it holds every call.
+  std::string Incomplete() const;
 
  private:
   void Put(const std::vector<std::uint8_t>& bytes);
@@ -45,6 +49,9 @@ class RecordingWriter final : public CallSink {
   std::ofstream file_;
   Sha256 hash_;
   std::uint64_t originUs_ = 0;
+  std::uint64_t calls_ = 0;
+  std::uint64_t bytes_ = 0;
+  std::string incomplete_;
   bool open_ = false;
   bool failed_ = false;
 };
