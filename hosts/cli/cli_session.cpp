@@ -98,6 +98,7 @@ class Session {
       timersIn_ = &devices->timers;
       link_ = &devices->camera;
       replaying_ = true;
+      replayVerifyFolder_ = devices->verifyFolder;
     } else {
       MakeDevices(world);
     }
@@ -118,6 +119,8 @@ class Session {
                                                     controls_, prompts_, steps_,
                                                     link_->Arrivals(), profile_});
     bench_ = std::make_unique<Workbench>(*platform_, context_);
+    // A replay writes a recording's bytes into the replayer's folders.
+    bench_->window.askBeforeReplacing = replaying_;
     if (!location_.empty()) bench_->link.Binding().Pin(location_);
     bench_->runs.OnRunEnd([this](RunRecord& record) { record_ = record; });
   }
@@ -279,6 +282,10 @@ class Session {
   // its own beside the firmware file, so that cameras burned at once, by one
   // program or several, never share those files.
   void SetVerifyFolder() {
+    if (replaying_) {
+      bench_->window.verifyFolder = replayVerifyFolder_;
+      return;
+    }
     const std::string& firmware = bench_->window.job.FwFile;
     if (location_.empty() || firmware.empty()) return;
     const std::string folder = FolderOf(firmware) + kPathSeparator + "verify-" + FolderNameOf(location_);
@@ -413,6 +420,7 @@ class Session {
   TimerService* timersIn_ = nullptr;
   CameraLink* link_ = nullptr;
   bool replaying_ = false;
+  std::string replayVerifyFolder_;
   bool waitRanOut_ = false;
   std::unique_ptr<CallRecording> recording_;
   std::unique_ptr<ProgressTransport> progress_;

@@ -49,6 +49,8 @@ struct SessionDevices {
   CameraLink& camera;
   VirtualClock& clock;
   TimerService& timers;
+  // Where a read verify keeps what it reads: a folder of the replay's own.
+  std::string verifyFolder;
 };
 
 // The same against `devices` instead of a camera of the session's own, for

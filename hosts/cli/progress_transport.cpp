@@ -1,5 +1,6 @@
 #include "progress_transport.h"
 
+#include <algorithm>
 #include <string>
 
 #include "util/byte_order.h"
@@ -30,7 +31,8 @@ Peek PeekAt(std::span<const std::uint8_t> block) {
 }  // namespace
 
 void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t total) {
-  const int filled = total == 0 ? kBarWidth : static_cast<int>(done * kBarWidth / total);
+  // A header may announce less than the transfers move: the bar stays full.
+  const int filled = done >= total ? kBarWidth : static_cast<int>(done * kBarWidth / total);
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
   channel_.Progress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
@@ -72,7 +74,8 @@ bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<s
 
 bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) {
   const bool ok = inner_.Read(handle, buffer, done);
-  moved_ += done;
+  // Only what fits the buffer has moved, whatever count comes back.
+  moved_ += std::min<std::uint64_t>(done, buffer.size());
   Draw("bytes read", moved_, expected_);
   if (moved_ >= expected_) Finish();
   return ok;
@@ -80,7 +83,7 @@ bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std:
 
 bool ProgressTransport::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
   const bool ok = inner_.Write(handle, data, done);
-  moved_ += done;
+  moved_ += std::min<std::uint64_t>(done, data.size());
   Draw("bytes written", moved_, expected_);
   if (moved_ >= expected_) Finish();
   return ok;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/sequencer.h"
+#include "burn/image_files.h"
 #include "camera_link.h"
 #include "camera_runner.h"
 #include "cli_session.h"
@@ -16,6 +17,7 @@
 #include "platform/record/replay.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "record_options.h"
+#include "scratch_folder.h"
 
 namespace bb::cli {
 
@@ -45,8 +47,9 @@ bool TakesOperand(const std::string& command) { return command == "read" || comm
 
 // A recorded command line as the replay runs it: with the replay's --ini and
 // --yes, and the replay's operand in place of the recorded one (or where the
-// window left it out). A recorded --yes answers nothing here: the folder a
-// read-back overwrites is on the replaying machine, whose user decides.
+// window left it out). A recording never chooses where this machine writes:
+// a read needs the replayer's folder, and a recorded --yes answers nothing.
+// A recorded --ini that names no file here gives way to the default one.
 std::optional<Options> ReplayedCommand(std::vector<std::string> arguments, const Options& replay,
                                        bool& operandUsed, std::string& error) {
   std::string parseError;
@@ -71,7 +74,15 @@ std::optional<Options> ReplayedCommand(std::vector<std::string> arguments, const
     error = "it holds a command that does not talk to a camera";
     return std::nullopt;
   }
-  if (!replay.iniPath.empty()) options->iniPath = replay.iniPath;
+  if (options->command == "read" && !withOperand) {
+    error = "it reads a camera back into a folder; name the folder to read into after FILE";
+    return std::nullopt;
+  }
+  if (!replay.iniPath.empty()) {
+    options->iniPath = replay.iniPath;
+  } else if (!FileExists(options->iniPath)) {
+    options->iniPath.clear();
+  }
   options->yes = replay.yes;
   return options;
 }
@@ -118,8 +129,18 @@ int RunReplay(const Options& options, const std::string& executablePath, std::FI
     std::fprintf(err, "burnbench-cli: cannot replay %s: %s\n", file.c_str(), record::Printable(error).c_str());
     return kExitUnusable;
   }
+  std::string configuration;
   for (const Options& command : commands) {
+    const std::string path = ConfigFileFor(command, executablePath);
+    if (path != configuration) std::fprintf(err, "the replay uses the configuration file %s\n", path.c_str());
+    configuration = path;
     ReportChangedImages(recording->header.images, command, executablePath, err);
+  }
+  // What a replayed read verify reads back goes nowhere the replayer did not name.
+  std::optional<ScratchFolder> scratch = ScratchFolder::Make();
+  if (!scratch) {
+    std::fprintf(err, "burnbench-cli: cannot replay %s: no temporary folder can be made\n", file.c_str());
+    return kExitUnusable;
   }
 
   VirtualClock clock;
@@ -134,7 +155,7 @@ int RunReplay(const Options& options, const std::string& executablePath, std::FI
     std::exit(kExitFailure);
   });
   ReplayLink link(replay);
-  SessionDevices devices{link, clock, timers};
+  SessionDevices devices{link, clock, timers, scratch->Path()};
   int status = kExitFailure;
   for (const Options& command : commands) {
     const ProcessSetup setup = MakeSetup(command, executablePath);

@@ -14,6 +14,9 @@ struct WindowState {
   // Where a read verify keeps the image it read back: empty for beside the
   // firmware file. Sessions that burn side by side each need their own.
   std::string verifyFolder;
+  // The export asks before it replaces any file, not only the raw image and
+  // its BRN file: what it writes came from elsewhere.
+  bool askBeforeReplacing = false;
 };
 
 }  // namespace bb

@@ -88,23 +88,32 @@ std::string ResourceExport::ChooseReadFolder() {
   return folder;
 }
 
+bool ResourceExport::AgreeToOverwrite() {
+  MessageBoxRequest question;
+  question.text = "Files are existed, do you want to overwrite them?";
+  question.title = "Get resource files";
+  question.icon = BoxIcon::kNone;
+  question.kind = BoxKind::kQuestion;
+  question.buttons = BoxButtons::kOkCancel;
+  overwriteAgreed_ = platform_.prompts.ShowMessageBox(question) == BoxAnswer::kOkPressed;
+  return overwriteAgreed_;
+}
+
+bool ResourceExport::MayReplace(const std::string& path) {
+  if (!window_.askBeforeReplacing || overwriteAgreed_ || !Exists(path)) return true;
+  return AgreeToOverwrite();
+}
+
 void ResourceExport::GetResourceFiles() {
   Console& console = platform_.console;
+  overwriteAgreed_ = false;
   const std::string folder = ChooseReadFolder();
   if (folder.empty()) return;
 
   const std::string name = kPathSeparator + std::string(FileNamePart(window_.job.FwFile));
   const std::string raw = folder + name + ".raw";
   const std::string brn = folder + name + ".brn";
-  if (Exists(raw) || Exists(brn)) {
-    MessageBoxRequest question;
-    question.text = "Files are existed, do you want to overwrite them?";
-    question.title = "Get resource files";
-    question.icon = BoxIcon::kNone;
-    question.kind = BoxKind::kQuestion;
-    question.buttons = BoxButtons::kOkCancel;
-    if (platform_.prompts.ShowMessageBox(question) != BoxAnswer::kOkPressed) return;
-  }
+  if ((Exists(raw) || Exists(brn)) && !AgreeToOverwrite()) return;
   console.SetStatusText(Format("[Get]: %s", brn.c_str()));
   console.RepaintNow();
 
@@ -175,6 +184,7 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
     }
     const std::string relative = ExportFileName(listFile, entry.id);
     const NativeFolder* into = relative.empty() ? nullptr : places.For(PlaceOf(entry.id));
+    if (into != nullptr && !MayReplace(into->Path() + kPathSeparator + relative)) return kFailed;
     if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size) != 0) {
       ShowStop("Export file error, break!");
       break;

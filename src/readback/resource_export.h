@@ -28,7 +28,8 @@ class ResourceExport {
   // outcome; true when it logged success.
   bool ExportToFolder(const std::string& brnName, const std::string& folder);
   // 0; 2 when a name is missing or the file is not a BRN file; -1 when its
-  // directory lacks the end mark or ends where no 32-bit offset reaches.
+  // directory lacks the end mark or ends where no 32-bit offset reaches, or an
+  // existing file was not to be replaced.
   int ExportBrnFile(const std::string& brnName, const std::string& folder);
   int ExportEntries(NativeFile& brn, const std::string& folder, std::uint64_t directoryOffset,
                     const BrnHeader& header);
@@ -43,11 +44,18 @@ class ResourceExport {
  private:
   // A stop inside the walk is reported in a box; the walk returns 0 anyway.
   void ShowStop(const char* text);
+  // The question before existing files are overwritten; true for yes.
+  bool AgreeToOverwrite();
+  // Whether the entry file at `path` may be written: unless the window asks
+  // before replacing, or it was told yes, or there is none yet, the question.
+  bool MayReplace(const std::string& path);
 
   Platform& platform_;
   Context& context_;
   WindowState& window_;
   ReadBack& readBack_;
+  // Yes to the overwrite question of this read-back.
+  bool overwriteAgreed_ = false;
 };
 
 }  // namespace bb

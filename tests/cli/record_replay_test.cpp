@@ -3,10 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "cli/cli_process.h"
+#include "platform/record/recording_format.h"
+#include "platform/record/recording_writer.h"
 
 namespace bb {
 namespace {
@@ -52,13 +57,143 @@ TEST_F(RecordReplayTest, ABurnWithVerifyAndAReadBackReplayByteForByte) {
 
   // Into the recorded folder, which now holds the files, the replay asks
   // before it overwrites them: the recorded --yes is not the replayer's.
-  replay = Run("replay " + Quoted("read.bbrec"));
+  replay = Run("replay " + Quoted("read.bbrec") + " " + Quoted("out"));
   EXPECT_EQ(replay.status, 1);
   EXPECT_THAT(replay.err, HasSubstr("Files are existed, do you want to overwrite them?"));
   EXPECT_THAT(replay.err, HasSubstr("give --yes"));
-  replay = Run("replay --yes " + Quoted("read.bbrec"));
+  replay = Run("replay --yes " + Quoted("read.bbrec") + " " + Quoted("out"));
   EXPECT_EQ(replay.status, 0) << replay.err;
   EXPECT_EQ(replay.outText, read.outText);
+}
+
+// A recording is a file someone sent: it never chooses where this machine
+// writes, nor which configuration it reads.
+TEST_F(RecordReplayTest, AReplayWritesOnlyWhereTheReplayerSays) {
+  ASSERT_EQ(Simulate("--record " + Quoted("read.bbrec") + " read " + Quoted("out") + " --yes").status, 0);
+  const std::map<std::string, std::string> recorded = Tree(work.Path() / "out");
+  std::filesystem::remove_all(work.Path() / "out");
+  test::Result replay = Run("replay --yes " + Quoted("read.bbrec"));
+  EXPECT_EQ(replay.status, 2);
+  EXPECT_THAT(replay.err, HasSubstr("cannot replay " + work.File("read.bbrec") + ": it reads a camera back "
+                                    "into a folder; name the folder to read into after FILE"));
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "out"));
+
+  // A resource file already there is replaced only with the replayer's yes,
+  // though no raw image or BRN file is there to ask about.
+  const auto entry = std::find_if(recorded.begin(), recorded.end(),
+                                  [](const auto& file) { return file.first.rfind("A/", 0) == 0; });
+  ASSERT_NE(entry, recorded.end());
+  std::filesystem::create_directories(work.Path() / "mine" / "A");
+  std::filesystem::copy_file(BURNBENCH_EXAMPLES_DIR "/files.ini", work.Path() / "mine" / "files.ini");
+  work.Write("mine/" + entry->first, "mine");
+  replay = Run("replay " + Quoted("read.bbrec") + " " + Quoted("mine"));
+  EXPECT_EQ(replay.status, 1);
+  EXPECT_THAT(replay.err, HasSubstr("Files are existed, do you want to overwrite them?"));
+  EXPECT_EQ(test::Slurp(work.Path() / "mine" / entry->first), "mine");
+  EXPECT_THAT(replay.out, Contains("Export Resource Files Fail !!!"));
+  replay = Run("replay --yes " + Quoted("read.bbrec") + " " + Quoted("mine"));
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_EQ(Tree(work.Path() / "mine"), recorded);
+
+  // What a replayed read verify reads back goes to a folder of the replay's
+  // own, gone when it ends; the recorded camera's verify folder is not made.
+  ASSERT_EQ(Run("--simulate 2 --virtual-clock --ini " + Quoted("Isp.ini") + " --device 2 --record " +
+                Quoted("verify.bbrec") + " burn --verify").status, 0);
+  std::filesystem::remove_all(work.Path() / "verify-2");
+  std::filesystem::create_directories(work.Path() / "tmp");
+  setenv("TMPDIR", work.File("tmp").c_str(), 1);
+  replay = Run("replay " + Quoted("verify.bbrec"));
+  unsetenv("TMPDIR");
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_THAT(replay.out, Contains("Read Verify Success !!!"));
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "verify-2"));
+  EXPECT_TRUE(std::filesystem::is_empty(work.Path() / "tmp"));
+  EXPECT_THAT(replay.err, HasSubstr("the replay uses the configuration file " + work.File("Isp.ini") + "\n"));
+
+  // The recorded configuration file, gone from here, gives way to the default.
+  std::filesystem::rename(work.Path() / "Isp.ini", work.Path() / "job.ini");
+  replay = Run("replay " + Quoted("verify.bbrec"));
+  const std::string beside = std::filesystem::path(BURNBENCH_CLI_PATH).parent_path().string();
+  EXPECT_THAT(replay.err, HasSubstr("the replay uses the configuration file " + beside + "/Isp.ini\n"));
+  replay = Run("replay --ini " + Quoted("job.ini") + " " + Quoted("verify.bbrec"));
+  EXPECT_EQ(replay.status, 0) << replay.err;
+  EXPECT_THAT(replay.err, HasSubstr("the replay uses the configuration file " + work.File("job.ini") + "\n"));
+}
+
+// Recordings a sender made hostile, from a fresh one with its hash computed
+// anew: each ends as damaged (2), as a divergence or a failure (1), never in a
+// crash, an impossible value or a success.
+TEST_F(RecordReplayTest, HostileRecordingsEndAsDamagedOrAsAFailure) {
+  ASSERT_EQ(Simulate("--record " + Quoted("read.bbrec") + " read " + Quoted("out") + " --yes").status, 0);
+  using Change = std::function<void(std::vector<record::Call>&)>;
+  const auto first = [](std::vector<record::Call>& calls, auto is) {
+    const auto found = std::find_if(calls.begin(), calls.end(), is);
+    EXPECT_NE(found, calls.end());
+    return found;
+  };
+  const auto kind = [](record::CallKind wanted) {
+    return [wanted](const record::Call& call) { return call.kind == wanted; };
+  };
+  const auto readInfo = [](const record::Call& call) {
+    return call.kind == record::CallKind::kIoControl && !call.block.empty() && call.block[0] == 0x79;
+  };
+  struct Case {
+    std::string name;
+    Change change;
+    int status;
+    std::string said;  // on standard error, or (with a leading "|") a log line
+  };
+  const std::vector<Case> cases = {
+      {"more read than asked", [&](auto& calls) { first(calls, kind(record::CallKind::kRead))->done = 0xFFFF0000; },
+       2, "it is corrupted: a bulk read moved more bytes than it was asked for"},
+      {"more written than given", [&](auto& calls) { first(calls, kind(record::CallKind::kWrite))->done += 1; },
+       2, "it is corrupted: a bulk write moved more bytes than it was given"},
+      {"an answer beyond wLength", [&](auto& calls) { first(calls, readInfo)->received.push_back(0); },
+       2, "it is corrupted: a data stage is longer than its request's length"},
+      {"a short answer", [&](auto& calls) { first(calls, readInfo)->received.resize(2); },
+       1, "|Read Resource Fail !!!"},
+      {"a size beyond any camera's storage", [&](auto& calls) {
+         std::vector<std::uint8_t>& info = first(calls, readInfo)->received;
+         info[0] = 0, info[1] = 0, info[2] = 0xFF, info[3] = 0xFF;
+       }, 1, "|  Image size 0xffff0000 is more than a camera's storage can hold (0x40000000) !!!"},
+      {"arrivals the run did not ask for", [&](auto& calls) {
+         const auto arrival = first(calls, kind(record::CallKind::kDeviceChange));
+         const record::Call copy = *arrival;
+         calls.insert(arrival + 1, 20000, copy);
+       }, 1, "recorded device change 0x8000 of the camera's interface"},
+  };
+  for (const Case& hostile : cases) {
+    std::string error;
+    std::optional<record::Recording> recording = record::ReadRecordingFile(work.File("read.bbrec"), error);
+    ASSERT_TRUE(recording) << error;
+    hostile.change(recording->calls);
+    record::RecordingWriter writer;
+    ASSERT_TRUE(writer.Open(work.File("hostile.bbrec"), recording->header, 0));
+    for (const record::Call& call : recording->calls) writer.Add(call);
+    ASSERT_TRUE(writer.Close(recording->exitStatus));
+
+    const test::Result replay = Run("replay --yes " + Quoted("hostile.bbrec") + " " + Quoted("out"));
+    EXPECT_EQ(replay.status, hostile.status) << hostile.name << "\n" << replay.err;
+    if (hostile.said[0] == '|') {
+      EXPECT_THAT(replay.out, Contains(hostile.said.substr(1))) << hostile.name;
+    } else {
+      EXPECT_THAT(replay.err, HasSubstr(hostile.said)) << hostile.name;
+    }
+    EXPECT_THAT(replay.out, Not(Contains("Read Resource Files Success !!!"))) << hostile.name;
+  }
+}
+
+// 33 faults make 71 arguments, more than a recording holds: refused before
+// the camera is touched, not found out by the replay.
+TEST_F(RecordReplayTest, ACommandLineARecordingCannotHoldIsRefusedUpFront) {
+  std::string faults;
+  for (int n = 1; n <= 33; ++n) faults += " --fault request:0x99:" + std::to_string(n);
+  const test::Result run = Simulate("--record " + Quoted("long.bbrec") + faults + " versions");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_THAT(run.err, HasSubstr("--record cannot record this command line: it has 71 arguments; a "
+                                 "recording holds at most 64"));
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "long.bbrec"));
 }
 
 TEST_F(RecordReplayTest, AChangedFirmwareByteStopsAtTheFirstBulkWriteThatDiffers) {

@@ -260,6 +260,10 @@ bool ParseCall(Reader& in, CallKind kind, Call& call) {
       in.Data(call.sent, kMaxDataBytes, "a data stage");
       in.Flag(call.ok);
       in.Data(call.received, kMaxDataBytes, "a data stage");
+      // No camera answers beyond wLength; a replay would hand the excess on.
+      if (in.Ok() && std::max(call.sent.size(), call.received.size()) > (call.lengthCell & 0xFFFFu)) {
+        return in.Fail(Fault::kCorrupt, "a data stage is longer than its request's length");
+      }
       break;
     case CallKind::kRead:
       in.Signed(call.target);
@@ -267,7 +271,10 @@ bool ParseCall(Reader& in, CallKind kind, Call& call) {
       in.Flag(call.ok);
       in.Varint32(call.done);
       in.Data(call.received, kMaxDataBytes, "a bulk read");
-      if (in.Ok() && call.received.size() != std::min(call.done, call.size)) {
+      if (in.Ok() && call.done > call.size) {
+        return in.Fail(Fault::kCorrupt, "a bulk read moved more bytes than it was asked for");
+      }
+      if (in.Ok() && call.received.size() != call.done) {
         return in.Fail(Fault::kCorrupt, "a bulk read holds another count of bytes than it moved");
       }
       break;
@@ -286,6 +293,9 @@ bool ParseCall(Reader& in, CallKind kind, Call& call) {
       }
       in.Flag(call.ok);
       in.Varint32(call.done);
+      if (in.Ok() && call.done > call.size) {
+        return in.Fail(Fault::kCorrupt, "a bulk write moved more bytes than it was given");
+      }
       break;
     }
     case CallKind::kRegisterArrival:

@@ -71,14 +71,18 @@ void Replay::Diverge(std::size_t index, const std::string& recorded, const std::
 }
 
 bool Replay::DeliverDeviceChange() {
-  if (Diverged()) return false;
+  // The host takes one device change at a time: a change recorded among the
+  // calls that another one's handler makes is not where the run is.
+  if (Diverged() || delivering_) return false;
   SkipCancels(next_);
   if (next_ >= recording_.calls.size() || recording_.calls[next_].kind != CallKind::kDeviceChange) {
     return false;
   }
   const Call& change = recording_.calls[next_++];
   MoveClockTo(change.atUs);
+  delivering_ = true;
   if (deviceChange_) deviceChange_(change.number, DeviceArrival{change.ok, change.path});
+  delivering_ = false;
   return true;
 }
 
@@ -167,6 +171,9 @@ bool Replay::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   if (request.DeviceToHost()) {
     const std::span<std::uint8_t> stage = request.Stage();
     std::copy_n(recorded->received.begin(), std::min(stage.size(), recorded->received.size()), stage.begin());
+    // A short answer fails, as it does through libusb: the rest of the stage
+    // would be bytes the camera never sent.
+    if (recorded->received.size() < stage.size()) return false;
   }
   return recorded->ok;
 }

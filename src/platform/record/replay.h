@@ -22,7 +22,7 @@ namespace bb::record {
 // timer, whose timing against the main thread is free, so they are matched in
 // their own order only. Device changes come back at the point of the
 // recording where they happened: when the host goes idle, or before the call
-// recorded after them.
+// recorded after them; one at a time, never from inside another's handler.
 class Replay final : public DeviceTransport, public ArrivalWatch {
  public:
   using DeviceChangeHandler = std::function<void(std::uint32_t event, const DeviceArrival& arrival)>;
@@ -74,6 +74,7 @@ class Replay final : public DeviceTransport, public ArrivalWatch {
   DivergenceHandler divergence_;
   std::size_t next_ = 0;
   std::size_t nextCancel_ = 0;
+  bool delivering_ = false;
   std::string message_;
 };
 
