@@ -6,7 +6,8 @@
 // it receives. BM_BurnToCountingCamera measures the tool apart from the camera:
 // the camera's bulk sink only counts the bytes and sums them (so they are still
 // proven right), its own time is taken out, and the peak memory that the burn
-// adds to the process is reported.
+// adds to the process is reported. BM_ReadBackIntoFile reports what a read-back
+// of a large image adds.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -26,13 +27,16 @@
 #include "device/device_link.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/record/recording_transport.h"
+#include "platform/record/request_view.h"
 #include "platform/record/recording_writer.h"
 #include "platform/std/ini_profile.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
+#include "readback/read_back.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
 #include "support/recording_console.h"
+#include "util/byte_order.h"
 #include "support/recording_controls.h"
 #include "support/recording_prompts.h"
 
@@ -236,7 +240,95 @@ void BM_BurnRecorded(benchmark::State& state) {
   std::filesystem::remove(recording);
 }
 
+// A camera for the read-back that keeps no image: it announces `size` bytes
+// and makes each piece as it is read, so that the memory measured is the
+// tool's. Every other call goes to the simulated camera.
+class GeneratingCamera final : public DeviceTransport {
+ public:
+  GeneratingCamera(DeviceTransport& inner, std::uint32_t size) : inner_(inner), size_(size) {}
+
+  SetHandle OpenInterfaceSet(const Guid& guid) override { return inner_.OpenInterfaceSet(guid); }
+  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
+    return inner_.EnumerateInterface(set, index);
+  }
+  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
+    return inner_.ReadInterfacePath(set, index, path);
+  }
+  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
+    return inner_.ReadInterfaceLocation(set, index, location);
+  }
+  void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
+  Handle Open(const std::string& path) override { return inner_.Open(path); }
+  bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override {
+    const record::RequestView request = record::ViewRequest(block);
+    if (request.block.size() == 20 && request.block[0] == 0x79 && request.Stage().size() == 8) {
+      PutLe32(request.Stage(), 0, size_);
+      PutLe32(request.Stage(), 4, 0x800000);
+      return true;
+    }
+    // The read request: the pieces are made as they are read.
+    if (request.block.size() == 20 && request.block[0] == 0xFD && GetLe16(request.block, 4) == 0x04F2) {
+      return true;
+    }
+    return inner_.IoControl(handle, code, block);
+  }
+  bool Read(Handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override {
+    for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = FirmwareByte(at_ + i);
+    at_ += buffer.size();
+    done = static_cast<std::uint32_t>(buffer.size());
+    return true;
+  }
+  bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override {
+    return inner_.Write(handle, data, done);
+  }
+  void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
+  void Close(Handle handle) override { inner_.Close(handle); }
+
+ private:
+  DeviceTransport& inner_;
+  std::uint32_t size_;
+  std::size_t at_ = 0;
+};
+
+// A read verify's read of a large image into its raw file: the memory it adds
+// to the process, which must stay at its buffers whatever the image's size.
+void BM_ReadBackIntoFile(benchmark::State& state) {
+  const auto size = static_cast<std::size_t>(state.range(0)) << 20;
+  const std::string raw = (std::filesystem::temp_directory_path() / "burnbench-bench-read.raw").string();
+  double peakMiB = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    BurnRig rig(raw);
+    rig.bus.Camera().readPreparePolls = 0;
+    GeneratingCamera camera(rig.bus, static_cast<std::uint32_t>(size));
+    DeviceLink link{camera, rig.clock, rig.timers, rig.prompts};
+    Platform platform{camera,        rig.clock, rig.timers, rig.console, rig.controls,
+                      rig.prompts,   rig.steps, rig.arrivals, rig.profile};
+    DeviceCommands commands{link, rig.console, rig.context};
+    ReadBack readBack{platform, rig.context, rig.window, link, commands, rig.burn, rig.watcher};
+    const std::uint64_t before = StatusKiB("VmRSS");
+    ResetPeak();
+    state.ResumeTiming();
+    const int read = readBack.ReadResource(raw, ReadPurpose::kVerify);
+    const std::uint64_t peak = StatusKiB("VmHWM");
+    if (read != 0 || std::filesystem::file_size(raw) != size) {
+      state.SkipWithError("the read-back failed");
+      break;
+    }
+    peakMiB = std::max(peakMiB, static_cast<double>(peak > before ? peak - before : 0) / 1024.0);
+    // Each of many cameras read back at once may add this much beyond the image.
+    if (peakMiB > 2.0) {
+      state.SkipWithError("the read-back added more than 2 MiB");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+  state.counters["peak_added_MiB"] = peakMiB;
+  std::filesystem::remove(raw);
+}
+
 BENCHMARK(BM_BurnFirmware)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBackIntoFile)->Arg(64)->Arg(256)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BurnToCountingCamera)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BurnRecorded)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
 

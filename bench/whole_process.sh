@@ -5,7 +5,8 @@
 # times, peak memory of the process), `pin` hashing the large image beside
 # sha256sum, and the burn of a 64 MiB firmware from
 # burn_bench (the tool's own processor time per MiB against a counting camera,
-# the memory the burn adds, and the same burn against the full camera model).
+# the memory the burn adds, and the same burn against the full camera model),
+# and the memory that a read-back of a 256 MiB image into its file adds.
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -78,8 +79,9 @@ row "pin (SHA-256 of the image)" sha256sum "$(best "$cli" pin --ini "$work/job.i
   "$(best sha256sum "$work/image.brn")"
 awk -v t="$(counter BM_BurnToCountingCamera tool_ms_per_MiB)" -v p="$(counter BM_BurnToCountingCamera peak_added_MiB)" \
   -v f="$(counter BM_BurnFirmware tool_ms_per_MiB)" -v r="$(counter BM_BurnRecorded tool_ms_per_MiB)" \
-  -v k="$(counter BM_BurnRecorded recording_KiB)" 'BEGIN {
+  -v k="$(counter BM_BurnRecorded recording_KiB)" -v b="$(counter BM_ReadBackIntoFile/256 peak_added_MiB)" 'BEGIN {
     printf "| burn 64 MiB, counting camera (ms per MiB) | %.2f ms | %.1f MiB | | | |\n", t * 1e3, p
     printf "| burn 64 MiB, full camera model (ms per MiB) | %.2f ms | | | | |\n", f * 1e3
     printf "| burn 64 MiB recorded, camera that drops the bytes (ms per MiB) | %.2f ms | | | | |\n", r * 1e3
-    printf "| its recording (KiB) | %.1f | | | | |\n", k }'
+    printf "| its recording (KiB) | %.1f | | | | |\n", k
+    printf "| read-back of 256 MiB into its file, memory added | | %.1f MiB | | | |\n", b }'

@@ -34,7 +34,7 @@ class Replay final : public DeviceTransport, public ArrivalWatch {
   void OnDivergence(DivergenceHandler handler) { divergence_ = std::move(handler); }
 
   // The host has nothing to do. Delivers the device change recorded next, if
-  // one is; true when it did.
+  // one is and none is being delivered; true when it did.
   bool DeliverDeviceChange();
   // The tool has finished: a call still left in the recording was not asked
   // for, which is a divergence too. Device changes after the last call need
