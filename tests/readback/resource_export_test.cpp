@@ -112,7 +112,7 @@ TEST_F(ResourceExportTest, ANameInAMissingSubFolderStopsTheWalk) {
 TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   for (const char* name : {"../escaped.bin", "..\\escaped.bin", "/tmp/escaped.bin", "C:\\escaped.bin",
                            "sub/../../escaped.bin", "...", "CON", "nul.txt", "Com1 .bin", "lpt9..",
-                           "sub/AUX", "prn.a.b"}) {
+                           "sub/AUX", "prn.a.b", "conout$", "sub/COM\xC2\xB9.bin"}) {
     SCOPED_TRACE(name);
     test::TestHost host;
     test::TempFolder target;
@@ -134,10 +134,14 @@ TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   EXPECT_TRUE(IsContainedName("sub/logo.bmp"));
   EXPECT_TRUE(IsContainedName(".hidden"));
   EXPECT_FALSE(IsContainedName(""));
-  for (const char* name : {"CONSOLE", "COM0", "COM10", "LPT", "NULL.txt", "xCON", "AUX1"}) {
+  // Superscript four (U+2074) is no port number; one to three are.
+  for (const char* name : {"CONSOLE", "COM10", "LPT", "NULL.txt", "xCON", "AUX1", "CONIN",
+                           "CONOUT$$", "COM\xE2\x81\xB4", "LPT\xC2\xB9\xC2\xB9", "COM\xC2"}) {
     EXPECT_FALSE(IsReservedDeviceName(name)) << name;
   }
-  for (const char* name : {"con", "Nul ", "AUX.", "com9.tar.gz", "LPT1 . x"}) {
+  for (const char* name : {"con", "Nul ", "AUX.", "com9.tar.gz", "LPT1 . x", "COM0", "lpt0.txt",
+                           "COM\xC2\xB9", "lpt\xC2\xB2.log", "Com\xC2\xB3 ", "CONIN$",
+                           "conout$.txt"}) {
     EXPECT_TRUE(IsReservedDeviceName(name)) << name;
   }
 }
