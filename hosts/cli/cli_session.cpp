@@ -297,7 +297,8 @@ class Session {
     controls_.SetChecked(kSilentModeCheck, true);
     controls_.SetChecked(kReadVerifyCheck, options_.verify);
     bench_->burn.StartBurn();
-    if (steps_.Empty()) return kExitFailure;
+    // A value that no run accepts is a file that cannot be used.
+    if (steps_.Empty()) return IspTimeoutInRange(bench_->window.job) ? kExitFailure : kExitUnusable;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
     if (options_.verify) SetVerifyFolder();
     const RunEnd end = Pump();
@@ -325,7 +326,10 @@ class Session {
 
   int Read() {
     if (!SettingsRead()) return kExitUnusable;
-    if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0) return kExitUnusable;
+    if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0 ||
+        !CheckIspTimeout(bench_->window.job, console_)) {
+      return kExitUnusable;
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(FsPath(options_.operands[0]), error)) {
       channel_.Note("burnbench-cli: " + options_.operands[0] + " is not a folder");

@@ -363,6 +363,22 @@ TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {
   EXPECT_EQ(Simulate("read '" + work.File("no-such-folder") + "'").status, 2);
 }
 
+// A poll count no run accepts stops burn and read before the camera hears
+// anything (with a camera that is not there, the stage query would fail),
+// and config marks it.
+TEST_F(CliProcessTest, AnIspTimeoutOutOfRangeIsAFileThatCannotBeUsed) {
+  const std::string ini = JobWith("polls.ini", {{"IspTimeoutSec=30", "IspTimeoutSec=-1"}});
+  const std::string line = "IspTimeoutSec is -1, outside the range 0 to 720 !!!";
+  for (const std::string& command :
+       std::vector<std::string>{"burn --verify", "burn --param-only", "read '" + work.File("out") + "' --yes"}) {
+    const Result result = Run(ini + "--simulate --virtual-clock --fault absent " + command);
+    EXPECT_EQ(result.status, 2) << command;
+    EXPECT_THAT(result.out, ElementsAre(line)) << command;
+  }
+  EXPECT_THAT(Run(ini + "config").out, Contains("IspTimeoutSec = -1 (outside the range 0 to 720)"));
+  EXPECT_THAT(Run("config --ini '" + work.File("Isp.ini") + "'").out, Contains("IspTimeoutSec = 30"));
+}
+
 TEST_F(CliProcessTest, HelpAndVersion) {
   Result result = Run("--help");
   EXPECT_EQ(result.status, 0);
