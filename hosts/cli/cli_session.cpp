@@ -246,9 +246,12 @@ class Session {
     return loop.Pump();
   }
 
-  // The run's clock when its time is virtual.
+  // The run's clock when the camera's time is virtual too: the simulated
+  // camera's and a replay's. Only they advance it; any other camera comes
+  // back, or never does, in real time.
   VirtualClock* VirtualTime() const {
-    return replaying_ || options_.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
+    const bool simulatedCamera = replaying_ || (options_.virtualClock && options_.simulate);
+    return simulatedCamera ? static_cast<VirtualClock*>(clockIn_) : nullptr;
   }
 
   // A command that runs in one piece cannot be stopped half-way at all.
