@@ -26,6 +26,7 @@
 #include "native_profile.h"
 #include "pin_command.h"
 #include "platform/append_file.h"
+#include "platform/native_file.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
@@ -280,14 +281,19 @@ class Session {
 
   // A camera named by its location keeps what a verify reads in a folder of
   // its own beside the firmware file, so that cameras burned at once, by one
-  // program or several, never share those files.
-  void SetVerifyFolder() {
+  // program or several, never share those files. False when a link or
+  // something other than a folder has that name.
+  bool SetVerifyFolder() {
     const std::string& firmware = bench_->window.job.FwFile;
-    if (location_.empty() || firmware.empty()) return;
+    if (location_.empty() || firmware.empty()) return true;
     const std::string folder = FolderOf(firmware) + kPathSeparator + "verify-" + FolderNameOf(location_);
-    std::error_code error;
-    std::filesystem::create_directories(FsPath(folder), error);
+    if (!EnsurePlainFolder(folder)) {
+      channel_.Note("burnbench-cli: cannot use " + folder +
+                    " for the files of the read verify: it is a link or not a folder");
+      return false;
+    }
     bench_->window.verifyFolder = folder;
+    return true;
   }
 
   int Versions() {
@@ -303,7 +309,7 @@ class Session {
     // A value that no run accepts is a file that cannot be used.
     if (steps_.Empty()) return IspTimeoutInRange(bench_->window.job) ? kExitFailure : kExitUnusable;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
-    if (options_.verify) SetVerifyFolder();
+    if (options_.verify && !SetVerifyFolder()) return kExitUnusable;
     const RunEnd end = Pump();
     return Ended(end, CommandOf(options_));
   }

@@ -15,6 +15,11 @@ namespace bb {
 enum class PathKind { kAbsent, kFolder, kRegularFile, kLink, kOther };
 PathKind InspectPath(const std::string& path);
 
+// Makes the folder `path` unless a folder is there already. False when
+// anything else is there, a link to a folder included, since files written
+// through it would land elsewhere; or when it cannot be made.
+bool EnsurePlainFolder(const std::string& path);
+
 // A folder held open while files are created inside it, so that a run of
 // files needs the folder looked at once: where the system creates files
 // relative to an open folder, the folder that was looked at stays the folder

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "burn/image_files.h"
@@ -26,19 +24,6 @@ constexpr std::uint64_t kEntriesPerPiece = 0x10000 / BrnEntry::kSize;
 
 // A dangling link counts too: something of that name is there.
 bool Exists(const std::string& path) { return InspectPath(path) != PathKind::kAbsent; }
-
-// Creates `folder` + separator + `name` unless it is a folder already. A link
-// there, even to a folder, would carry the entries out of the chosen folder,
-// and a file there cannot take them: both are refused.
-bool EnsureSubDirectory(const std::string& folder, const char* name) {
-  const std::string path = folder + kPathSeparator + name;
-  const PathKind kind = InspectPath(path);
-  if (kind == PathKind::kFolder) return true;
-  if (kind != PathKind::kAbsent) return false;
-  std::error_code error;
-  return std::filesystem::create_directory(FsPath(path), error) &&
-         InspectPath(path) == PathKind::kFolder;
-}
 
 // The export folder and its sub directories A and B, each opened at the first
 // entry that goes into it and kept for the rest of the walk: one look at each
@@ -122,11 +107,13 @@ void ResourceExport::GetResourceFiles() {
 
 bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder) {
   Console& console = platform_.console;
-  if (!EnsureSubDirectory(folder, "A")) {
+  // A link there, even to a folder, would carry the entries out of the chosen
+  // folder, and a file there cannot take them: both are refused.
+  if (!EnsurePlainFolder(folder + kPathSeparator + "A")) {
     console.AddLogLine("Cannot create sub directory \".\\A\" !!!");
     return false;
   }
-  if (!EnsureSubDirectory(folder, "B")) {
+  if (!EnsurePlainFolder(folder + kPathSeparator + "B")) {
     console.AddLogLine("Cannot create sub directory \".\\B\" !!!");
     return false;
   }
