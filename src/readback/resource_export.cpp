@@ -102,10 +102,11 @@ void ResourceExport::GetResourceFiles() {
     console.AddLogLine("Convert BRN File Fail !!!");
     return;
   }
-  ExportToFolder(brn, folder);
+  ExportToFolder(brn, folder, raw);
 }
 
-bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder) {
+bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder,
+                                    const std::string& rawName) {
   Console& console = platform_.console;
   // A link there, even to a folder, would carry the entries out of the chosen
   // folder, and a file there cannot take them: both are refused.
@@ -117,21 +118,35 @@ bool ResourceExport::ExportToFolder(const std::string& brnName, const std::strin
     console.AddLogLine("Cannot create sub directory \".\\B\" !!!");
     return false;
   }
-  const bool exported = ExportBrnFile(brnName, folder) == 0;
+  const bool exported = ExportBrnFile(brnName, folder, rawName) == 0;
   console.AddLogLine(exported ? "Read Resource Files Success !!!" : "Export Resource Files Fail !!!");
   return exported;
 }
 
-int ResourceExport::ExportBrnFile(const std::string& brnName, const std::string& folder) {
+int ResourceExport::ExportBrnFile(const std::string& brnName, const std::string& folder,
+                                  const std::string& rawName) {
   if (brnName.empty() || folder.empty()) return kFileError;
   BrnHeader header;
   std::optional<NativeFile> brn = OpenBrnFile(brnName, header);
   if (!brn) return kFileError;
-  return ExportEntries(*brn, folder, BrnHeader::kSize, header);
+  // An entry written over the BRN file would empty it under its own reader;
+  // one over the raw image would lose what the camera gave back.
+  std::vector<FileIdentity> inputs;
+  const std::optional<FileIdentity> brnIdentity = brn->Identity();
+  if (!brnIdentity) return kFileError;
+  inputs.push_back(*brnIdentity);
+  if (!rawName.empty()) {
+    const std::optional<NativeFile> raw = NativeFile::OpenForReading(rawName);
+    if (const std::optional<FileIdentity> rawIdentity = raw ? raw->Identity() : std::nullopt) {
+      inputs.push_back(*rawIdentity);
+    }
+  }
+  return ExportEntries(*brn, folder, BrnHeader::kSize, header, inputs);
 }
 
 int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
-                                  std::uint64_t directoryOffset, const BrnHeader& header) {
+                                  std::uint64_t directoryOffset, const BrnHeader& header,
+                                  std::span<const FileIdentity> inputs) {
   const std::uint64_t count = EntryCount(header);
   const std::uint64_t endMarkOffset = directoryOffset + count * BrnEntry::kSize;
   // The first entry's data starts after the directory, at an offset held in 32
@@ -162,7 +177,7 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
     }
     const std::string relative = ExportFileName(listFile, entry.id);
     const NativeFolder* into = relative.empty() ? nullptr : places.For(PlaceOf(entry.id));
-    if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size) != 0) {
+    if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size, inputs) != 0) {
       ShowStop("Export file error, break!");
       break;
     }
@@ -184,17 +199,14 @@ std::string ResourceExport::ExportFileName(const std::string& listFile, std::uin
 
 int ResourceExport::WriteFileRange(NativeFile& brn, const NativeFolder& folder,
                                    const std::string& relative, std::uint64_t offset,
-                                   std::uint64_t size) {
+                                   std::uint64_t size, std::span<const FileIdentity> inputs) {
   const std::string name = folder.Path() + kPathSeparator + relative;
   if (name.size() >= kMaxPath) return kFileError;
-  std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative);
+  std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative, inputs);
   if (!out) return kFileError;
-  const bool copied = out->CopyFrom(brn, offset, size);
-  if (!out->Close() || !copied) {
-    // A short entry file would pass for the resource itself. It was created
-    // here as a plain file, in the folder that is held, so removing it there
-    // removes nothing else.
-    folder.RemoveFile(relative);
+  if (!out->CopyFrom(brn, offset, size) || !out->Close()) {
+    // A short entry file would pass for the resource itself.
+    out->Remove();
     return kFileError;
   }
   return kOk;

@@ -285,6 +285,31 @@ TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
   EXPECT_EQ(bench.resourceExport.ExportBrnFile("", out.Text()), 2);
 }
 
+// The BRN file being exported is never an entry's file: it keeps every byte.
+TEST_F(ResourceExportTest, AnEntryThatIsTheBrnFileItselfStopsTheWalk) {
+  WriteSampleJob(SampleContent());
+  out.Write("image.brn", firmware);
+  out.Write("files.ini", "[FW]\nRes_0x100.res=image.brn\n");
+  bench.resourceExport.ExportToFolder(out.File("image.brn"), out.Text());
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(OutRead("image.brn"), firmware);
+}
+
+// A BRN file that ends inside its last entry: the entry's file, written in
+// part, is taken away again through what created it (Windows: its handle).
+TEST_F(ResourceExportTest, AnEntryCutShortByItsBrnFileIsNotLeftBehind) {
+  WriteSampleJob(SampleContent());
+  std::vector<std::uint8_t> cut = firmware;
+  cut.erase(cut.end() - 700, cut.end() - 2);  // keeps the trailer
+  out.Write("cut.brn", cut);
+  std::filesystem::create_directories(out.Path() / "A");
+  std::filesystem::create_directories(out.Path() / "B");
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("cut.brn"), out.Text()), 0);
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(OutRead("B/Res_0x80.res"), SampleContent().groupB[0].data);
+  EXPECT_FALSE(std::filesystem::exists(out.Path() / "Res_0x100.res"));
+}
+
 #if !defined(_WIN32)
 TEST_F(ResourceExportTest, AnEntryWrittenOnlyInPartIsNotLeftBehind) {
   WriteSampleJob(SampleContent());
