@@ -312,7 +312,7 @@ int BurnProcedure::FinishBurn(BurnJob* job) {
       return status;
     }
   }
-  // In range: the run refused any other value before it began.
+  // In range: every run refuses any other value before it begins.
   const int result = commands_.WaitWriteDone(5000, static_cast<std::uint32_t>(job->IspTimeoutSec));
   Log(result == kOk ? "ISP Write File OK !!!" : "ISP Write File Timeout !!!", true);
   return result;

@@ -93,7 +93,7 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
   const std::uint16_t selectValue = purpose == ReadPurpose::kExport ? 1 : 0;
   int status = link_.VendorNoData(select.bRequest, selectValue, select.wIndex);
   if (status != kOk) return status;
-  // In range: StartReadBack refused any other value.
+  // In range: every run refuses any other value before it begins.
   status = commands_.WaitWriteDone(1000, static_cast<std::uint32_t>(window_.job.IspTimeoutSec));
   if (status != kOk) {
     Log("ISP Read File Fail.  Wait timeout");
