@@ -26,6 +26,7 @@
 #include "native_profile.h"
 #include "pin_command.h"
 #include "platform/append_file.h"
+#include "platform/native_file.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
@@ -249,9 +250,12 @@ class Session {
     return loop.Pump();
   }
 
-  // The run's clock when its time is virtual.
+  // The run's clock when the camera's time is virtual too: the simulated
+  // camera's and a replay's. Only they advance it; any other camera comes
+  // back, or never does, in real time.
   VirtualClock* VirtualTime() const {
-    return replaying_ || options_.virtualClock ? static_cast<VirtualClock*>(clockIn_) : nullptr;
+    const bool simulatedCamera = replaying_ || (options_.virtualClock && options_.simulate);
+    return simulatedCamera ? static_cast<VirtualClock*>(clockIn_) : nullptr;
   }
 
   // A command that runs in one piece cannot be stopped half-way at all.
@@ -280,18 +284,23 @@ class Session {
 
   // A camera named by its location keeps what a verify reads in a folder of
   // its own beside the firmware file, so that cameras burned at once, by one
-  // program or several, never share those files.
-  void SetVerifyFolder() {
+  // program or several, never share those files. False when a link or
+  // something other than a folder has that name.
+  bool SetVerifyFolder() {
     if (replaying_) {
       bench_->window.verifyFolder = replayVerifyFolder_;
-      return;
+      return true;
     }
     const std::string& firmware = bench_->window.job.FwFile;
-    if (location_.empty() || firmware.empty()) return;
+    if (location_.empty() || firmware.empty()) return true;
     const std::string folder = FolderOf(firmware) + kPathSeparator + "verify-" + FolderNameOf(location_);
-    std::error_code error;
-    std::filesystem::create_directories(FsPath(folder), error);
+    if (!EnsurePlainFolder(folder)) {
+      channel_.Note("burnbench-cli: cannot use " + folder +
+                    " for the files of the read verify: it is a link or not a folder");
+      return false;
+    }
     bench_->window.verifyFolder = folder;
+    return true;
   }
 
   int Versions() {
@@ -304,9 +313,10 @@ class Session {
     controls_.SetChecked(kSilentModeCheck, true);
     controls_.SetChecked(kReadVerifyCheck, options_.verify);
     bench_->burn.StartBurn();
-    if (steps_.Empty()) return kExitFailure;
+    // A value that no run accepts is a file that cannot be used.
+    if (steps_.Empty()) return IspTimeoutInRange(bench_->window.job) ? kExitFailure : kExitUnusable;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
-    if (options_.verify) SetVerifyFolder();
+    if (options_.verify && !SetVerifyFolder()) return kExitUnusable;
     const RunEnd end = Pump();
     return Ended(end, CommandOf(options_));
   }
@@ -332,7 +342,10 @@ class Session {
 
   int Read() {
     if (!SettingsRead()) return kExitUnusable;
-    if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0) return kExitUnusable;
+    if (LoadJob(profile_, context_, console_, kVexa2860, &bench_->window.job) != 0 ||
+        !CheckIspTimeout(bench_->window.job, console_)) {
+      return kExitUnusable;
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(FsPath(options_.operands[0]), error)) {
       channel_.Note("burnbench-cli: " + options_.operands[0] + " is not a folder");

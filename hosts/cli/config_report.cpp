@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "burn/job_config.h"
 #include "common/job_images.h"
 
 namespace bb::cli {
@@ -48,7 +49,10 @@ void PrintConfig(const Settings& settings, const BurnJob& job, std::FILE* out) {
   Line(out, "ParamFile", job.ParamFile);
   Line(out, "IspFile", job.IspFile);
   Line(out, "FwFile", job.FwFile);
-  Line(out, "IspTimeoutSec", job.IspTimeoutSec);
+  // A value that no run accepts is shown as such, beside what was read.
+  const std::string polls = std::to_string(job.IspTimeoutSec);
+  Line(out, "IspTimeoutSec",
+       IspTimeoutInRange(job) ? polls : polls + " (" + IspTimeoutRangeText() + ")");
   Line(out, "FwFileID", job.FwFileID);
   Line(out, "AutoPowerDown2860", settings.AutoPowerDown2860);
   // A pin shows as written, so that one that is not 64 hex digits can be seen

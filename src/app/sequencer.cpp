@@ -2,6 +2,7 @@
 
 #include "common/control_ids.h"
 #include "common/steps.h"
+#include "burn/job_config.h"
 #include "device/command_table.h"
 #include "readback/read_verify.h"
 #include "util/format.h"
@@ -166,6 +167,11 @@ bool Sequencer::FilterKey(unsigned message, std::uintptr_t key) {
     case kKeyF5: {
       const std::int32_t kind = platform_.controls.IsChecked(kReadVerifyCheck) ? kBurnVerify : kBurn;
       BeginRun(kind);
+      // Not even the version check goes out for a job that may not run.
+      if (!CheckIspTimeout(window_.job, platform_.console)) {
+        platform_.steps.Post(kStepEnd);
+        return false;
+      }
       commands_.CheckVersions();
       EnableRunButtons(true);
       window_.job.WorkKind = kind;
@@ -174,6 +180,10 @@ bool Sequencer::FilterKey(unsigned message, std::uintptr_t key) {
     }
     case kKeyF6:
       BeginRun(kReadBack);
+      if (!CheckIspTimeout(window_.job, platform_.console)) {
+        platform_.steps.Post(kStepEnd);
+        return false;
+      }
       commands_.CheckVersions();
       window_.job.WorkKind = kReadBack;
       platform_.steps.Post(kStepStart);

@@ -62,7 +62,8 @@ void BurnProcedure::StartBurn() {
   BurnJob& job = window_.job;
   window_.paramOnly = false;
   platform_.console.ClearLog();
-  if (LoadJob(platform_.profile, context_, platform_.console, context_.controllerCode, &job) != 0) {
+  if (LoadJob(platform_.profile, context_, platform_.console, context_.controllerCode, &job) != 0 ||
+      !CheckIspTimeout(job, platform_.console)) {
     return;
   }
 
@@ -311,7 +312,8 @@ int BurnProcedure::FinishBurn(BurnJob* job) {
       return status;
     }
   }
-  const int result = commands_.WaitWriteDone(5000, job->IspTimeoutSec);
+  // In range: every run refuses any other value before it begins.
+  const int result = commands_.WaitWriteDone(5000, static_cast<std::uint32_t>(job->IspTimeoutSec));
   Log(result == kOk ? "ISP Write File OK !!!" : "ISP Write File Timeout !!!", true);
   return result;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "burn/image_files.h"
+#include "config/int64_value.h"
 #include "config/optional_value.h"
 #include "util/format.h"
 #include "util/paths.h"
@@ -44,7 +45,7 @@ int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t c
     ResolveImagePath(value, *field, kMaxPath, context.executableFolder);
   }
 
-  job->IspTimeoutSec = static_cast<std::uint32_t>(profile.ReadInt(path, kSection, "IspTimeoutSec", 30));
+  job->IspTimeoutSec = ReadInt64(profile, path, kSection, "IspTimeoutSec", 30);
   job->FwFileID = static_cast<std::uint16_t>(profile.ReadInt(path, kSection, "FwFileID", 256));
   job->ReadPath.clear();
   // Read whole: a pin cut to 64 digits would pass for a file it does not name.
@@ -63,6 +64,21 @@ void SaveJobFiles(Profile& profile, const Context& context, std::int32_t control
   profile.WriteString(path, kSection, "ParamFile", job->ParamFile);
   profile.WriteString(path, kSection, "IspFile", job->IspFile);
   profile.WriteString(path, kSection, "FwFile", job->FwFile);
+}
+
+bool IspTimeoutInRange(const BurnJob& job) {
+  return job.IspTimeoutSec >= 0 && job.IspTimeoutSec <= kMostIspTimeoutPolls;
+}
+
+std::string IspTimeoutRangeText() {
+  return Format("outside the range 0 to %lld", static_cast<long long>(kMostIspTimeoutPolls));
+}
+
+bool CheckIspTimeout(const BurnJob& job, Console& console) {
+  if (IspTimeoutInRange(job)) return true;
+  console.AddLogLine(Format("IspTimeoutSec is %lld, %s !!!", static_cast<long long>(job.IspTimeoutSec),
+                            IspTimeoutRangeText().c_str()));
+  return false;
 }
 
 }  // namespace bb

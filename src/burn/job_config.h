@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/context.h"
 #include "common/burn_job.h"
@@ -15,6 +16,16 @@ namespace bb {
 // missing job, which then stays as it was.
 int LoadJob(Profile& profile, Context& context, Console& console, std::int32_t controllerCode,
             BurnJob* job);
+
+// The most storage-write status polls IspTimeoutSec may ask for: an hour of
+// them, five seconds apart. 0 is a time-out at once, without a poll.
+inline constexpr std::int64_t kMostIspTimeoutPolls = 720;
+bool IspTimeoutInRange(const BurnJob& job);
+// "outside the range 0 to 720", for the texts that name the range.
+std::string IspTimeoutRangeText();
+// True when the job's IspTimeoutSec is in range; else logs the line that says
+// it is not, and a run must not start.
+bool CheckIspTimeout(const BurnJob& job, Console& console);
 
 // Writes the job's three paths back, for the VEXA2860 only. A failed write is
 // not reported.

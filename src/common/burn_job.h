@@ -26,7 +26,9 @@ struct BurnJob {
   std::string ParamFile;
   std::string IspFile;
   std::string FwFile;
-  std::uint32_t IspTimeoutSec = 30;
+  // The storage write's status polls, read in 64 bits so that a negative or
+  // huge value is seen as such and refused before a run sends anything.
+  std::int64_t IspTimeoutSec = 30;
   std::uint16_t FwFileID = 256;
   std::int32_t WorkKind = kParamOnly;
   std::string ReadPath;

@@ -23,10 +23,15 @@ bool IsReservedDeviceName(std::string_view component) {
   std::string upper(base);
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
-  static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> kPlain{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) return true;
-  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  if (!upper.starts_with("COM") && !upper.starts_with("LPT")) return false;
+  // Windows also takes the superscript digits one to three (in UTF-8 here) as
+  // port numbers.
+  static constexpr std::array<std::string_view, 3> kSuperscripts{"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+  const std::string_view number = std::string_view(upper).substr(3);
+  if (number.size() == 1) return number[0] >= '0' && number[0] <= '9';
+  return std::find(kSuperscripts.begin(), kSuperscripts.end(), number) != kSuperscripts.end();
 }
 
 bool IsContainedName(std::string_view name) {

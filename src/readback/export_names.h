@@ -21,8 +21,9 @@ std::string ExportKey(std::uint16_t id);
 bool IsContainedName(std::string_view name);
 
 // True for a name that Windows opens as a device wherever it stands: CON, PRN,
-// AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any case, with or without an
-// extension, with trailing dots or blanks. Refused on every system, since a
+// AUX, NUL, CONIN$, CONOUT$, COM0 to COM9, LPT0 to LPT9 and COM or LPT with a
+// superscript 1, 2 or 3, in any case, with or without an extension, with
+// trailing dots or blanks. Refused on every system, since a
 // files.ini written on one is used on the other.
 bool IsReservedDeviceName(std::string_view component);
 

@@ -5,6 +5,7 @@
 
 #include "common/steps.h"
 #include "burn/image_files.h"
+#include "burn/job_config.h"
 #include "device/command_table.h"
 #include "device/status_codes.h"
 #include "device/usb_pipes.h"
@@ -42,6 +43,7 @@ void ReadBack::Log(const std::string& line, bool repaint) {
 
 int ReadBack::StartReadBack() {
   BurnJob& job = window_.job;
+  if (!CheckIspTimeout(job, platform_.console)) return kProcedureFailed;
   std::array<std::uint8_t, 5> reply{};
   constexpr Command stageQuery = CommandTable::StageQuery;
   if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,
@@ -94,7 +96,8 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
   const std::uint16_t selectValue = purpose == ReadPurpose::kExport ? 1 : 0;
   int status = link_.VendorNoData(select.bRequest, selectValue, select.wIndex);
   if (status != kOk) return status;
-  status = commands_.WaitWriteDone(1000, window_.job.IspTimeoutSec);
+  // In range: every run refuses any other value before it begins.
+  status = commands_.WaitWriteDone(1000, static_cast<std::uint32_t>(window_.job.IspTimeoutSec));
   if (status != kOk) {
     Log("ISP Read File Fail.  Wait timeout");
     return status;

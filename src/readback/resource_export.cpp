@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "burn/image_files.h"
@@ -26,19 +24,6 @@ constexpr std::uint64_t kEntriesPerPiece = 0x10000 / BrnEntry::kSize;
 
 // A dangling link counts too: something of that name is there.
 bool Exists(const std::string& path) { return InspectPath(path) != PathKind::kAbsent; }
-
-// Creates `folder` + separator + `name` unless it is a folder already. A link
-// there, even to a folder, would carry the entries out of the chosen folder,
-// and a file there cannot take them: both are refused.
-bool EnsureSubDirectory(const std::string& folder, const char* name) {
-  const std::string path = folder + kPathSeparator + name;
-  const PathKind kind = InspectPath(path);
-  if (kind == PathKind::kFolder) return true;
-  if (kind != PathKind::kAbsent) return false;
-  std::error_code error;
-  return std::filesystem::create_directory(FsPath(path), error) &&
-         InspectPath(path) == PathKind::kFolder;
-}
 
 // The export folder and its sub directories A and B, each opened at the first
 // entry that goes into it and kept for the rest of the walk: one look at each
@@ -126,34 +111,51 @@ void ResourceExport::GetResourceFiles() {
     console.AddLogLine("Convert BRN File Fail !!!");
     return;
   }
-  ExportToFolder(brn, folder);
+  ExportToFolder(brn, folder, raw);
 }
 
-bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder) {
+bool ResourceExport::ExportToFolder(const std::string& brnName, const std::string& folder,
+                                    const std::string& rawName) {
   Console& console = platform_.console;
-  if (!EnsureSubDirectory(folder, "A")) {
+  // A link there, even to a folder, would carry the entries out of the chosen
+  // folder, and a file there cannot take them: both are refused.
+  if (!EnsurePlainFolder(folder + kPathSeparator + "A")) {
     console.AddLogLine("Cannot create sub directory \".\\A\" !!!");
     return false;
   }
-  if (!EnsureSubDirectory(folder, "B")) {
+  if (!EnsurePlainFolder(folder + kPathSeparator + "B")) {
     console.AddLogLine("Cannot create sub directory \".\\B\" !!!");
     return false;
   }
-  const bool exported = ExportBrnFile(brnName, folder) == 0;
+  const bool exported = ExportBrnFile(brnName, folder, rawName) == 0;
   console.AddLogLine(exported ? "Read Resource Files Success !!!" : "Export Resource Files Fail !!!");
   return exported;
 }
 
-int ResourceExport::ExportBrnFile(const std::string& brnName, const std::string& folder) {
+int ResourceExport::ExportBrnFile(const std::string& brnName, const std::string& folder,
+                                  const std::string& rawName) {
   if (brnName.empty() || folder.empty()) return kFileError;
   BrnHeader header;
   std::optional<NativeFile> brn = OpenBrnFile(brnName, header);
   if (!brn) return kFileError;
-  return ExportEntries(*brn, folder, BrnHeader::kSize, header);
+  // An entry written over the BRN file would empty it under its own reader;
+  // one over the raw image would lose what the camera gave back.
+  std::vector<FileIdentity> inputs;
+  const std::optional<FileIdentity> brnIdentity = brn->Identity();
+  if (!brnIdentity) return kFileError;
+  inputs.push_back(*brnIdentity);
+  if (!rawName.empty()) {
+    const std::optional<NativeFile> raw = NativeFile::OpenForReading(rawName);
+    if (const std::optional<FileIdentity> rawIdentity = raw ? raw->Identity() : std::nullopt) {
+      inputs.push_back(*rawIdentity);
+    }
+  }
+  return ExportEntries(*brn, folder, BrnHeader::kSize, header, inputs);
 }
 
 int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
-                                  std::uint64_t directoryOffset, const BrnHeader& header) {
+                                  std::uint64_t directoryOffset, const BrnHeader& header,
+                                  std::span<const FileIdentity> inputs) {
   const std::uint64_t count = EntryCount(header);
   const std::uint64_t endMarkOffset = directoryOffset + count * BrnEntry::kSize;
   // The first entry's data starts after the directory, at an offset held in 32
@@ -185,7 +187,7 @@ int ResourceExport::ExportEntries(NativeFile& brn, const std::string& folder,
     const std::string relative = ExportFileName(listFile, entry.id);
     const NativeFolder* into = relative.empty() ? nullptr : places.For(PlaceOf(entry.id));
     if (into != nullptr && !MayReplace(into->Path() + kPathSeparator + relative)) return kFailed;
-    if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size) != 0) {
+    if (into == nullptr || WriteFileRange(brn, *into, relative, running, entry.size, inputs) != 0) {
       ShowStop("Export file error, break!");
       break;
     }
@@ -207,17 +209,14 @@ std::string ResourceExport::ExportFileName(const std::string& listFile, std::uin
 
 int ResourceExport::WriteFileRange(NativeFile& brn, const NativeFolder& folder,
                                    const std::string& relative, std::uint64_t offset,
-                                   std::uint64_t size) {
+                                   std::uint64_t size, std::span<const FileIdentity> inputs) {
   const std::string name = folder.Path() + kPathSeparator + relative;
   if (name.size() >= kMaxPath) return kFileError;
-  std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative);
+  std::optional<NativeFile> out = NativeFile::CreateInside(folder, relative, inputs);
   if (!out) return kFileError;
-  const bool copied = out->CopyFrom(brn, offset, size);
-  if (!out->Close() || !copied) {
-    // A short entry file would pass for the resource itself. It was created
-    // here as a plain file, in the folder that is held, so removing it there
-    // removes nothing else.
-    folder.RemoveFile(relative);
+  if (!out->CopyFrom(brn, offset, size) || !out->Close()) {
+    // A short entry file would pass for the resource itself.
+    out->Remove();
     return kFileError;
   }
   return kOk;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "common/context.h"
@@ -25,21 +26,25 @@ class ResourceExport {
   std::string ChooseReadFolder();
   // The export's last stage, for the window and the command-line program alike:
   // the sub directories A and B, then every entry of the BRN file. Logs the
-  // outcome; true when it logged success.
-  bool ExportToFolder(const std::string& brnName, const std::string& folder);
+  // outcome; true when it logged success. No entry may be the BRN file itself
+  // or `rawName`, the raw image a read-back made it from (when given): an
+  // entry that is one of them stops the walk.
+  bool ExportToFolder(const std::string& brnName, const std::string& folder,
+                      const std::string& rawName = {});
   // 0; 2 when a name is missing or the file is not a BRN file; -1 when its
   // directory lacks the end mark or ends where no 32-bit offset reaches, or an
   // existing file was not to be replaced.
-  int ExportBrnFile(const std::string& brnName, const std::string& folder);
+  int ExportBrnFile(const std::string& brnName, const std::string& folder,
+                    const std::string& rawName = {});
   int ExportEntries(NativeFile& brn, const std::string& folder, std::uint64_t directoryOffset,
-                    const BrnHeader& header);
+                    const BrnHeader& header, std::span<const FileIdentity> inputs);
   // The entry's output path inside the folder of its place (the folder itself,
   // A or B); empty when files.ini names a place outside it or a device.
   std::string ExportFileName(const std::string& listFile, std::uint16_t id);
   // 0, or 2 when the output file `relative` inside `folder` cannot be created
-  // (also when it would go through a link) or written.
+  // (also when it would go through a link, or is one of `inputs`) or written.
   int WriteFileRange(NativeFile& brn, const NativeFolder& folder, const std::string& relative,
-                     std::uint64_t offset, std::uint64_t size);
+                     std::uint64_t offset, std::uint64_t size, std::span<const FileIdentity> inputs);
 
  private:
   // A stop inside the walk is reported in a box; the walk returns 0 anyway.

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/control_ids.h"
 #include "common/steps.h"
@@ -301,6 +305,37 @@ TEST_F(SequencerTest, F6ChecksVersionsThenReadsBack) {
   EXPECT_EQ(Job().WorkKind, kReadBack);
   EXPECT_THAT(Pump(), ElementsAre(kStepStart, kStepArrived, kStepWait, kStepEnd));
   EXPECT_EQ(console.log.front(), "AP Version(2,1,0,0)");
+}
+
+// Every way the window starts a run refuses a poll count outside 0 to 720
+// before anything reaches the camera, and gives the buttons back; 0 is the
+// time-out at once it has always been.
+TEST_F(SequencerTest, EveryRunOfTheWindowRefusesAPollCountOutOfRangeBeforeSendingAnything) {
+  const std::vector<std::pair<const char*, std::function<void()>>> starts = {
+      {"ISP button", [this] { bench.burn.StartBurn(); }},
+      {"Read button", [this] { sequencer().StartReadBackFromButton(); }},
+      {"F5", [this] { sequencer().FilterKey(Sequencer::kKeyDown, Sequencer::kKeyF5); }},
+      {"F6", [this] { sequencer().FilterKey(Sequencer::kKeyDown, Sequencer::kKeyF6); }},
+  };
+  for (const char* value : {"-1", "721", "4294967296"}) {
+    WriteSampleJob(SampleContent(), std::string("IspTimeoutSec=") + value + "\n");
+    for (const auto& [name, start] : starts) {
+      SCOPED_TRACE(std::string(name) + " with " + value);
+      console.log.clear();
+      start();
+      Pump();
+      EXPECT_THAT(console.log,
+                  ElementsAre(std::string("IspTimeoutSec is ") + value + ", outside the range 0 to 720 !!!"));
+      EXPECT_TRUE(bus.Transcript().empty());
+      EXPECT_TRUE(ButtonsEnabled());
+    }
+  }
+  WriteSampleJob(SampleContent(), "IspTimeoutSec=0\n");
+  camera->stage = 3;
+  bench.burn.StartBurn();
+  Pump();
+  EXPECT_EQ(console.log.back(), "ISP Write File Timeout !!!");
+  EXPECT_EQ(camera->storageWrites, 1);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "config/read_settings.h"
 #include "support/native_profile.h"
 #include "support/recording_console.h"
@@ -40,7 +45,7 @@ TEST_F(JobConfigTest, AFileWithOnlyTheChipIdGivesTheDefaults) {
   EXPECT_EQ(job.DramAddress, 0u);
   EXPECT_EQ(job.RomAddress, 0u);
   EXPECT_EQ(job.SectorAddress, 0u);
-  EXPECT_EQ(job.IspTimeoutSec, 30u);
+  EXPECT_EQ(job.IspTimeoutSec, 30);
   EXPECT_EQ(job.FwFileID, 256u);
   EXPECT_EQ(job.ReadPath, "");
   // An empty path value becomes the folder and a separator, which no check passes.
@@ -64,8 +69,41 @@ TEST_F(JobConfigTest, ReadsEveryKeyOfTheSection) {
   EXPECT_EQ(job.ParamFile, InFolder("p.txt"));
   EXPECT_EQ(job.IspFile, InFolder("c.bin"));
   EXPECT_EQ(job.FwFile, "C:\\fw\\f.bin");
-  EXPECT_EQ(job.IspTimeoutSec, 0u);
+  EXPECT_EQ(job.IspTimeoutSec, 0);
   EXPECT_EQ(job.FwFileID, 256u) << "only the low 16 bits are kept";
+}
+
+// Read in 32 bits, -1 and 4294967295 were one value and 4294967296 was 0;
+// only 0 to 720 polls may run, and a value outside says so.
+TEST_F(JobConfigTest, IspTimeoutSecIsReadIn64BitsAndOnlyZeroTo720MayRun) {
+  constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+  const std::vector<std::tuple<std::string, std::int64_t, bool>> cases = {
+      {"IspTimeoutSec=0", 0, true},
+      {"IspTimeoutSec=0x2d0", 720, true},
+      {"IspTimeoutSec=\"7\"", 7, true},
+      {"IspTimeoutSec=", 30, true},
+      {"", 30, true},
+      {"IspTimeoutSec=721", 721, false},
+      {"IspTimeoutSec=-1", -1, false},
+      {"IspTimeoutSec=4294967295", 4294967295, false},
+      {"IspTimeoutSec=4294967296", 4294967296, false},
+      {"IspTimeoutSec=99999999999999999999999", kMost, false},
+      {"IspTimeoutSec=-0x8000000000000001", -kMost - 1, false},
+  };
+  for (const auto& [line, value, runs] : cases) {
+    SCOPED_TRACE(line);
+    folder.Write("Isp.ini", "[2860]\n" + line + "\n");
+    ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
+    EXPECT_EQ(job.IspTimeoutSec, value);
+    console.log.clear();
+    EXPECT_EQ(CheckIspTimeout(job, console), runs);
+    if (runs) {
+      EXPECT_TRUE(console.log.empty());
+    } else {
+      EXPECT_THAT(console.log, ElementsAre("IspTimeoutSec is " + std::to_string(value) +
+                                           ", outside the range 0 to 720 !!!"));
+    }
+  }
 }
 
 TEST_F(JobConfigTest, AnotherControllerIsRefusedAndChangesNothing) {
@@ -91,7 +129,7 @@ TEST_F(JobConfigTest, APathThatDoesNotFitKeepsTheFieldAsItWasInsteadOfBeingCut) 
 
 TEST_F(JobConfigTest, AMissingFileGivesAllDefaults) {
   ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
-  EXPECT_EQ(job.IspTimeoutSec, 30u);
+  EXPECT_EQ(job.IspTimeoutSec, 30);
   EXPECT_EQ(job.FwFileID, 256u);
 }
 
@@ -110,7 +148,7 @@ TEST_F(JobConfigTest, SavingWritesTheThreePathsForTheVexa2860Only) {
   EXPECT_EQ(reloaded.ParamFile, "C:\\p.txt");
   EXPECT_EQ(reloaded.IspFile, "C:\\c.bin");
   EXPECT_EQ(reloaded.FwFile, "C:\\f.bin");
-  EXPECT_EQ(reloaded.IspTimeoutSec, 9u);
+  EXPECT_EQ(reloaded.IspTimeoutSec, 9);
   const std::vector<std::uint8_t> bytes = folder.Read("Isp.ini");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()).rfind("; keep me", 0), 0u);
 }

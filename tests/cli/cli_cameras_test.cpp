@@ -112,6 +112,33 @@ TEST_F(MultiCameraCliTest, FourCamerasTwoOfThemFaultyBurnAtOnceEachWithItsOwnLin
   EXPECT_THAT(results["4"], HasSubstr("\"result\":\"failed\",\"exit_status\":1"));
 }
 
+// A camera's verify folder is refused, as the export refuses its A, when it
+// is a link (a planted one would take the verify's files elsewhere) or no
+// folder at all; that camera is not touched, the others burn.
+TEST_F(MultiCameraCliTest, AVerifyFolderThatIsALinkOrNoFolderIsRefused) {
+  std::filesystem::create_directories(work.Path() / "vout");
+  std::filesystem::create_directory_symlink("vout", work.Path() / "verify-1");
+  std::ofstream(work.Path() / "verify-2") << "a file";
+  const Result result = Cameras(3, "burn --all --verify");
+  EXPECT_EQ(result.status, 1) << result.err;
+  for (const char* camera : {"1", "2"}) {
+    EXPECT_THAT(result.err, HasSubstr("burnbench-cli: cannot use " + work.File("verify-" + std::string(camera)) +
+                                      " for the files of the read verify: it is a link or not a folder\n"));
+  }
+  auto lines = ByCamera(result.out);
+  EXPECT_TRUE(lines["1"].empty());
+  EXPECT_TRUE(lines["2"].empty());
+  ASSERT_FALSE(lines["3"].empty());
+  EXPECT_EQ(lines["3"].back(), "Read Verify Success !!!");
+  EXPECT_TRUE(std::filesystem::is_empty(work.Path() / "vout"));
+  EXPECT_EQ(test::Slurp(work.Path() / "verify-2"), "a file");
+
+  const Result alone = Cameras(1, "--device 1 burn --verify");
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_TRUE(alone.out.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(work.Path() / "vout"));
+}
+
 TEST_F(MultiCameraCliTest, SeveralCamerasNeedACameraNamedOrAll) {
   Result result = Cameras(3, "burn");
   EXPECT_EQ(result.status, 2);

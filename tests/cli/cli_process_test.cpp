@@ -126,6 +126,37 @@ TEST_F(CliProcessTest, AnExportStoppedByItsBoxIsAnError) {
   EXPECT_EQ(Slurp(work.Path() / "far" / "victim"), "keep");
 }
 
+// An entry that is the file being exported (by its own name or another), or
+// the read-back's raw image or BRN file, stops the walk before it is opened
+// for writing: none of them loses a byte.
+TEST_F(CliProcessTest, AnEntryThatIsAFileOfTheExportItselfStopsTheWalkAndKeepsIt) {
+  const std::filesystem::path t1 = work.Path() / "t1";
+  std::filesystem::create_directories(t1);
+  std::filesystem::copy_file(work.Path() / "fw.brn", t1 / "fw.brn");
+  std::filesystem::create_hard_link(t1 / "fw.brn", t1 / "second.brn");
+  const std::string original = Slurp(t1 / "fw.brn");
+  for (const char* name : {"fw.brn", "second.brn"}) {
+    std::ofstream(t1 / "files.ini") << "[FW]\nRes_0x100.res=" << name << "\n";
+    const Result result = Run("export '" + work.File("t1/fw.brn") + "' '" + work.File("t1") + "'");
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_THAT(result.err, HasSubstr("error: [burnbench-cli] Export file error, break!\n")) << name;
+    EXPECT_TRUE(Slurp(t1 / "fw.brn") == original) << name;
+  }
+
+  const std::filesystem::path out = work.Path() / "out";
+  ASSERT_EQ(Simulate("read '" + out.string() + "' --yes").status, 0);
+  const std::string raw = Slurp(out / "fw.brn.raw");
+  const std::string brn = Slurp(out / "fw.brn.brn");
+  for (const char* name : {"fw.brn.brn", "fw.brn.raw"}) {
+    std::ofstream(out / "files.ini") << "[FW]\nRes_0x100.res=" << name << "\n";
+    const Result result = Simulate("read '" + out.string() + "' --yes");
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_THAT(result.err, HasSubstr("error: [burnbench-cli] Export file error, break!\n")) << name;
+    EXPECT_TRUE(Slurp(out / "fw.brn.raw") == raw) << name;
+    EXPECT_TRUE(Slurp(out / "fw.brn.brn") == brn) << name;
+  }
+}
+
 TEST_F(CliProcessTest, ConfigShowsWhatTheToolUnderstood) {
   const Result result = Run("config --ini '" + work.File("Isp.ini") + "'");
   EXPECT_EQ(result.status, 0) << result.err;
@@ -361,6 +392,22 @@ TEST_F(CliProcessTest, UnusableCommandLinesAndFilesAreStatusTwo) {
   EXPECT_EQ(Run("convert '" + work.File("missing.raw") + "' '" + work.File("x.brn") + "'").status, 2);
   EXPECT_EQ(Run("compare '" + work.File("missing") + "' '" + work.File("fw.brn") + "'").status, 2);
   EXPECT_EQ(Simulate("read '" + work.File("no-such-folder") + "'").status, 2);
+}
+
+// A poll count no run accepts stops burn and read before the camera hears
+// anything (with a camera that is not there, the stage query would fail),
+// and config marks it.
+TEST_F(CliProcessTest, AnIspTimeoutOutOfRangeIsAFileThatCannotBeUsed) {
+  const std::string ini = JobWith("polls.ini", {{"IspTimeoutSec=30", "IspTimeoutSec=-1"}});
+  const std::string line = "IspTimeoutSec is -1, outside the range 0 to 720 !!!";
+  for (const std::string& command :
+       std::vector<std::string>{"burn --verify", "burn --param-only", "read '" + work.File("out") + "' --yes"}) {
+    const Result result = Run(ini + "--simulate --virtual-clock --fault absent " + command);
+    EXPECT_EQ(result.status, 2) << command;
+    EXPECT_THAT(result.out, ElementsAre(line)) << command;
+  }
+  EXPECT_THAT(Run(ini + "config").out, Contains("IspTimeoutSec = -1 (outside the range 0 to 720)"));
+  EXPECT_THAT(Run("config --ini '" + work.File("Isp.ini") + "'").out, Contains("IspTimeoutSec = 30"));
 }
 
 TEST_F(CliProcessTest, HelpAndVersion) {

@@ -112,7 +112,7 @@ TEST_F(ResourceExportTest, ANameInAMissingSubFolderStopsTheWalk) {
 TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   for (const char* name : {"../escaped.bin", "..\\escaped.bin", "/tmp/escaped.bin", "C:\\escaped.bin",
                            "sub/../../escaped.bin", "...", "CON", "nul.txt", "Com1 .bin", "lpt9..",
-                           "sub/AUX", "prn.a.b"}) {
+                           "sub/AUX", "prn.a.b", "conout$", "sub/COM\xC2\xB9.bin"}) {
     SCOPED_TRACE(name);
     test::TestHost host;
     test::TempFolder target;
@@ -134,10 +134,14 @@ TEST_F(ResourceExportTest, NamesThatLeaveTheFolderAreRefused) {
   EXPECT_TRUE(IsContainedName("sub/logo.bmp"));
   EXPECT_TRUE(IsContainedName(".hidden"));
   EXPECT_FALSE(IsContainedName(""));
-  for (const char* name : {"CONSOLE", "COM0", "COM10", "LPT", "NULL.txt", "xCON", "AUX1"}) {
+  // Superscript four (U+2074) is no port number; one to three are.
+  for (const char* name : {"CONSOLE", "COM10", "LPT", "NULL.txt", "xCON", "AUX1", "CONIN",
+                           "CONOUT$$", "COM\xE2\x81\xB4", "LPT\xC2\xB9\xC2\xB9", "COM\xC2"}) {
     EXPECT_FALSE(IsReservedDeviceName(name)) << name;
   }
-  for (const char* name : {"con", "Nul ", "AUX.", "com9.tar.gz", "LPT1 . x"}) {
+  for (const char* name : {"con", "Nul ", "AUX.", "com9.tar.gz", "LPT1 . x", "COM0", "lpt0.txt",
+                           "COM\xC2\xB9", "lpt\xC2\xB2.log", "Com\xC2\xB3 ", "CONIN$",
+                           "conout$.txt"}) {
     EXPECT_TRUE(IsReservedDeviceName(name)) << name;
   }
 }
@@ -279,6 +283,31 @@ TEST_F(ResourceExportTest, AnEntryOutOfSequenceStopsTheWalkWithAddressError) {
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("nomark.brn"), out.Text()), -1);
   EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("missing.brn"), out.Text()), 2);
   EXPECT_EQ(bench.resourceExport.ExportBrnFile("", out.Text()), 2);
+}
+
+// The BRN file being exported is never an entry's file: it keeps every byte.
+TEST_F(ResourceExportTest, AnEntryThatIsTheBrnFileItselfStopsTheWalk) {
+  WriteSampleJob(SampleContent());
+  out.Write("image.brn", firmware);
+  out.Write("files.ini", "[FW]\nRes_0x100.res=image.brn\n");
+  bench.resourceExport.ExportToFolder(out.File("image.brn"), out.Text());
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(OutRead("image.brn"), firmware);
+}
+
+// A BRN file that ends inside its last entry: the entry's file, written in
+// part, is taken away again through what created it (Windows: its handle).
+TEST_F(ResourceExportTest, AnEntryCutShortByItsBrnFileIsNotLeftBehind) {
+  WriteSampleJob(SampleContent());
+  std::vector<std::uint8_t> cut = firmware;
+  cut.erase(cut.end() - 700, cut.end() - 2);  // keeps the trailer
+  out.Write("cut.brn", cut);
+  std::filesystem::create_directories(out.Path() / "A");
+  std::filesystem::create_directories(out.Path() / "B");
+  EXPECT_EQ(bench.resourceExport.ExportBrnFile(out.File("cut.brn"), out.Text()), 0);
+  EXPECT_THAT(BoxTexts(), ElementsAre("Export file error, break!"));
+  EXPECT_EQ(OutRead("B/Res_0x80.res"), SampleContent().groupB[0].data);
+  EXPECT_FALSE(std::filesystem::exists(out.Path() / "Res_0x100.res"));
 }
 
 #if !defined(_WIN32)

@@ -117,14 +117,17 @@ void EmulatedCamera::DenyAccess() const {
 void EmulatedCamera::Serve() {
   bool restart = false;
   bool unplug = false;
+  bool staysAway = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     restart = std::exchange(restartWanted_, false);
     unplug = std::exchange(unplugWanted_, false);
+    staysAway = faults_.neverReturns;
   }
   if (unplug) Unplug();
   if (!restart) return;
   Unplug();
+  if (staysAway) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     model_.Restarted();

@@ -46,6 +46,7 @@ class EmulatedCamera {
     std::uint32_t unplugOnWrite = 0;    // ... during this bulk-out
     std::uint32_t unplugOnRead = 0;     // ... during this bulk-in
     bool shortAnswers = false;                 // device-to-host answers a byte short
+    bool neverReturns = false;                 // leaves the bus at its restart for good
   };
 
   EmulatedCamera(UsbTestbed& testbed, std::string sysName = "1-2", UsbId id = kId);

@@ -298,6 +298,24 @@ TEST_F(UsbCliTest, AStalledBulkReadEndsWithTheWatchdogsBox) {
   EXPECT_THAT(replay.err, Not(HasSubstr("burnbench-cli:")));
 }
 
+// Only the simulated camera lets time pass on the virtual clock: the wait for
+// any other camera counts real time, so that --wait ends it.
+TEST_F(UsbCliTest, WithTheVirtualClockTheWaitForACameraThatNeverReturnsRunsOutInRealTime) {
+  camera_->Fault().neverReturns = true;
+  camera_->Plug();
+  CliRunOptions options;
+  options.deadline = std::chrono::seconds(30);
+  const auto began = std::chrono::steady_clock::now();
+  const CliResult result = Usb({"--wait", "1", "burn"}, options);
+  ASSERT_FALSE(result.hung);
+  EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("burnbench-cli: the camera did not come back within 1 seconds; "
+                                    "the wait ends as Esc ends it"));
+  EXPECT_EQ(camera_->Reenumerations(), 0);
+  EXPECT_EQ(camera_->Model().storageWrites, 0);
+}
+
 // A recording made through libusb replays anywhere: the same log, the same
 // files, from the recording alone.
 TEST_F(UsbCliTest, ARecordedReadBackReplaysWithoutTheCamera) {

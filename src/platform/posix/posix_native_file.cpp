@@ -68,15 +68,32 @@ bool WalkFolders(int start, const std::vector<std::string>& parts, std::size_t c
   return true;
 }
 
+FileIdentity IdentityOf(const struct stat& info) {
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+bool IsOneOf(const FileIdentity& identity, std::span<const FileIdentity> inputs) {
+  return std::find(inputs.begin(), inputs.end(), identity) != inputs.end();
+}
+
 // Opens `name` in `folder` for writing without following a link and without
-// waiting on a pipe; only a regular file is kept.
-int OpenRegularForWriting(int folder, const char* name, int extraFlags) {
+// waiting on a pipe; only a regular file that is none of `inputs` is kept.
+// `made` is the file it opened.
+int OpenRegularForWriting(int folder, const char* name, int extraFlags,
+                          std::span<const FileIdentity> inputs, FileIdentity& made) {
+  // An input is refused before it is opened for writing at all.
+  struct stat named {};
+  if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && IsOneOf(IdentityOf(named), inputs)) {
+    return -1;
+  }
   const int fd = ::openat(folder, name,
                           O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | extraFlags,
                           0666);
   if (fd < 0) return -1;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  // Looked at again on what was opened, before anything is emptied: the name
+  // may reach another file by now.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || IsOneOf(IdentityOf(info), inputs)) {
     ::close(fd);
     return -1;
   }
@@ -84,7 +101,7 @@ int OpenRegularForWriting(int folder, const char* name, int extraFlags) {
     // Emptying it would empty every other name of the same file.
     ::close(fd);
     if ((extraFlags & O_EXCL) != 0 || ::unlinkat(folder, name, 0) != 0) return -1;
-    return OpenRegularForWriting(folder, name, O_EXCL);
+    return OpenRegularForWriting(folder, name, O_EXCL, inputs, made);
   }
   // Only a file with content is emptied: ext4 writes a file back at its close
   // once it has been truncated, which would slow every new file down.
@@ -92,6 +109,7 @@ int OpenRegularForWriting(int folder, const char* name, int extraFlags) {
     ::close(fd);
     return -1;
   }
+  made = IdentityOf(info);
   return fd;
 }
 
@@ -122,7 +140,7 @@ std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
 std::optional<NativeFolder> NativeFolder::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  return NativeFolder(fd, path, path.size());
+  return NativeFolder(fd, path);
 }
 
 std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) const {
@@ -131,19 +149,11 @@ std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) 
   if (!WalkFolders(Fd(handle_), parts, parts.size(), walked) || walked.Get() < 0) {
     return std::nullopt;
   }
-  return NativeFolder(walked.Release(), path_ + '/' + std::string(relative), rootLength_);
-}
-
-bool NativeFolder::RemoveFile(std::string_view relative) const {
-  const std::vector<std::string> parts = SplitComponents(relative);
-  if (parts.back().empty()) return false;
-  FolderFd walked(-1);
-  if (!WalkFolders(Fd(handle_), parts, parts.size() - 1, walked)) return false;
-  return ::unlinkat(walked.Get() >= 0 ? walked.Get() : Fd(handle_), parts.back().c_str(), 0) == 0;
+  return NativeFolder(walked.Release(), path_ + '/' + std::string(relative));
 }
 
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {
+    : handle_(other.handle_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
@@ -152,7 +162,6 @@ NativeFolder& NativeFolder::operator=(NativeFolder&& other) noexcept {
     if (handle_ != kNoHandle) ::close(Fd(handle_));
     handle_ = other.handle_;
     path_ = std::move(other.path_);
-    rootLength_ = other.rootLength_;
     other.handle_ = kNoHandle;
   }
   return *this;
@@ -163,51 +172,85 @@ NativeFolder::~NativeFolder() {
 }
 
 std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder,
-                                                   std::string_view relative) {
+                                                   std::string_view relative,
+                                                   std::span<const FileIdentity> inputs) {
   const std::vector<std::string> parts = SplitComponents(relative);
   if (parts.back().empty()) return std::nullopt;
   FolderFd walked(-1);
   if (!WalkFolders(Fd(folder.handle_), parts, parts.size() - 1, walked)) return std::nullopt;
-  const int fd = OpenRegularForWriting(walked.Get() >= 0 ? walked.Get() : Fd(folder.handle_),
-                                       parts.back().c_str(), 0);
+  if (walked.Get() < 0) walked.Reset(::fcntl(Fd(folder.handle_), F_DUPFD_CLOEXEC, 0));
+  if (walked.Get() < 0) return std::nullopt;
+  FileIdentity made;
+  const int fd = OpenRegularForWriting(walked.Get(), parts.back().c_str(), 0, inputs, made);
   if (fd < 0) return std::nullopt;
-  return NativeFile(fd);
+  NativeFile file(fd);
+  file.folder_ = walked.Release();
+  file.name_ = parts.back();
+  file.identity_ = made;
+  return file;
 }
 
 std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
-                                                   std::string_view relative) {
+                                                   std::string_view relative,
+                                                   std::span<const FileIdentity> inputs) {
   const std::optional<NativeFolder> opened = NativeFolder::Open(folder);
   if (!opened) return std::nullopt;
-  return CreateInside(*opened, relative);
+  return CreateInside(*opened, relative, inputs);
 }
 
-std::optional<NativeFile> NativeFile::Create(const std::string& path) {
+std::optional<NativeFile> NativeFile::Create(const std::string& path,
+                                             std::span<const FileIdentity> inputs) {
   const std::size_t cut = path.rfind('/');
-  if (cut == std::string::npos) return CreateInside(".", path);
+  if (cut == std::string::npos) return CreateInside(".", path, inputs);
   return CreateInside(cut == 0 ? std::string("/") : path.substr(0, cut),
-                      std::string_view(path).substr(cut + 1));
+                      std::string_view(path).substr(cut + 1), inputs);
 }
 
-NativeFile::NativeFile(NativeFile&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kNoHandle;
-}
+NativeFile::NativeFile(NativeFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      folder_(std::exchange(other.folder_, kNoHandle)),
+      name_(std::move(other.name_)),
+      identity_(other.identity_) {}
 
 NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
   if (this != &other) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
+    if (folder_ != kNoHandle) ::close(Fd(folder_));
+    handle_ = std::exchange(other.handle_, kNoHandle);
+    folder_ = std::exchange(other.folder_, kNoHandle);
+    name_ = std::move(other.name_);
+    identity_ = other.identity_;
   }
   return *this;
 }
 
-NativeFile::~NativeFile() { Close(); }
+NativeFile::~NativeFile() {
+  Close();
+  if (folder_ != kNoHandle) ::close(Fd(folder_));
+}
 
 bool NativeFile::Close() {
   if (handle_ == kNoHandle) return true;
   const int result = ::close(Fd(handle_));
   handle_ = kNoHandle;
   return result == 0;
+}
+
+bool NativeFile::Remove() {
+  Close();
+  if (folder_ == kNoHandle) return false;
+  // Whatever was renamed into its place meanwhile is not this file's to remove.
+  struct stat named {};
+  const bool removed = ::fstatat(Fd(folder_), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       IdentityOf(named) == identity_ && ::unlinkat(Fd(folder_), name_.c_str(), 0) == 0;
+  ::close(Fd(std::exchange(folder_, kNoHandle)));
+  return removed;
+}
+
+std::optional<FileIdentity> NativeFile::Identity() const {
+  struct stat info {};
+  if (::fstat(Fd(handle_), &info) != 0) return std::nullopt;
+  return IdentityOf(info);
 }
 
 std::optional<std::uint64_t> NativeFile::Size() const {

@@ -1,8 +1,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
+#include <span>
+#include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/native_file.h"
 #include "util/paths.h"
@@ -12,11 +14,27 @@ namespace bb {
 namespace {
 
 constexpr std::intptr_t kNoHandle = -1;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t Held(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
 std::wstring Wide(const std::string& utf8) { return FsPath(utf8).wstring(); }
+
+// Closes a handle that a look on the way needed.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ~ScopedHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
 
 PathKind KindOf(DWORD attributes) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return PathKind::kLink;
@@ -25,25 +43,8 @@ PathKind KindOf(DWORD attributes) {
   return PathKind::kRegularFile;
 }
 
-// Opens the file itself, never what a reparse point at its place leads to.
-HANDLE OpenNoFollow(const std::wstring& path, DWORD disposition) {
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
-// Keeps the handle when it is a plain disk file with one name, emptied.
-bool KeepAsPlainFile(HANDLE file, bool& otherNames) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
-  if (KindOf(info.dwFileAttributes) != PathKind::kRegularFile) return false;
-  otherNames = info.nNumberOfLinks > 1;
-  return otherNames || SetEndOfFile(file) != 0;
-}
-
-}  // namespace
-
-PathKind InspectPath(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+PathKind KindAt(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kAbsent
@@ -51,6 +52,89 @@ PathKind InspectPath(const std::string& path) {
   }
   return KindOf(attributes);
 }
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+bool IsOneOf(const FileIdentity& identity, std::span<const FileIdentity> inputs) {
+  return std::find(inputs.begin(), inputs.end(), identity) != inputs.end();
+}
+
+// Where an open file or folder is now, as a path without the "\\?\" prefix,
+// which would switch off the rules for trailing dots and blanks that the
+// export's names were checked against.
+std::optional<std::wstring> FinalPathOf(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return std::nullopt;
+    const bool fitted = length < path.size();
+    path.resize(length);
+    if (fitted) break;
+  }
+  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
+  if (path.starts_with(L"\\\\?\\")) return path.substr(4);
+  return path;
+}
+
+// True when `inner` lies below the folder at `outer`.
+bool LiesInside(const std::wstring& inner, std::wstring outer) {
+  if (outer.empty()) return false;
+  if (outer.back() != L'\\') outer += L'\\';
+  return inner.size() > outer.size() &&
+         CompareStringOrdinal(inner.data(), static_cast<int>(outer.size()), outer.data(),
+                              static_cast<int>(outer.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when `opened` is a disk file of `kind` (a reparse point is neither a
+// file nor a folder) and lies inside the held folder, where that is now.
+bool OpenedInside(HANDLE opened, HANDLE heldFolder, PathKind kind, BY_HANDLE_FILE_INFORMATION& info) {
+  if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &info) ||
+      KindOf(info.dwFileAttributes) != kind) {
+    return false;
+  }
+  const std::optional<std::wstring> where = FinalPathOf(opened);
+  const std::optional<std::wstring> folder = FinalPathOf(heldFolder);
+  return where && folder && LiesInside(*where, *folder);
+}
+
+bool DeleteThrough(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// The path of `relative` inside the held folder, where that folder is now;
+// every folder on the way must be a folder, not a link. Both separators split.
+std::optional<std::wstring> PathInside(HANDLE heldFolder, std::string_view relative, bool lastIsFolder) {
+  std::optional<std::wstring> path = FinalPathOf(heldFolder);
+  if (!path) return std::nullopt;
+  std::size_t start = 0;
+  bool any = false;
+  for (;;) {
+    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
+    const std::string_view part = relative.substr(start, end - start);
+    const bool last = end == relative.size();
+    if (last && part.empty() && !lastIsFolder) return std::nullopt;
+    if (!part.empty()) {
+      *path += L'\\';
+      *path += Wide(std::string(part));
+      any = true;
+      if ((!last || lastIsFolder) && KindAt(*path) != PathKind::kFolder) return std::nullopt;
+    }
+    if (last) break;
+    start = end + 1;
+  }
+  if (!any) return std::nullopt;
+  return path;
+}
+
+}  // namespace
+
+PathKind InspectPath(const std::string& path) { return KindAt(Wide(path)); }
 
 std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
   const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
@@ -63,117 +147,116 @@ std::optional<NativeFile> NativeFile::OpenForReading(const std::string& path) {
 }
 
 std::optional<NativeFolder> NativeFolder::Open(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+  const HANDLE folder = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return std::nullopt;
+  NativeFolder opened(Held(folder), path);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(folder, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return std::nullopt;
   }
-  return NativeFolder(kNoHandle, path, path.size());
+  return opened;
 }
 
 std::optional<NativeFolder> NativeFolder::OpenInside(std::string_view relative) const {
-  std::string path = path_;
-  std::size_t start = 0;
-  while (start <= relative.size()) {
-    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
-    if (end > start) {
-      path += '\\';
-      path += relative.substr(start, end - start);
-      if (InspectPath(path) != PathKind::kFolder) return std::nullopt;
-    }
-    start = end + 1;
-  }
-  if (path == path_) return std::nullopt;
-  return NativeFolder(kNoHandle, path, rootLength_);
-}
-
-bool NativeFolder::RemoveFile(std::string_view relative) const {
-  std::string path = path_;
-  path += '\\';
-  path += relative;
-  return DeleteFileW(Wide(path).c_str()) != 0;
+  const std::optional<std::wstring> path = PathInside(Native(handle_), relative, true);
+  if (!path) return std::nullopt;
+  const HANDLE inside = CreateFileW(path->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (inside == INVALID_HANDLE_VALUE) return std::nullopt;
+  NativeFolder opened(Held(inside), path_ + '\\' + std::string(relative));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!OpenedInside(inside, Native(handle_), PathKind::kFolder, info)) return std::nullopt;
+  return opened;
 }
 
 NativeFolder::NativeFolder(NativeFolder&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)), rootLength_(other.rootLength_) {}
+    : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
 
 NativeFolder& NativeFolder::operator=(NativeFolder&& other) noexcept {
-  handle_ = other.handle_;
-  path_ = std::move(other.path_);
-  rootLength_ = other.rootLength_;
+  if (this != &other) {
+    if (handle_ != kNoHandle) CloseHandle(Native(handle_));
+    handle_ = std::exchange(other.handle_, kNoHandle);
+    path_ = std::move(other.path_);
+  }
   return *this;
 }
 
-NativeFolder::~NativeFolder() = default;
-
-std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder,
-                                                   std::string_view relative) {
-  // The folders inside the operator's are looked at again for every file.
-  std::string inside = folder.path_.substr(folder.rootLength_);
-  inside += '\\';
-  inside += relative;
-  return CreateInside(folder.path_.substr(0, folder.rootLength_), inside);
+NativeFolder::~NativeFolder() {
+  if (handle_ != kNoHandle) CloseHandle(Native(handle_));
 }
 
-std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder,
-                                                   std::string_view relative) {
-  // Windows takes both separators; every folder on the way is looked at before
-  // the file is opened.
-  std::string path = folder;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = std::min(relative.find_first_of("\\/", start), relative.size());
-    const std::string_view part = relative.substr(start, end - start);
-    if (end == relative.size()) {
-      if (part.empty()) return std::nullopt;
-      path += '\\';
-      path += part;
-      break;
-    }
-    if (!part.empty()) {
-      path += '\\';
-      path += part;
-      if (InspectPath(path) != PathKind::kFolder) return std::nullopt;
-    }
-    start = end + 1;
-  }
-
-  const std::wstring wide = Wide(path);
-  if (const PathKind kind = InspectPath(path); kind != PathKind::kAbsent &&
-                                               kind != PathKind::kRegularFile) {
+std::optional<NativeFile> NativeFile::CreateInside(const NativeFolder& folder, std::string_view relative,
+                                                   std::span<const FileIdentity> inputs) {
+  const HANDLE held = Native(folder.handle_);
+  const std::optional<std::wstring> path = PathInside(held, relative, false);
+  if (!path) return std::nullopt;
+  if (const PathKind kind = KindAt(*path); kind != PathKind::kAbsent && kind != PathKind::kRegularFile) {
     return std::nullopt;
   }
-  HANDLE file = OpenNoFollow(wide, OPEN_ALWAYS);
+
+  // What is there is looked at through a handle that cannot write: an input
+  // is refused before anything opens it for writing, and a file with further
+  // names is deleted through its own handle, never by a path.
+  bool replaced = false;
+  {
+    const ScopedHandle existing(CreateFileW(path->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (existing.Get() != INVALID_HANDLE_VALUE) {
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (!OpenedInside(existing.Get(), held, PathKind::kRegularFile, info) ||
+          IsOneOf(IdentityOf(info), inputs)) {
+        return std::nullopt;
+      }
+      if (info.nNumberOfLinks > 1) {
+        // Emptying it would empty every other name of the same file.
+        const ScopedHandle deleting(ReOpenFile(existing.Get(), DELETE, kShareAll, FILE_FLAG_OPEN_REPARSE_POINT));
+        if (deleting.Get() == INVALID_HANDLE_VALUE || !DeleteThrough(deleting.Get())) return std::nullopt;
+        replaced = true;
+      }
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+      return std::nullopt;
+    }
+  }
+
+  const HANDLE file = CreateFileW(path->c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, replaced ? CREATE_NEW : OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  bool otherNames = false;
-  if (!KeepAsPlainFile(file, otherNames)) {
-    CloseHandle(file);
+  const bool createdNow = replaced || GetLastError() != ERROR_ALREADY_EXISTS;
+  NativeFile made(Held(file));
+  // Looked at again on what was opened, before anything is written: a folder
+  // on the way may have become a junction since it was looked at.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!OpenedInside(file, held, PathKind::kRegularFile, info) || IsOneOf(IdentityOf(info), inputs) ||
+      info.nNumberOfLinks > 1) {
+    // A file this open made goes again; one that was there stays as it was.
+    if (createdNow) made.Remove();
     return std::nullopt;
   }
-  if (otherNames) {
-    // Emptying it would empty every other name of the same file.
-    CloseHandle(file);
-    if (!DeleteFileW(wide.c_str())) return std::nullopt;
-    file = OpenNoFollow(wide, CREATE_NEW);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  }
-  return NativeFile(Held(file));
+  if ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) && !SetEndOfFile(file)) return std::nullopt;
+  return made;
 }
 
-std::optional<NativeFile> NativeFile::Create(const std::string& path) {
+std::optional<NativeFile> NativeFile::CreateInside(const std::string& folder, std::string_view relative,
+                                                   std::span<const FileIdentity> inputs) {
+  const std::optional<NativeFolder> opened = NativeFolder::Open(folder);
+  if (!opened) return std::nullopt;
+  return CreateInside(*opened, relative, inputs);
+}
+
+std::optional<NativeFile> NativeFile::Create(const std::string& path, std::span<const FileIdentity> inputs) {
   const std::size_t cut = path.find_last_of("\\/");
-  if (cut == std::string::npos) return CreateInside(".", path);
-  return CreateInside(path.substr(0, cut), std::string_view(path).substr(cut + 1));
+  if (cut == std::string::npos) return CreateInside(".", path, inputs);
+  return CreateInside(path.substr(0, cut), std::string_view(path).substr(cut + 1), inputs);
 }
 
-NativeFile::NativeFile(NativeFile&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kNoHandle;
-}
+NativeFile::NativeFile(NativeFile&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
 
 NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
   if (this != &other) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
+    handle_ = std::exchange(other.handle_, kNoHandle);
   }
   return *this;
 }
@@ -185,6 +268,19 @@ bool NativeFile::Close() {
   const BOOL closed = CloseHandle(Native(handle_));
   handle_ = kNoHandle;
   return closed != 0;
+}
+
+bool NativeFile::Remove() {
+  if (handle_ == kNoHandle) return false;
+  const bool removed = DeleteThrough(Native(handle_));
+  Close();
+  return removed;
+}
+
+std::optional<FileIdentity> NativeFile::Identity() const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(Native(handle_), &info)) return std::nullopt;
+  return IdentityOf(info);
 }
 
 std::optional<std::uint64_t> NativeFile::Size() const {
