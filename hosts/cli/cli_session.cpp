@@ -199,7 +199,7 @@ class Session {
     SessionOutcome outcome;
     outcome.exitStatus = exitStatus;
     if (!record_) return outcome;
-    JudgeRun(*record_, console_.Lines());
+    JudgeRun(*record_, console_.Lines(), prompts_.Stopped());
     record_->exitStatus = exitStatus;
     record_->succeeded = exitStatus == kExitSuccess;
     outcome.lastLine = record_->lastLogLine;

@@ -40,6 +40,7 @@ void RunTracker::Begin(RunCommand command) {
   record_.startUtcMs = clock_.UtcNowMs();
   commands_.ForgetVersions();
   binding_.BeginRun();
+  if (beginListener_) beginListener_();
 }
 
 void RunTracker::End() {

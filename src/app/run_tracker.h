@@ -63,6 +63,9 @@ class RunTracker {
   void End();
   bool Running() const { return depth_ > 0; }
 
+  // A host that judges a run by more than its log (the boxes it showed) starts
+  // afresh here.
+  void OnRunBegin(std::function<void()> listener) { beginListener_ = std::move(listener); }
   void OnRunEnd(Listener listener) { listener_ = std::move(listener); }
 
  private:
@@ -70,6 +73,7 @@ class RunTracker {
   DeviceCommands& commands_;
   const WindowState& window_;
   Clock& clock_;
+  std::function<void()> beginListener_;
   Listener listener_;
   int depth_ = 0;
   RunRecord record_;
