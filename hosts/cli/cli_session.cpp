@@ -388,7 +388,7 @@ class Session {
   int Pin() {
     if (!SettingsRead()) return kExitUnusable;
     BurnJob job;
-    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    if (LoadJob(profile_, context_, console_, kVexa2860, &job) != 0) return kExitUnusable;
     return PinJobImages(profile_, context_, job, channel_.terminal.Out(), channel_.terminal.Err());
   }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 
 #include "common/burn_job.h"
+#include "util/sha256.h"
 
 namespace bb {
 
@@ -14,6 +17,10 @@ struct WindowState {
   // Where a read verify keeps the image it read back: empty for beside the
   // firmware file. Sessions that burn side by side each need their own.
   std::string verifyFolder;
+  // Each job image as the run going on read it, by its file key (ParamFile,
+  // IspFile, FwFile): the SHA-256 and size of the bytes it sent, or of the
+  // file as its pin check read it before sending. A run starts with none.
+  std::map<std::string, FileDigest, std::less<>> imagesRead;
 };
 
 }  // namespace bb
