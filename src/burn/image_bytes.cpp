@@ -41,12 +41,13 @@ ImageRead ReadImageBytes(const std::string& path, std::uint64_t maxSize, std::ui
   // the slack needs its zeros: clearing all of it first would touch every page
   // of a large image twice.
   const auto length = static_cast<std::size_t>(size);
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length + slack]);
+  const auto zeros = static_cast<std::size_t>(slack);
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length + zeros]);
   if (!buffer) return ImageRead::kNoMemory;
   // A file that shrinks while it is read would send stale bytes.
   const std::optional<FileDigest> digest = ReadHashed(file, buffer.get(), size);
   if (!digest) return ImageRead::kShortRead;
-  std::fill_n(buffer.get() + length, slack, std::uint8_t{0});
+  std::fill_n(buffer.get() + length, zeros, std::uint8_t{0});
   image = ImageBytes{std::move(buffer), *digest};
   return ImageRead::kRead;
 }
