@@ -203,7 +203,7 @@ class Session {
     SessionOutcome outcome;
     outcome.exitStatus = exitStatus;
     if (!record_) return outcome;
-    JudgeRun(*record_, console_.Lines());
+    JudgeRun(*record_, console_.Lines(), prompts_.Stopped());
     record_->exitStatus = exitStatus;
     record_->succeeded = exitStatus == kExitSuccess;
     outcome.lastLine = record_->lastLogLine;
@@ -408,7 +408,7 @@ class Session {
   int Pin() {
     if (!SettingsRead()) return kExitUnusable;
     BurnJob job;
-    LoadJob(profile_, context_, console_, kVexa2860, &job);
+    if (LoadJob(profile_, context_, console_, kVexa2860, &job) != 0) return kExitUnusable;
     return PinJobImages(profile_, context_, job, channel_.terminal.Out(), channel_.terminal.Err());
   }
 

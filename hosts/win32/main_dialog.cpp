@@ -11,6 +11,7 @@
 #include "app/process_values.h"
 #include "app/run_recorder.h"
 #include "common/control_ids.h"
+#include "app/error_box_watch.h"
 #include "app/log_keeper.h"
 #include "app/main_window.h"
 #include "app/run_outcome.h"
@@ -49,9 +50,10 @@ std::filesystem::path CurrentFolder() {
 
 // Every run of the window appends its line to the report that Isp.ini names.
 // A report that cannot be written must not fail a burn: it is only a warning.
-void ReportRun(RunRecord& record, const LogKeeper& log, const Context& context) {
+void ReportRun(RunRecord& record, const LogKeeper& log, const ErrorBoxWatch& boxes,
+               const Context& context) {
   if (context.settings.reportFile.empty()) return;
-  JudgeRun(record, log.Lines());
+  JudgeRun(record, log.Lines(), boxes.ErrorShown());
   const std::string path = ReportPath(context.settings.reportFile, context.executableFolder);
   if (!AppendWhole(path, RunReportLine(record))) {
     std::fprintf(stderr, "%s: cannot write the run report to %s\n", context.applicationName.c_str(),
@@ -68,23 +70,27 @@ struct MainDialog::Parts {
         log(console),
         controls(window),
         prompts(instance, window, kFileSelectionDialog, context.applicationName),
+        boxes(prompts),
         steps(window),
         camera(MakeCameraSide(window)),
         recordFile(RecordFileSetting(profile, ComputeExecutableFolder(process))),
         recorder(camera->Transport(), camera->Arrivals(), recordFile, record::SteadyMicroseconds()),
         platform{recordFile.empty() ? camera->Transport() : recorder.Transport(),
-                 clock, timers, log, controls, prompts, steps,
+                 clock, timers, log, controls, boxes, steps,
                  recordFile.empty() ? camera->Arrivals() : recorder.Arrivals(), profile},
         bench(platform, context),
         mainWindow(bench, process, StartupImageSite{CurrentFolder(), std::cout}) {
     recorder.Attach(bench, context.applicationName);
-    bench.runs.OnRunEnd([this, &context](RunRecord& record) { ReportRun(record, log, context); });
+    bench.runs.OnRunBegin([this] { boxes.Forget(); });
+    bench.runs.OnRunEnd(
+        [this, &context](RunRecord& record) { ReportRun(record, log, boxes, context); });
   }
 
   WinConsole console;
   LogKeeper log;
   WinControls controls;
   WinPrompts prompts;
+  ErrorBoxWatch boxes;
   WinStepQueue steps;
   WinClock clock;
   WinTimerService timers;

@@ -31,8 +31,8 @@ bool RunSucceeded(RunCommand command, const std::vector<std::string>& log) {
   return false;
 }
 
-void JudgeRun(RunRecord& record, const std::vector<std::string>& log) {
-  record.succeeded = RunSucceeded(record.command, log);
+void JudgeRun(RunRecord& record, const std::vector<std::string>& log, bool errorBoxShown) {
+  record.succeeded = RunSucceeded(record.command, log) && !errorBoxShown;
   record.exitStatus = record.succeeded ? 0 : 1;
   record.lastLogLine = log.empty() ? std::string() : log.back();
 }

@@ -1,5 +1,7 @@
 #include "app/run_tracker.h"
 
+#include "common/job_images.h"
+
 namespace bb {
 
 const char* RunCommandText(RunCommand command) {
@@ -39,7 +41,9 @@ void RunTracker::Begin(RunCommand command) {
   record_.command = command;
   record_.startUtcMs = clock_.UtcNowMs();
   commands_.ForgetVersions();
+  window_.imagesRead.clear();
   binding_.BeginRun();
+  if (beginListener_) beginListener_();
 }
 
 void RunTracker::End() {
@@ -49,14 +53,15 @@ void RunTracker::End() {
   record_.interfacePath = binding_.RunPath();
   record_.versions = commands_.Versions();
   binding_.EndRun();
-  // Versions and legacy downloads send none of the job's files.
+  // Versions and legacy downloads send none of the job's files. The files are
+  // told as the run read them: hashed again now, they could be other bytes.
   if (record_.command != RunCommand::kVersions && record_.command != RunCommand::kLegacy) {
-    const BurnJob& job = window_.job;
-    for (const auto& [key, path] : {std::pair{"ParamFile", &job.ParamFile},
-                                    std::pair{"IspFile", &job.IspFile},
-                                    std::pair{"FwFile", &job.FwFile}}) {
-      if (path->empty()) continue;
-      record_.files.push_back(RunRecord::ImageFile{key, *path, HashFile(*path)});
+    for (const JobImage& image : JobImages(window_.job)) {
+      if (image.path.empty()) continue;
+      const auto read = window_.imagesRead.find(image.fileKey);
+      record_.files.push_back(RunRecord::ImageFile{
+          std::string(image.fileKey), image.path,
+          read == window_.imagesRead.end() ? std::nullopt : std::optional(read->second)});
     }
   }
   if (listener_) listener_(record_);

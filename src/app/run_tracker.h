@@ -27,7 +27,9 @@ struct RunRecord {
   struct ImageFile {
     std::string key;   // ParamFile, IspFile or FwFile
     std::string path;
-    std::optional<FileDigest> digest;  // none when the file cannot be read
+    // Of the bytes the run sent, or of the file as the run checked it before
+    // sending; none when the run read no such image.
+    std::optional<FileDigest> digest;
   };
 
   RunCommand command = RunCommand::kVersions;
@@ -55,7 +57,7 @@ class RunTracker {
  public:
   using Listener = std::function<void(RunRecord& record)>;
 
-  RunTracker(CameraBinding& binding, DeviceCommands& commands, const WindowState& window,
+  RunTracker(CameraBinding& binding, DeviceCommands& commands, WindowState& window,
              Clock& clock)
       : binding_(binding), commands_(commands), window_(window), clock_(clock) {}
 
@@ -63,13 +65,17 @@ class RunTracker {
   void End();
   bool Running() const { return depth_ > 0; }
 
+  // A host that judges a run by more than its log (the boxes it showed) starts
+  // afresh here.
+  void OnRunBegin(std::function<void()> listener) { beginListener_ = std::move(listener); }
   void OnRunEnd(Listener listener) { listener_ = std::move(listener); }
 
  private:
   CameraBinding& binding_;
   DeviceCommands& commands_;
-  const WindowState& window_;
+  WindowState& window_;
   Clock& clock_;
+  std::function<void()> beginListener_;
   Listener listener_;
   int depth_ = 0;
   RunRecord record_;

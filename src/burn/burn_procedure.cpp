@@ -1,11 +1,8 @@
 #include "burn/burn_procedure.h"
 
-#include <algorithm>
 #include <array>
-#include <fstream>
 #include <limits>
 #include <memory>
-#include <new>
 
 #include "common/control_ids.h"
 #include "common/job_images.h"
@@ -16,7 +13,6 @@
 #include "device/command_table.h"
 #include "device/primitives.h"
 #include "device/status_codes.h"
-#include "util/binary_file.h"
 #include "util/byte_order.h"
 #include "util/format.h"
 #include "util/paths.h"
@@ -91,9 +87,7 @@ int BurnProcedure::RunJob(BurnJob* job) {
   if (job == nullptr) return -1;
   // Nothing goes to the camera, not even the stage query, before every image
   // of the job has passed: whatever the stage, the job is burned whole or not at all.
-  for (const JobImage& image : JobImages(*job)) {
-    if (!CheckImageFile(image, platform_.console)) return -1;
-  }
+  if (!CheckJobImages(JobImages(*job))) return -1;
   std::array<std::uint8_t, 5> reply{};
   constexpr Command stageQuery = CommandTable::StageQuery;
   if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,
@@ -130,34 +124,50 @@ int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) 
   return DownloadImage(JobImage{"", path, unpinned}, address);
 }
 
-int BurnProcedure::DownloadImage(const JobImage& image, std::uint32_t address) {
-  const std::string& path = image.path;
-  Log(Format("Download %s ...", std::string(FileNamePart(path)).c_str()));
-  std::ifstream file;
-  const std::optional<std::uint64_t> size = OpenForReading(path, file);
-  if (!size) {
-    Log("Open file error...");
-    return -1;
+bool BurnProcedure::CheckJobImages(std::span<const JobImage> images) {
+  for (const JobImage& image : images) {
+    std::optional<FileDigest> hashed;
+    const bool passed = CheckImageFile(image, platform_.console, hashed);
+    // A file refused for its pin is told as it was found.
+    if (hashed) window_.imagesRead.insert_or_assign(std::string(image.fileKey), *hashed);
+    if (!passed) return false;
   }
-  std::unique_ptr<std::uint8_t[]> buffer =
-      *size <= kMaxTransfer ? AllocateZeroed(*size + 1024) : nullptr;
-  if (!buffer) {
-    Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(*size)));
-    return -1;
-  }
-  // A file that shrinks while it is read would send stale bytes.
-  if (!ReadExactly(file, buffer.get(), *size)) {
-    Log("Read file error...");
-    return -1;
-  }
-  file.close();
-  const std::span<const std::uint8_t> read(buffer.get(), static_cast<std::size_t>(*size));
-  if (!CheckImageBytes(image, read, platform_.console)) return -1;
+  return true;
+}
 
-  const auto length = static_cast<std::uint32_t>(*size);
+int BurnProcedure::ReadForSending(const JobImage& image, std::uint64_t slack, ImageBytes& bytes,
+                                  std::uint64_t& size) {
+  switch (ReadImageBytes(image.path, kMaxTransfer, slack, bytes, size)) {
+    case ImageRead::kRead:
+      break;
+    case ImageRead::kCannotOpen:
+      Log("Open file error...");
+      return kFileError;
+    case ImageRead::kNoMemory:
+      Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(size)));
+      return kNoBuffer;
+    case ImageRead::kShortRead:
+      Log("Read file error...");
+      return kFileError;
+  }
+  if (!CheckImageDigest(image, bytes.digest, platform_.console)) return kFileError;
+  // What the run's report tells: the bytes that go to the camera.
+  if (!image.fileKey.empty()) {
+    window_.imagesRead.insert_or_assign(std::string(image.fileKey), bytes.digest);
+  }
+  return kOk;
+}
+
+int BurnProcedure::DownloadImage(const JobImage& image, std::uint32_t address) {
+  Log(Format("Download %s ...", std::string(FileNamePart(image.path)).c_str()));
+  ImageBytes bytes;
+  std::uint64_t size = 0;
+  if (ReadForSending(image, 1024, bytes, size) != kOk) return -1;
+
+  const auto length = static_cast<std::uint32_t>(size);
   Log(Format("  Begin ... 0x%x(0x%x)", address, length), true);
-  const int status = commands_.WriteRegion(std::span(buffer.get(), length), address, length);
-  buffer.reset();
+  const int status = commands_.WriteRegion(std::span(bytes.buffer.get(), length), address, length);
+  bytes.buffer.reset();
   if (status != kOk) {
     Log("  Fail!");
     return -1;
@@ -214,36 +224,14 @@ int BurnProcedure::SendHeader(UsbPipes& pipes, const BurnJob& job, FirmwareHeade
 int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
   if (job == nullptr) return -1;
   Log(Format("Download firmware %s ...", std::string(FileNamePart(job->FwFile)).c_str()));
-  std::ifstream file;
-  const std::optional<std::uint64_t> size = OpenForReading(job->FwFile, file);
-  if (!size) {
-    Log("Open file error...");
-    return kFileError;
-  }
-  // The file's bytes are read over the buffer whole or the burn stops, so only
-  // the slack behind them needs its zeros: clearing all of it first would touch
-  // every page of a large image twice.
-  // Below kMaxTransfer the size fits every size type.
-  const auto fileSize = static_cast<std::size_t>(std::min(*size, kMaxTransfer));
-  std::unique_ptr<std::uint8_t[]> buffer(
-      *size <= kMaxTransfer ? new (std::nothrow) std::uint8_t[fileSize + kFirmwareSlack] : nullptr);
-  if (!buffer) {
-    Log(Format("Alloc Size(%llu) error...", static_cast<unsigned long long>(*size)));
-    return kNoBuffer;
-  }
-  if (!ReadExactly(file, buffer.get(), *size)) {
-    Log("Read file error...");
-    return kFileError;
-  }
-  file.close();
-  std::fill_n(buffer.get() + fileSize, kFirmwareSlack, std::uint8_t{0});
-  if (!CheckImageBytes(JobImages(*job)[2], std::span(buffer.get(), fileSize), platform_.console)) {
-    return kFileError;
-  }
+  ImageBytes firmware;
+  std::uint64_t size = 0;
+  const int read = ReadForSending(JobImages(*job)[2], kFirmwareSlack, firmware, size);
+  if (read != kOk) return read;
   Log("  Write File Prepare...", true);
 
   const std::uint32_t unit = context_.transfer.BlockUnit;
-  const auto blocks = static_cast<std::uint32_t>((*size + unit - 1) / unit);
+  const auto blocks = static_cast<std::uint32_t>((size + unit - 1) / unit);
   {
     std::unique_ptr<UsbPipes> pipes = link_.NewPipes();
     if (!pipes) {
@@ -274,7 +262,7 @@ int BurnProcedure::SendFirmware(BurnJob* job, FirmwareHeader header) {
   Log("  Write File....", true);
   const std::uint32_t length = blocks * unit;
   const int status =
-      link_.BulkWrite(length, context_.transfer.BulkChunk, std::span(buffer.get(), length));
+      link_.BulkWrite(length, context_.transfer.BulkChunk, std::span(firmware.buffer.get(), length));
   // Without it the log would end on "  Write File...." as if the write went on.
   if (status != kOk) Log("  Fail!");
   return status;

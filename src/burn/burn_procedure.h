@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
+#include "burn/image_bytes.h"
 #include "common/arrival_watcher.h"
 #include "common/context.h"
 #include "common/job_images.h"
@@ -33,6 +35,11 @@ class BurnProcedure {
   // The second stage: the storage write and its wait.
   int FinishBurn(BurnJob* job);
 
+  // What a run demands of the images it may send before its first request
+  // (see CheckImageFile); false, logged, when the run must stop. A file that
+  // its pin check hashed counts as what the run read of it until it is sent.
+  bool CheckJobImages(std::span<const JobImage> images);
+
   int DownloadFile(const std::string& path, std::uint32_t address);
   int DownloadParam(BurnJob* job);
   int DownloadCore(BurnJob* job);
@@ -41,6 +48,10 @@ class BurnProcedure {
 
  private:
   enum class FirmwareHeader { kIspWrite, kStaging };
+  // Reads an image for sending and checks the bytes read: 0, or kFileError
+  // or kNoBuffer (logged) when they cannot be sent.
+  int ReadForSending(const JobImage& image, std::uint64_t slack, ImageBytes& bytes,
+                     std::uint64_t& size);
   // The download of one image, refused before any of it is sent when the
   // bytes read are empty or not the pinned ones.
   int DownloadImage(const JobImage& image, std::uint32_t address);

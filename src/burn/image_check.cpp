@@ -40,7 +40,8 @@ bool Matches(const JobImage& image, const Sha256Digest& actual, const Sha256Dige
 
 }  // namespace
 
-bool CheckImageFile(const JobImage& image, Console& console) {
+bool CheckImageFile(const JobImage& image, Console& console, std::optional<FileDigest>& hashed) {
+  hashed.reset();
   std::optional<Sha256Digest> pinned;
   if (!ReadPin(image, pinned, console)) return false;
   if (!pinned) {
@@ -48,7 +49,7 @@ bool CheckImageFile(const JobImage& image, Console& console) {
     const std::optional<std::uint64_t> size = OpenForReading(image.path, file);
     return !size || *size != 0 || LogEmpty(image, console);
   }
-  const std::optional<FileDigest> hashed = HashFile(image.path);
+  hashed = HashFile(image.path);
   if (!hashed) {
     console.AddLogLine(Format("Cannot read %s to check its SHA-256 !!!", image.path.c_str()));
     return false;
@@ -57,14 +58,11 @@ bool CheckImageFile(const JobImage& image, Console& console) {
   return Matches(image, hashed->digest, *pinned, console);
 }
 
-bool CheckImageBytes(const JobImage& image, std::span<const std::uint8_t> bytes, Console& console) {
+bool CheckImageDigest(const JobImage& image, const FileDigest& read, Console& console) {
   std::optional<Sha256Digest> pinned;
   if (!ReadPin(image, pinned, console)) return false;
-  if (bytes.empty()) return LogEmpty(image, console);
-  if (!pinned) return true;
-  Sha256 hash;
-  hash.Update(bytes);
-  return Matches(image, hash.Finish(), *pinned, console);
+  if (read.size == 0) return LogEmpty(image, console);
+  return !pinned || Matches(image, read.digest, *pinned, console);
 }
 
 }  // namespace bb

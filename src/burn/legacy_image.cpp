@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "burn/image_bytes.h"
 #include "burn/image_check.h"
 #include "device/status_codes.h"
 #include "util/binary_file.h"
@@ -20,22 +21,33 @@ constexpr std::uint64_t kMaxTableSize = 1024;
 constexpr std::uint64_t kMaxFirmware = std::uint64_t{std::numeric_limits<std::uint32_t>::max()} -
                                        std::numeric_limits<std::uint16_t>::max();
 
-// The table ends one byte before the linked image does; that last byte stays 0xFF.
-int MergeBadPixelTable(const std::string& tablePath, std::uint8_t* image, Console& console) {
+// The table ends one byte before the linked image does; that last byte stays
+// 0xFF. A pinned firmware takes only a pinned table: the merged bytes would
+// otherwise be bytes that nothing pinned.
+int MergeBadPixelTable(const JobImage& firmware, const JobImage& table, std::uint8_t* image,
+                       Console& console) {
+  if (firmware.pin && !table.pin) {
+    console.AddLogLine(Format("%s is missing: the bad-pixel table %s would be merged unpinned "
+                              "into the pinned firmware !!!",
+                              std::string(table.pinKey).c_str(), table.path.c_str()));
+    return kFileError;
+  }
   std::ifstream file;
-  const std::optional<std::uint64_t> size = OpenForReading(tablePath, file);
+  const std::optional<std::uint64_t> size = OpenForReading(table.path, file);
   if (!size) return kFileError;
   if (*size < kMinTableSize || *size > kMaxTableSize) return kFileError;
-  if (!ReadExactly(file, image + (kLinkedImageSize - 1 - *size), *size)) {
+  const std::optional<FileDigest> read =
+      ReadHashed(file, image + (kLinkedImageSize - 1 - *size), *size);
+  if (!read) {
     console.AddLogLine("Read file error...");
     return kFileError;
   }
-  return kOk;
+  return CheckImageDigest(table, *read, console) ? kOk : kFileError;
 }
 
 }  // namespace
 
-int PrepareLegacyImage(const JobImage& firmware, const Settings& settings,
+int PrepareLegacyImage(const JobImage& firmware, const JobImage& table, const Settings& settings,
                        std::uint16_t blockUnit, Console& console, LegacyImage& image) {
   std::ifstream file;
   const std::optional<std::uint64_t> size = OpenForReading(firmware.path, file);
@@ -56,16 +68,15 @@ int PrepareLegacyImage(const JobImage& firmware, const Settings& settings,
   if (!bytes) return kNoBuffer;
   std::fill_n(bytes.get(), imageLength, std::uint8_t{0xFF});
   // A file that shrinks while it is read would leave 0xFF where its bytes were.
-  if (!ReadExactly(file, bytes.get(), *size)) {
+  const std::optional<FileDigest> read = ReadHashed(file, bytes.get(), *size);
+  if (!read) {
     console.AddLogLine("Read file error...");
     return kFileError;
   }
   file.close();
-  if (!CheckImageBytes(firmware, std::span(bytes.get(), static_cast<std::size_t>(*size)), console)) {
-    return kFileError;
-  }
+  if (!CheckImageDigest(firmware, *read, console)) return kFileError;
   if (linked) {
-    const int merged = MergeBadPixelTable(settings.BadpixelFile, bytes.get(), console);
+    const int merged = MergeBadPixelTable(firmware, table, bytes.get(), console);
     if (merged != kOk) return merged;
   }
   image = LegacyImage{std::move(bytes), static_cast<std::uint32_t>(blocks),

@@ -23,13 +23,17 @@ struct LegacyImage {
 
 inline constexpr std::uint32_t kLinkedImageSize = 0x80000;
 
-// Reads the firmware (and with LinkFlag the bad-pixel table) into `image`.
-// Returns 0; 2 when a file cannot be opened, is of a size that cannot be used,
-// shrank while it was read, or is a firmware that is empty or not the one its
-// pin names; 8 when there is no memory. Only a firmware too large for the
-// linked image, a short read and a refused firmware are logged. `blockUnit`
-// is not 0.
-int PrepareLegacyImage(const JobImage& firmware, const Settings& settings,
+// The key in section "BadPixel" that pins the bad-pixel table's SHA-256.
+inline constexpr char kBadPixelPinKey[] = "BadPixelSha256";
+
+// Reads the firmware (and with LinkFlag the bad-pixel table `table`, named by
+// BadpixelFile) into `image`. Returns 0; 2 when a file cannot be opened, is of
+// a size that cannot be used, shrank while it was read, or is an image that is
+// empty or not the one its pin names, or when a pinned firmware would take a
+// table without a pin; 8 when there is no memory. Only a firmware too large
+// for the linked image, a short read, a missing table pin and a refused image
+// are logged. `blockUnit` is not 0.
+int PrepareLegacyImage(const JobImage& firmware, const JobImage& table, const Settings& settings,
                        std::uint16_t blockUnit, Console& console, LegacyImage& image);
 
 }  // namespace bb

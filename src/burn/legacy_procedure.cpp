@@ -1,21 +1,20 @@
 #include "burn/legacy_procedure.h"
 
 #include <array>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <span>
 
 #include "common/control_ids.h"
-#include "burn/legacy_core.h"
+#include "burn/image_bytes.h"
 #include "burn/image_check.h"
+#include "burn/legacy_core.h"
 #include "burn/legacy_image.h"
 #include "config/optional_value.h"
 #include "device/command_table.h"
 #include "device/primitives.h"
 #include "device/status_codes.h"
-#include "util/binary_file.h"
 #include "util/byte_order.h"
 #include "util/format.h"
 #include "util/paths.h"
@@ -31,6 +30,14 @@ constexpr std::uint64_t kMaxCore = std::numeric_limits<std::uint32_t>::max();
 
 bool IsLegacyController(std::int32_t controller) {
   return controller == kVexa611 || controller == kVexa616 || controller == kVexa618;
+}
+
+// The text of a pin key; nullopt without a key. Read when the image is sent,
+// as the job's pins are, so an edit counts at once.
+std::optional<std::string> ReadPin(ProfileReading& reading, std::string_view section,
+                                   std::string_view key) {
+  if (key.empty()) return std::nullopt;
+  return ReadOptionalString(reading, section, key, kLongestProfileValue);
 }
 
 }  // namespace
@@ -85,37 +92,36 @@ bool LegacyProcedure::DownloadCore() {
   Log(Format("Ready to download %s ...", name), true);
 
   const std::string path = context_.executableFolder + kPathSeparator + core.fileName;
-  std::ifstream file;
+  ImageBytes bytes;
+  std::uint64_t size = 0;
   // A path cut to fit would open another file.
-  const std::optional<std::uint64_t> size =
-      path.size() < kMaxPath ? OpenForReading(path, file) : std::nullopt;
-  if (!size) {
-    Log(Format("Open \"%s\" error...", name));
-    return false;
+  const ImageRead read = path.size() < kMaxPath
+                             ? ReadImageBytes(path, kMaxCore, kCoreSlack, bytes, size)
+                             : ImageRead::kCannotOpen;
+  switch (read) {
+    case ImageRead::kRead:
+      break;
+    case ImageRead::kCannotOpen:
+      Log(Format("Open \"%s\" error...", name));
+      return false;
+    case ImageRead::kNoMemory:
+      Log("Alloc Size error...");
+      return false;
+    case ImageRead::kShortRead:
+      Log("Read file error...");
+      return false;
   }
-  std::unique_ptr<std::uint8_t[]> buffer =
-      *size <= kMaxCore ? AllocateZeroed(*size + kCoreSlack) : nullptr;
-  if (!buffer) {
-    Log("Alloc Size error...");
-    return false;
-  }
-  // A file that shrinks while it is read would send stale bytes.
-  if (!ReadExactly(file, buffer.get(), *size)) {
-    Log("Read file error...");
-    return false;
-  }
-  file.close();
-  const std::optional<std::string> pin = ReadPin(core.pinSection, core.pinKey);
-  const JobImage image{core.pinKey, path, pin};
-  if (!CheckImageBytes(image, std::span(buffer.get(), static_cast<std::size_t>(*size)),
-                       platform_.console)) {
+  const std::unique_ptr<ProfileReading> reading = platform_.profile.Read(context_.configPath);
+  const std::optional<std::string> pin = ReadPin(*reading, core.pinSection, core.pinKey);
+  if (!ReadWhole(*reading, context_.configPath, platform_.console)) return false;
+  if (!CheckImageDigest(JobImage{core.pinKey, path, pin}, bytes.digest, platform_.console)) {
     return false;
   }
 
   Log(Format("Begin to download %s ...", name), true);
-  const auto length = static_cast<std::uint32_t>(*size);
-  const int status = commands_.WriteRegion(std::span(buffer.get(), length), core.address, length);
-  buffer.reset();
+  const auto length = static_cast<std::uint32_t>(size);
+  const int status = commands_.WriteRegion(std::span(bytes.buffer.get(), length), core.address, length);
+  bytes.buffer.reset();
   if (status != kOk) {
     Log(Format("Download %s Fail!", name));
     return false;
@@ -125,21 +131,18 @@ bool LegacyProcedure::DownloadCore() {
   return true;
 }
 
-std::optional<std::string> LegacyProcedure::ReadPin(const std::string& section,
-                                                   const std::string& key) {
-  if (key.empty()) return std::nullopt;
-  // Read when the image is sent, as the job's pins are, so an edit counts at once.
-  return ReadOptionalString(platform_.profile, context_.configPath, section, key,
-                            kLongestProfileValue);
-}
-
 int LegacyProcedure::LegacyIspWrite(const std::string& firmwarePath) {
   const LegacyPinKey pinKey = LegacyFirmwarePinKey(context_.controllerCode);
-  const std::optional<std::string> pin = ReadPin(pinKey.section, pinKey.key);
+  // The bad-pixel table's pin goes with the firmware's: the two make one image.
+  const std::unique_ptr<ProfileReading> reading = platform_.profile.Read(context_.configPath);
+  const std::optional<std::string> pin = ReadPin(*reading, pinKey.section, pinKey.key);
+  const std::optional<std::string> tablePin = ReadPin(*reading, "BadPixel", kBadPixelPinKey);
+  if (!ReadWhole(*reading, context_.configPath, platform_.console)) return kFileError;
   LegacyImage image;
-  const int prepared = PrepareLegacyImage(JobImage{pinKey.key, firmwarePath, pin},
-                                          context_.settings, context_.transfer.BlockUnit,
-                                          platform_.console, image);
+  const int prepared = PrepareLegacyImage(
+      JobImage{pinKey.key, firmwarePath, pin},
+      JobImage{kBadPixelPinKey, context_.settings.BadpixelFile, tablePin}, context_.settings,
+      context_.transfer.BlockUnit, platform_.console, image);
   if (prepared != kOk) return prepared;
   Log("ISP Write File Prepare...", true);
   // Without it the log would end on a line that says the write is under way.

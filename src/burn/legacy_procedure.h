@@ -23,8 +23,9 @@ class LegacyProcedure {
 
   // The ISP button for every controller code but the VEXA2860's.
   void LegacyDownload();
-  // Returns 0; 2 a file cannot be used; 8 no memory; 26 busy; 104 the header
-  // failed; otherwise the status of the busy query or of the bulk write.
+  // Returns 0; 2 a file cannot be used, or the configuration with the pins
+  // cannot be read whole; 8 no memory; 26 busy; 104 the header failed;
+  // otherwise the status of the busy query or of the bulk write.
   int LegacyIspWrite(const std::string& firmwarePath);
   // The open-file dialog for a firmware image, opened on `path`. True when the
   // operator chose a file whose path fits `capacity` bytes with a terminator;
@@ -33,8 +34,6 @@ class LegacyProcedure {
 
  private:
   bool DownloadCore();
-  // The text of a pin key in the configuration; nullopt without a key.
-  std::optional<std::string> ReadPin(const std::string& section, const std::string& key);
   int SendHeader(UsbPipes& pipes, std::uint32_t blocks);
   void Log(const std::string& line, bool repaint = false);
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 
 #include "common/burn_job.h"
+#include "util/sha256.h"
 
 namespace bb {
 
@@ -17,6 +20,10 @@ struct WindowState {
   // The export asks before it replaces any file, not only the raw image and
   // its BRN file: what it writes came from elsewhere.
   bool askBeforeReplacing = false;
+  // Each job image as the run going on read it, by its file key (ParamFile,
+  // IspFile, FwFile): the SHA-256 and size of the bytes it sent, or of the
+  // file as its pin check read it before sending. A run starts with none.
+  std::map<std::string, FileDigest, std::less<>> imagesRead;
 };
 
 }  // namespace bb

@@ -14,5 +14,7 @@ namespace bb {
 // default when the key is missing or its value empty.
 std::int64_t ReadInt64(Profile& profile, const std::string& path, std::string_view section,
                        std::string_view key, std::int64_t defaultValue);
+std::int64_t ReadInt64(ProfileReading& reading, std::string_view section, std::string_view key,
+                       std::int64_t defaultValue);
 
 }  // namespace bb

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "common/job_images.h"
 #include "common/steps.h"
 #include "burn/image_files.h"
 #include "burn/job_config.h"
@@ -44,6 +45,10 @@ void ReadBack::Log(const std::string& line, bool repaint) {
 int ReadBack::StartReadBack() {
   BurnJob& job = window_.job;
   if (!CheckIspTimeout(job, platform_.console)) return kProcedureFailed;
+  // The parameter file and the ISP core may both be downloaded, whatever the
+  // stage: nothing goes to the camera before both have passed.
+  const std::array<JobImage, 3> images = JobImages(job);
+  if (!burn_.CheckJobImages(std::span(images).first(2))) return kProcedureFailed;
   std::array<std::uint8_t, 5> reply{};
   constexpr Command stageQuery = CommandTable::StageQuery;
   if (link_.VendorIn(stageQuery.bRequest, stageQuery.wValue, stageQuery.wIndex, stageQuery.wLength,

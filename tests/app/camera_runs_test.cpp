@@ -118,6 +118,32 @@ TEST_F(CameraRunsTest, ARunReportLineTellsTheWholeRun) {
       << line;
 }
 
+// The window judges a run as the command line's exit status does: a read-back
+// whose export its error box stopped ends its log in success, and failed all
+// the same. The next run is judged afresh.
+TEST_F(CameraRunsTest, ARunThatShowedAnErrorBoxIsReportedAsFailed) {
+  bench.runs.OnRunBegin([this] { errorBoxes.Forget(); });
+  bench.runs.OnRunEnd([this](RunRecord& record) {
+    JudgeRun(record, console.log, errorBoxes.ErrorShown());
+    records.push_back(record);
+  });
+  cameraA->storage[0] = firmware;
+  test::TempFolder out;
+  for (const char* list : {"[RawA File List]\nRes_0x5.res=missing/x.bin\n", ""}) {
+    out.Write("files.ini", list);
+    prompts.ScriptFolder(out.Text());
+    bench.sequencer.StartReadBackFromButton();
+    Pump();
+    EXPECT_EQ(console.log.back(), "Read Resource Files Success !!!");
+  }
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(prompts.Boxes().at(0).text, "Export file error, break!");
+  EXPECT_NE(RunReportLine(records[0]).find(",\"result\":\"failed\",\"exit_status\":1,"),
+            std::string::npos);
+  EXPECT_NE(RunReportLine(records[1]).find(",\"result\":\"ok\",\"exit_status\":0,"),
+            std::string::npos);
+}
+
 TEST_F(CameraRunsTest, TheVersionButtonIsARunOfItsOwnAndAnF5RunIncludesItsCheck) {
   std::stringstream report;
   NoProcess process;

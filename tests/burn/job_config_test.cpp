@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -131,6 +132,64 @@ TEST_F(JobConfigTest, AMissingFileGivesAllDefaults) {
   ASSERT_EQ(LoadJob(profile, context, console, 10, &job), 0);
   EXPECT_EQ(job.IspTimeoutSec, 30);
   EXPECT_EQ(job.FwFileID, 256u);
+}
+
+// The pins of a job guard it only when they come with it: a file that cannot
+// be read whole (its pins would read as none) stops the load, and the job
+// stays as it was.
+TEST_F(JobConfigTest, AConfigurationThatCannotBeReadWholeLoadsNoJob) {
+  // Another profile's reading that found its file changed (the system's
+  // functions read each key on its own).
+  class ChangedReading final : public ProfileReading {
+   public:
+    explicit ChangedReading(std::unique_ptr<ProfileReading> inner) : inner_(std::move(inner)) {}
+    std::int32_t ReadInt(std::string_view section, std::string_view key, std::int32_t value) override {
+      return inner_->ReadInt(section, key, value);
+    }
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view value, std::size_t capacity) override {
+      return inner_->ReadString(section, key, value, capacity);
+    }
+    State Verdict() override { return State::kChanged; }
+
+   private:
+    std::unique_ptr<ProfileReading> inner_;
+  };
+  class ChangingProfile final : public Profile {
+   public:
+    explicit ChangingProfile(Profile& inner) : inner_(inner) {}
+    std::int32_t ReadInt(const std::string& path, std::string_view section, std::string_view key,
+                         std::int32_t value) override {
+      return inner_.ReadInt(path, section, key, value);
+    }
+    std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value, std::size_t capacity) override {
+      return inner_.ReadString(path, section, key, value, capacity);
+    }
+    std::unique_ptr<ProfileReading> Read(const std::string& path) override {
+      return std::make_unique<ChangedReading>(inner_.Read(path));
+    }
+    bool WriteStrings(const std::string& path, std::span<const ProfileEntry> entries,
+                      std::string& why) override {
+      return inner_.WriteStrings(path, entries, why);
+    }
+
+   private:
+    Profile& inner_;
+  };
+
+  job.FwFile = "as it was";
+  job.FwSha256 = std::string(64, 'a');
+  folder.Write("Isp.ini", "[2860]\nFwFile=new.bin\nFwSha256=" + std::string(64, 'b') + "\n");
+  ChangingProfile changing(profile);
+  EXPECT_EQ(LoadJob(changing, context, console, 10, &job), -1);
+  // A folder where the file should be cannot be read at all.
+  context.configPath = folder.Text();
+  EXPECT_EQ(LoadJob(profile, context, console, 10, &job), -1);
+  EXPECT_THAT(console.log, ElementsAre(folder.File("Isp.ini") + " changed while it was read !!!",
+                                       "Cannot read " + folder.Text() + " !!!"));
+  EXPECT_EQ(job.FwFile, "as it was");
+  EXPECT_EQ(job.FwSha256, std::string(64, 'a'));
 }
 
 TEST_F(JobConfigTest, SavingWritesTheThreePathsForTheVexa2860Only) {

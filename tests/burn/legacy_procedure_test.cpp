@@ -360,6 +360,56 @@ TEST_F(LegacyProcedureTest, ATableOfAnotherSizeOrNoTableSendsNothingAndLogsNothi
   EXPECT_TRUE(bus.Transcript().empty());
 }
 
+// The merged table is part of the image the camera stores: under a pinned
+// firmware it must be pinned as well, and a pinned table is checked on the
+// bytes merged.
+TEST_F(LegacyProcedureTest, APinnedFirmwareTakesOnlyAPinnedBadPixelTable) {
+  const auto hexOf = [](const std::vector<std::uint8_t>& bytes) {
+    Sha256 hash;
+    hash.Update(bytes);
+    return ToHex(hash.Finish());
+  };
+  context.controllerCode = kVexa611;
+  context.transfer = TransferSettings{256, 0x10000};
+  context.settings.LinkFlag = 1;
+  table = Pattern(512, 9);
+  const std::string tablePath = folder.Write("badpixel.bin", table);
+  context.settings.BadpixelFile = tablePath;
+  firmware = Pattern(100, 3);
+  folder.Write("fw.bin", firmware);
+  const std::string otherTable = hexOf(Pattern(512, 8));
+  const struct {
+    std::string firmwarePin;
+    std::string tablePin;
+    int status;
+    std::string line;
+  } kCases[] = {
+      {hexOf(firmware), "", kFileError,
+       "BadPixelSha256 is missing: the bad-pixel table " + tablePath +
+           " would be merged unpinned into the pinned firmware !!!"},
+      {hexOf(firmware), otherTable, kFileError,
+       "SHA-256 mismatch: " + tablePath + " is " + hexOf(table) + ", BadPixelSha256 is " +
+           otherTable + " !!!"},
+      {"", otherTable, kFileError,
+       "SHA-256 mismatch: " + tablePath + " is " + hexOf(table) + ", BadPixelSha256 is " +
+           otherTable + " !!!"},
+      {hexOf(firmware), hexOf(table), kOk, "ISP Write File OK."},
+      {"", "", kOk, "ISP Write File OK."},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.line);
+    std::string ini = "[611]\n";
+    if (!c.firmwarePin.empty()) ini += "FwSha256_611=" + c.firmwarePin + "\n";
+    if (!c.tablePin.empty()) ini += "[BadPixel]\nBadPixelSha256=" + c.tablePin + "\n";
+    folder.Write("Isp.ini", ini);
+    console.log.clear();
+    bus.ClearTranscript();
+    EXPECT_EQ(bench.legacy.LegacyIspWrite(firmwarePath), c.status);
+    EXPECT_THAT(console.log, ElementsAre(c.line));
+    EXPECT_EQ(bus.Transcript().empty(), c.status != kOk);
+  }
+}
+
 TEST_F(LegacyProcedureTest, OnlyLinkFlagOneLinks) {
   context.controllerCode = kVexa611;
   context.transfer = TransferSettings{256, 0x10000};

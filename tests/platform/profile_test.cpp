@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -439,6 +440,53 @@ TEST_F(ProfileTest, WritingKeepsEveryOtherLineByteForByte) {
   ASSERT_TRUE(profile_.WriteString(mixed, "A", "z", "3"));
   ASSERT_TRUE(profile_.WriteString(mixed, "B", "w", "4"));
   EXPECT_EQ(Contents(mixed), "[A]\rx=1\nz=3\n\n[B]\r\ny=2\rw=4\r");
+}
+
+TEST_F(ProfileTest, KeysOfSeveralSectionsAreWrittenTogetherOrNotAtAll) {
+  const std::string content = "[A]\r\nx=1\r\n";
+  const std::string path = NewFile(content);
+  const ProfileEntry refused[] = {{"A", "y", "2"}, {"B", "z", "3\r\n[DevNo]"}};
+  std::string why;
+  EXPECT_FALSE(profile_.WriteStrings(path, refused, why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(Contents(path), content);
+
+  const ProfileEntry entries[] = {{"A", "y", "2"}, {"B", "z", "3"}, {"A", "x", "9"}};
+  ASSERT_TRUE(profile_.WriteStrings(path, entries, why)) << why;
+  EXPECT_EQ(Contents(path), "[A]\r\nx=9\r\ny=2\r\n[B]\r\nz=3\r\n");
+}
+
+// Readings
+
+// A job and the pins of its images belong together: a reading gives its keys
+// from one state of the file, or says that it could not.
+TEST_F(ProfileTest, AReadingGivesItsKeysFromOneStateOfTheFileOrSaysWhyNot) {
+  const std::string path = NewFile("[A]\r\nx=1\r\n");
+  const std::unique_ptr<ProfileReading> reading = profile_.Read(path);
+  EXPECT_EQ(reading->ReadString("A", "x", kDefault, kMaxPath), "1");
+  std::ofstream(FsPath(path), std::ios::binary | std::ios::trunc) << "[A]\r\nx=22\r\ny=3\r\n";
+  const std::string y = reading->ReadString("A", "y", kDefault, kMaxPath);
+#if defined(_WIN32)
+  // The system reads the file again for every key; the reading sees it change.
+  EXPECT_EQ(reading->Verdict(), ProfileReading::State::kChanged);
+#else
+  // Ours reads the file once: every key as the file was when the reading began.
+  EXPECT_EQ(y, kDefault);
+  EXPECT_EQ(reading->ReadInt("A", "x", -1), 1);
+  EXPECT_EQ(reading->Verdict(), ProfileReading::State::kWhole);
+#endif
+
+  const std::unique_ptr<ProfileReading> unchanged = profile_.Read(NewFile("[A]\r\nx=22\r\n"));
+  EXPECT_EQ(unchanged->ReadInt("A", "x", -1), 22);
+  EXPECT_EQ(unchanged->ReadString("A", "y", kDefault, kMaxPath), kDefault);
+  EXPECT_EQ(unchanged->Verdict(), ProfileReading::State::kWhole);
+  // No file is a file without keys; a folder in its place cannot be read.
+  const std::unique_ptr<ProfileReading> missing = profile_.Read(folder_.File("missing.ini"));
+  EXPECT_EQ(missing->ReadString("A", "x", kDefault, kMaxPath), kDefault);
+  EXPECT_EQ(missing->Verdict(), ProfileReading::State::kWhole);
+  const std::unique_ptr<ProfileReading> unreadable = profile_.Read(folder_.Text());
+  EXPECT_EQ(unreadable->ReadString("A", "x", kDefault, kMaxPath), kDefault);
+  EXPECT_EQ(unreadable->Verdict(), ProfileReading::State::kUnreadable);
 }
 
 // Limits

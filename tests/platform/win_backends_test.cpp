@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "device/device_link.h"
+#include "platform/append_file.h"
 #include "device/read_watchdog.h"
 #include "device/request_block.h"
 #include "device/status_codes.h"
@@ -35,6 +36,7 @@
 #include "platform/win32/win_guid.h"
 #include "platform/win32/win_timer_service.h"
 #include "support/recording_prompts.h"
+#include "support/temp_folder.h"
 
 namespace bb {
 namespace {
@@ -58,6 +60,30 @@ std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
+}
+
+// Report lines on Windows: one that follows a damaged last line starts on a
+// line of its own, and lines that threads append at once each arrive whole.
+TEST(WinAppendFileTest, EachLineArrivesWholeOnALineOfItsOwn) {
+  const test::TempFolder folder;
+  const std::string damaged = "{\"command\":\"v";
+  const std::string report = folder.Write("runs.jsonl", damaged);
+  std::vector<std::thread> threads;
+  for (char fill : {'a', 'b', 'c', 'd'}) {
+    threads.emplace_back([&report, fill] {
+      for (int i = 0; i < 25; ++i) EXPECT_TRUE(AppendWhole(report, std::string(1000, fill) + "\n"));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const std::vector<std::uint8_t> bytes = folder.Read("runs.jsonl");
+  const std::string text(bytes.begin(), bytes.end());
+  ASSERT_TRUE(text.starts_with(damaged + "\n"));
+  std::size_t lines = 0;
+  for (std::size_t at = damaged.size() + 1; at < text.size(); at += 1001, ++lines) {
+    const std::string line = text.substr(at, 1001);
+    EXPECT_EQ(line, std::string(1000, line[0]) + "\n");
+  }
+  EXPECT_EQ(lines, 100u);
 }
 
 TEST(WinGuidTest, TheCameraClassReachesWindowsUnchanged) {

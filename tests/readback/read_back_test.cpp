@@ -8,6 +8,7 @@
 #include "common/steps.h"
 #include "device/status_codes.h"
 #include "support/test_host.h"
+#include "util/sha256.h"
 
 namespace bb {
 namespace {
@@ -48,6 +49,26 @@ TEST_F(ReadBackTest, StagesOneAndTwoDownloadOnlyTheCoreWhateverTheController) {
   EXPECT_EQ(camera->ram.count(0x1000), 0u);
   EXPECT_EQ(camera->ram.at(0x80123400).size(), 3000u);
   EXPECT_EQ(Job().CoreAddress, 0x80123400u);
+}
+
+// A read-back downloads the parameter file and the ISP core as a burn does:
+// their pins are checked first, and a wrong one stops it before the camera
+// hears anything, not even the stage query.
+TEST_F(ReadBackTest, AWrongPinOfAFileItDownloadsStopsTheReadBackBeforeAnythingIsSent) {
+  const std::string wrong(64, '0');
+  for (const auto& [key, file] : {std::pair{"ParamSha256", "param.txt"}, std::pair{"IspSha256", "core.bin"}}) {
+    SCOPED_TRACE(key);
+    WriteSampleJob(SampleContent(), std::string(key) + "=" + wrong + "\n");
+    console.log.clear();
+    bus.ClearTranscript();
+    camera->stage = 0;
+    EXPECT_EQ(readBack().StartReadBack(), kProcedureFailed);
+    const std::string path = folder.File(file);
+    EXPECT_THAT(console.log, ElementsAre("SHA-256 mismatch: " + path + " is " +
+                                         ToHex(HashFile(path)->digest) + ", " + key + " is " +
+                                         wrong + " !!!"));
+    EXPECT_TRUE(bus.Transcript().empty());
+  }
 }
 
 TEST_F(ReadBackTest, ARunningCoreNeedsNothingAndTheArrivalIsPosted) {

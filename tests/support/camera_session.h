@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -60,7 +61,10 @@ struct CameraSession {
       bench->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
     bench->runs.OnRunEnd([this](RunRecord& done) {
-      JudgeRun(done, console.log);
+      const std::vector<MessageBoxRequest> boxes = prompts.Boxes();
+      JudgeRun(done, console.log, std::ranges::any_of(boxes, [](const MessageBoxRequest& box) {
+                 return box.kind == BoxKind::kError;
+               }));
       record = done;
     });
     controls.checked[kSilentModeCheck] = true;

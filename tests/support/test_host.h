@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "app/error_box_watch.h"
 #include "app/workbench.h"
 #include "burn/job_config.h"
 #include "platform/std/fifo_step_queue.h"
@@ -92,9 +93,11 @@ class TestHost {
   RecordingConsole console;
   RecordingControls controls;
   RecordingPrompts prompts;
+  // Between the prompts and the core, as the window has it.
+  ErrorBoxWatch errorBoxes{prompts};
   FifoStepQueue steps;
   NativeProfile profile;
-  Platform platform{bus, clock, timers, console, controls, prompts, steps, arrivals, profile};
+  Platform platform{bus, clock, timers, console, controls, errorBoxes, steps, arrivals, profile};
   Context context;
   Workbench bench{platform, context};
   std::vector<std::uint32_t> history;

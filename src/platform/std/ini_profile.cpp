@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/file_replace.h"
 #include "platform/profile_format.h"
 #include "platform/std/ini_text.h"
 #include "platform/std/ini_value.h"
@@ -46,45 +47,73 @@ LoadedFile Load(const std::string& path) {
   return loaded;
 }
 
-bool Store(const std::string& path, const std::string& text) {
-  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return !out.fail();
-}
+// Every key of it comes from the one text loaded when it was made.
+class IniReading final : public ProfileReading {
+ public:
+  explicit IniReading(LoadedFile file) : file_(std::move(file)) {}
 
-std::optional<std::string_view> FindValue(const LoadedFile& file, std::string_view section,
-                                          std::string_view key) {
-  if (file.state != LoadedFile::State::kRead) return std::nullopt;
-  return FindIniValue(file.text, section, key);
-}
+  std::int32_t ReadInt(std::string_view section, std::string_view key,
+                       std::int32_t defaultValue) override {
+    const std::optional<std::string_view> value = Find(section, key);
+    if (!value) return defaultValue;
+    return ParseIniInt(*value).value_or(defaultValue);
+  }
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue, std::size_t capacity) override {
+    if (capacity == 0) return {};
+    const std::optional<std::string_view> value = Find(section, key);
+    return std::string(Utf8Prefix(value ? StripIniQuotes(*value) : defaultValue, capacity - 1));
+  }
+
+  State Verdict() override {
+    return file_.state == LoadedFile::State::kUnusable ? State::kUnreadable : State::kWhole;
+  }
+
+ private:
+  std::optional<std::string_view> Find(std::string_view section, std::string_view key) const {
+    if (file_.state != LoadedFile::State::kRead) return std::nullopt;
+    return FindIniValue(file_.text, section, key);
+  }
+
+  LoadedFile file_;
+};
 
 }  // namespace
 
 std::int32_t IniProfile::ReadInt(const std::string& path, std::string_view section,
                                  std::string_view key, std::int32_t defaultValue) {
-  const LoadedFile file = Load(path);
-  const std::optional<std::string_view> value = FindValue(file, section, key);
-  if (!value) return defaultValue;
-  return ParseIniInt(*value).value_or(defaultValue);
+  return IniReading(Load(path)).ReadInt(section, key, defaultValue);
 }
 
 std::string IniProfile::ReadString(const std::string& path, std::string_view section,
                                    std::string_view key, std::string_view defaultValue,
                                    std::size_t capacity) {
-  if (capacity == 0) return {};
-  const LoadedFile file = Load(path);
-  const std::optional<std::string_view> value = FindValue(file, section, key);
-  return std::string(Utf8Prefix(value ? StripIniQuotes(*value) : defaultValue, capacity - 1));
+  return IniReading(Load(path)).ReadString(section, key, defaultValue, capacity);
 }
 
-bool IniProfile::WriteString(const std::string& path, std::string_view section,
-                             std::string_view key, std::string_view value) {
-  if (!IsWritableProfileEntry(section, key, value)) return false;
+std::unique_ptr<ProfileReading> IniProfile::Read(const std::string& path) {
+  return std::make_unique<IniReading>(Load(path));
+}
+
+bool IniProfile::WriteStrings(const std::string& path, std::span<const ProfileEntry> entries,
+                              std::string& why) {
+  for (const ProfileEntry& entry : entries) {
+    if (!IsWritableProfileEntry(entry.section, entry.key, entry.value)) {
+      why = "a key or value that would read back as another cannot be written";
+      return false;
+    }
+  }
   LoadedFile file = Load(path);
-  if (file.state == LoadedFile::State::kUnusable) return false;
-  if (!SetIniValue(file.text, section, key, value)) return true;
-  return Store(path, file.text);
+  if (file.state == LoadedFile::State::kUnusable) {
+    why = "it cannot be read";
+    return false;
+  }
+  bool changed = false;
+  for (const ProfileEntry& entry : entries) {
+    changed = SetIniValue(file.text, entry.section, entry.key, entry.value) || changed;
+  }
+  return !changed || ReplaceFileContent(path, file.text, why);
 }
 
 }  // namespace bb

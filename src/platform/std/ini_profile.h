@@ -8,8 +8,9 @@ namespace bb {
 
 // INI files read and written in standard C++, with the behaviour of the
 // Windows private-profile functions on what users write into them. Text is
-// taken as UTF-8 (a byte order mark is skipped and kept). A write changes the
-// file in place and keeps every other line byte for byte.
+// taken as UTF-8 (a byte order mark is skipped and kept). A file is read
+// whole into memory, once for each reading. A write replaces the file whole
+// (see ReplaceFileContent) and keeps every other line byte for byte.
 class IniProfile final : public Profile {
  public:
   // A settings file holds a few kilobytes; a larger one is not a settings file,
@@ -20,8 +21,9 @@ class IniProfile final : public Profile {
                        std::int32_t defaultValue) override;
   std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                          std::string_view defaultValue, std::size_t capacity) override;
-  bool WriteString(const std::string& path, std::string_view section, std::string_view key,
-                   std::string_view value) override;
+  std::unique_ptr<ProfileReading> Read(const std::string& path) override;
+  bool WriteStrings(const std::string& path, std::span<const ProfileEntry> entries,
+                    std::string& why) override;
 };
 
 }  // namespace bb

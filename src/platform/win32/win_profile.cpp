@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "platform/profile_format.h"
 #include "platform/win32/utf16.h"
@@ -84,13 +85,106 @@ std::string WinProfile::ReadString(const std::string& path, std::string_view sec
   return std::string(Utf8Prefix(text, capacity - 1));
 }
 
-bool WinProfile::WriteString(const std::string& path, std::string_view section,
-                             std::string_view key, std::string_view value) {
-  if (!IsWritableProfileEntry(section, key, value)) return false;
+namespace {
+
+// What the file looked like: its size and time of last change, or that it is
+// not there. A file that could not be opened for reading is noted as such.
+struct FileLook {
+  enum class Kind { kMissing, kReadable, kUnreadable };
+  Kind kind = Kind::kUnreadable;
+  ULARGE_INTEGER size{};
+  FILETIME written{};
+
+  bool operator==(const FileLook& other) const {
+    return kind == other.kind && size.QuadPart == other.size.QuadPart &&
+           CompareFileTime(&written, &other.written) == 0;
+  }
+};
+
+FileLook LookAt(const std::wstring& file) {
+  FileLook look;
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      look.kind = FileLook::Kind::kMissing;
+    }
+    return look;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(handle, &info)) {
+    look.kind = FileLook::Kind::kReadable;
+    look.size.HighPart = info.nFileSizeHigh;
+    look.size.LowPart = info.nFileSizeLow;
+    look.written = info.ftLastWriteTime;
+  }
+  CloseHandle(handle);
+  return look;
+}
+
+// The system's functions read the file again for every key: what they give is
+// one state of the file only when the file looked the same before and after.
+class WinReading final : public ProfileReading {
+ public:
+  WinReading(WinProfile& profile, std::string path)
+      : profile_(profile), path_(std::move(path)) {
+    const std::optional<std::wstring> file = FullPath(path_);
+    if (file) {
+      file_ = *file;
+      before_ = LookAt(file_);
+    }
+  }
+
+  std::int32_t ReadInt(std::string_view section, std::string_view key,
+                       std::int32_t defaultValue) override {
+    return profile_.ReadInt(path_, section, key, defaultValue);
+  }
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue, std::size_t capacity) override {
+    return profile_.ReadString(path_, section, key, defaultValue, capacity);
+  }
+
+  State Verdict() override {
+    if (file_.empty() || before_.kind == FileLook::Kind::kUnreadable) return State::kUnreadable;
+    return LookAt(file_) == before_ ? State::kWhole : State::kChanged;
+  }
+
+ private:
+  WinProfile& profile_;
+  std::string path_;
+  std::wstring file_;
+  FileLook before_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProfileReading> WinProfile::Read(const std::string& path) {
+  return std::make_unique<WinReading>(*this, path);
+}
+
+bool WinProfile::WriteStrings(const std::string& path, std::span<const ProfileEntry> entries,
+                              std::string& why) {
+  for (const ProfileEntry& entry : entries) {
+    if (!IsWritableProfileEntry(entry.section, entry.key, entry.value)) {
+      why = "a key or value that would read back as another cannot be written";
+      return false;
+    }
+  }
   const std::optional<std::wstring> file = FullPath(path);
-  if (!file) return false;
-  return WritePrivateProfileStringW(ToUtf16(section).c_str(), ToUtf16(key).c_str(),
-                                    ToUtf16(value).c_str(), file->c_str()) != FALSE;
+  if (!file) {
+    why = "no full path can be made of it";
+    return false;
+  }
+  for (const ProfileEntry& entry : entries) {
+    if (!WritePrivateProfileStringW(ToUtf16(entry.section).c_str(), ToUtf16(entry.key).c_str(),
+                                    ToUtf16(entry.value).c_str(), file->c_str())) {
+      why = std::system_category().message(static_cast<int>(GetLastError()));
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace bb
