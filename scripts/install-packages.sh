@@ -20,8 +20,14 @@ case "${1:-native}" in
   *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
 esac
 
+# Node.js and npm may come from outside Debian (a Node.js build of its own,
+# which holds npm and conflicts with Debian's npm): their commands count.
+declare -A command_of=([nodejs]=node [npm]=npm)
 missing=()
 for package in "${wanted[@]}"; do
+  if [ -n "${command_of[$package]:-}" ] && command -v "${command_of[$package]}" >/dev/null; then
+    continue
+  fi
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
