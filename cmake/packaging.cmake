@@ -3,8 +3,13 @@
 set(CPACK_PACKAGE_VENDOR "Burnbench")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Programs cameras built on the VEXA2860 controller over USB")
-set(CPACK_PACKAGE_CONTACT "Burnbench developers <burnbench@localhost>")
+set(BURNBENCH_PACKAGE_CONTACT "Burnbench developers <developers@burnbench.example>" CACHE STRING
+    "The maintainer named by the packages and the Debian changelog")
+set(CPACK_PACKAGE_CONTACT ${BURNBENCH_PACKAGE_CONTACT})
 set(CPACK_STRIP_FILES ON)
+# The packages hold what the build made; cpack must not build every test
+# program first, so that a build of the programs alone can be packed.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -23,10 +28,24 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   # What the program links against, by Debian 12's package names.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libusb-1.0-0, libssl3")
+  # One line each: dpkg shows them as they stand.
+  string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "burnbench-cli burns, verifies and reads back the firmware of digital"
+    "cameras built on the VEXA2860 controller (and the older VEXA611, VEXA616"
+    "and VEXA618) over USB through libusb, and converts, exports and compares"
+    "their image files. It burns several cameras at once, writes run reports,"
+    "pins the images by their SHA-256, and records a run so that it can be"
+    "replayed without the camera; a built-in simulated camera stands in for a"
+    "real one.")
   install(TARGETS burnbench-cli RUNTIME DESTINATION bin)
   install(FILES res/linux/70-burnbench.rules.in DESTINATION share/burnbench)
   install(DIRECTORY examples/ DESTINATION share/burnbench/examples)
-  install(FILES README.md DESTINATION share/doc/burnbench-cli)
+  install(FILES README.md res/linux/copyright DESTINATION share/doc/burnbench-cli)
+  install(FILES res/linux/burnbench-cli.bash-completion
+          DESTINATION share/bash-completion/completions RENAME burnbench-cli)
+  if(NOT CMAKE_CROSSCOMPILING)
+    include(cmake/package_docs.cmake)
+  endif()
 endif()
 
 include(CPack)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets, writes their seed corpora into
 # build/fuzz/corpus/<target> and runs each target for SECONDS seconds (default
-# 30). Stops with a failure at the first finding; the input that caused it is
-# kept in build/fuzz/findings/<target>/.
+# 30), as many at once as there are cores. Fails when any target finds a
+# fault; the input that caused it is kept in build/fuzz/findings/<target>/.
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,17 +22,35 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target burnbench_fuzz -j "$(nproc)"
 
+# Each target runs on a core of its own, as many at once as there are cores;
+# its output goes to build/fuzz/logs/<target>.log.
+run_target() {
+  local target=$1 corpus=build/fuzz/corpus/$1 findings=build/fuzz/findings/$1 log=build/fuzz/logs/$1.log
+  mkdir -p "$corpus" "$findings" build/fuzz/logs
+  if ! "build/fuzz/fuzz/$target" "$corpus" -max_total_time="$seconds" \
+      -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "== $target found a fault; the input is in $findings/" >&2
+    return 1
+  fi
+  echo "== $target, $seconds s: $(sed -n 's/^stat::number_of_executed_units: *//p' "$log") runs, no finding"
+}
+
+failed=0
+running=0
 while read -r target; do
   [ -n "$target" ] || continue
-  corpus=build/fuzz/corpus/$target
-  findings=build/fuzz/findings/$target
-  mkdir -p "$corpus" "$findings"
-  echo "== $target, $seconds s"
-  if ! "build/fuzz/fuzz/$target" "$corpus" -max_total_time="$seconds" \
-      -artifact_prefix="$findings/" -print_final_stats=1; then
-    echo "== $target found a fault; the input is in $findings/" >&2
-    exit 1
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
   fi
+  run_target "$target" &
+  running=$((running + 1))
 done < build/fuzz/fuzz/targets.txt
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
+done
 
+[ "$failed" -eq 0 ] || exit 1
 echo "== no findings"

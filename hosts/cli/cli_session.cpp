@@ -414,6 +414,8 @@ class Session {
 
   int Config() {
     if (!SettingsRead()) return kExitUnusable;
+    // Without --ini an installed program chooses among several files.
+    channel_.Note("burnbench-cli: configuration file " + setup_.iniPath);
     BurnJob job;
     LoadJob(profile_, context_, console_, kVexa2860, &job);
     PrintConfig(context_.settings, job, stdout);

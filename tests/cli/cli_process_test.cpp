@@ -241,7 +241,11 @@ TEST_F(CliProcessTest, AnEmptyImageFileIsRefusedBeforeAnythingIsSent) {
 // "Key=hex" in the file, ended like the file's lines.
 std::string PinLines(const std::vector<std::string>& printed, const std::string& lineEnd) {
   std::string lines;
-  for (std::string line : printed) lines += line.replace(line.find(" = "), 3, "=") + lineEnd;
+  for (const std::string& line : printed) {
+    // Built from parts: GCC 12 at -O3 takes replace() here for an overlapping copy (-Wrestrict).
+    const std::size_t cut = line.find(" = ");
+    lines += line.substr(0, cut) + "=" + line.substr(cut + 3) + lineEnd;
+  }
   return lines;
 }
 
