@@ -20,6 +20,9 @@ class SharedBus::Port final : public DeviceTransport {
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
     return shared_.Locked([&](SimBus& bus) { return bus.ReadInterfaceLocation(set, index, location); });
   }
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
+    return shared_.Locked([&](SimBus& bus) { return bus.ReadInterfaceSerial(set, index, serial); });
+  }
   void CloseInterfaceSet(SetHandle set) override {
     shared_.Locked([&](SimBus& bus) { bus.CloseInterfaceSet(set); });
   }

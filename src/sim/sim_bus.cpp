@@ -68,6 +68,7 @@ SimCamera& SimBus::Attach(std::string interfacePath) {
   port.number = static_cast<std::uint32_t>(ports_.size()) + 1;
   ++camerasMade_;
   port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
+  port.serial = Format("SIM%04u", port.number);
   ports_.push_back(std::move(port));
   return *ports_.back().camera;
 }
@@ -325,6 +326,13 @@ bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::stri
   const Listed* listed = ListedAt(set, index);
   if (listed == nullptr) return false;
   location = Location(listed->port);
+  return true;
+}
+
+bool SimBus::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  const Listed* listed = ListedAt(set, index);
+  if (listed == nullptr || !ports_[listed->port].serial) return false;
+  serial = *ports_[listed->port].serial;
   return true;
 }
 

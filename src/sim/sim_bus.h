@@ -39,6 +39,9 @@ class SimBus final : public DeviceTransport {
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
   // The location the transport reports for a camera: its port number.
   std::string Location(std::size_t index = 0) const;
+  // The USB serial number a camera reports: SIM and its port number in four
+  // digits (SIM0002) unless set; none when set to nullopt.
+  void SetSerial(std::size_t index, std::optional<std::string> serial) { ports_.at(index).serial = std::move(serial); }
   std::size_t Cameras() const { return ports_.size(); }
 
   // --- re-enumeration ---
@@ -125,6 +128,7 @@ class SimBus final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
@@ -138,6 +142,7 @@ class SimBus final : public DeviceTransport {
     std::unique_ptr<SimCamera> camera;
     std::uint32_t number = 0;
     std::string path;
+    std::optional<std::string> serial;
     bool detailUnreadable = false;
     bool heldByOther = false;
     bool present = true;

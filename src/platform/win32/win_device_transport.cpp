@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/instance_serial.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_guid.h"
 
@@ -146,6 +147,15 @@ bool WinDeviceTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t inde
   if (text.empty()) text = DeviceProperty(entry.info, device, SPDRP_LOCATION_INFORMATION);
   if (text.empty()) return false;
   location = ToUtf8(text);
+  return true;
+}
+
+bool WinDeviceTransport::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  std::string path;
+  if (!ReadInterfacePath(set, index, path)) return false;
+  const std::optional<std::string> found = SerialOfInterfacePath(path);
+  if (!found) return false;
+  serial = *found;
   return true;
 }
 
