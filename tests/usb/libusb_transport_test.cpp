@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "device/request_block.h"
@@ -103,6 +104,15 @@ TEST_F(LibusbTransportTest, RequestsGoOnlyThroughTheRequestPipeAndAnswersMustBeW
   LibusbTransport transport(*context_, {EmulatedCamera::kId});
   const Handle requests = transport.Open(camera.InterfacePath() + "\\PIPE00");
   const Handle bulkOut = transport.Open(camera.InterfacePath() + "\\PIPE01");
+  ASSERT_NE(bulkOut, DeviceTransport::kInvalidHandle);
+  // Both pipes are open at once on the one claim, and each moves what it should.
+  std::uint32_t done = 0;
+  const std::array<std::uint8_t, 3> bytes{7, 8, 9};
+  EXPECT_TRUE(transport.Write(bulkOut, bytes, done));
+  EXPECT_EQ(done, 3u);
+  EXPECT_EQ(camera.BulkOutSizes(), std::vector<std::uint32_t>{3});
+  EXPECT_FALSE(transport.Write(requests, bytes, done));
+  EXPECT_EQ(camera.Claims(), 1);
   std::array<std::uint8_t, 8> answer{};
   EXPECT_TRUE(AskIspVersion(transport, requests, answer));
   EXPECT_EQ(answer, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 0, 0, 0, 0}));
@@ -115,6 +125,43 @@ TEST_F(LibusbTransportTest, RequestsGoOnlyThroughTheRequestPipeAndAnswersMustBeW
   EXPECT_EQ(camera.Requests().size(), 2u);
   transport.Close(requests);
   transport.Close(bulkOut);
+}
+
+// A transport holds the camera it opened until it goes, whatever its pipes
+// do; another program's claim meanwhile is refused, as the kernel refuses
+// it, and told apart from other failures. The serial number reads without a
+// claim.
+TEST_F(LibusbTransportTest, ATransportHoldsItsCameraAgainstOtherPrograms) {
+  EmulatedCamera camera(*testbed_);
+  camera.SetSerial(u"\u00c5-42");
+  camera.Plug();
+  const std::string pipe = camera.InterfacePath() + "\\PIPE00";
+  auto first = std::make_unique<LibusbTransport>(*context_, std::vector<UsbId>{EmulatedCamera::kId});
+  for (int i = 0; i < 3; ++i) first->Close(first->Open(pipe));
+  EXPECT_EQ(camera.Claims(), 1);
+
+  // Another program: a context, and so a file, of its own.
+  UsbContext otherContext;
+  LibusbTransport other(otherContext, {EmulatedCamera::kId});
+  std::vector<std::string> held;
+  other.OnHeldElsewhere([&](const std::string& path, const std::string& location) {
+    held.push_back(path + " at " + location);
+  });
+  EXPECT_EQ(other.Open(pipe), DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(other.Open(pipe), DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(camera.RefusedClaims(), 2);
+  EXPECT_EQ(held, std::vector<std::string>{camera.InterfacePath() + " at 1-2"});
+  const DeviceTransport::SetHandle set = other.OpenInterfaceSet(CameraInterfaceClass);
+  std::string serial;
+  EXPECT_TRUE(other.ReadInterfaceSerial(set, 0, serial));
+  EXPECT_EQ(serial, "\xc3\x85-42");
+  other.CloseInterfaceSet(set);
+
+  first.reset();
+  const Handle now = other.Open(pipe);
+  EXPECT_NE(now, DeviceTransport::kInvalidHandle);
+  other.Close(now);
+  EXPECT_EQ(camera.Claims(), 2);
 }
 
 TEST_F(LibusbTransportTest, AReadThatNeverCompletesIsCancelledFromAnotherThread) {
