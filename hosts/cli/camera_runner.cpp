@@ -78,7 +78,8 @@ std::string StageOf(CameraLink& link, const AttachedCamera& camera, bool alone, 
 // A camera another program holds is asked nothing: its stage shows as "in
 // use". A serial number is the device's text, shown with its control
 // characters escaped.
-int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, const TerminalChannel& channel) {
+int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, Terminal& terminal) {
+  const TerminalChannel channel{terminal, terminal.AddChannel("")};
   if (cameras.empty()) channel.Note("burnbench-cli: no camera attached");
   for (const AttachedCamera& camera : cameras) {
     std::string stage = StageOf(link, camera, cameras.size() == 1, channel);
@@ -186,7 +187,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
         return !options.device.empty() && camera.location != options.device;
       });
       cameras.erase(named, cameras.end());
-      return ListDevices(*link, cameras, TerminalChannel{terminal, terminal.AddChannel("")});
+      return ListDevices(*link, cameras, terminal);
     }
   }
 

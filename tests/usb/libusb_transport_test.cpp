@@ -5,6 +5,10 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "device/request_block.h"
@@ -162,6 +166,31 @@ TEST_F(LibusbTransportTest, ATransportHoldsItsCameraAgainstOtherPrograms) {
   EXPECT_NE(now, DeviceTransport::kInvalidHandle);
   other.Close(now);
   EXPECT_EQ(camera.Claims(), 2);
+}
+
+// A serial number is the device's UTF-16 text as UTF-8: characters beyond the
+// basic plane whole, a lone surrogate (a device may send anything) as U+FFFD.
+TEST_F(LibusbTransportTest, ASerialNumberReadsAsUtf8) {
+  const std::vector<std::pair<std::u16string, std::optional<std::string>>> cases = {
+      {u"SN-0001", "SN-0001"},
+      {u"\U0001D11E-7", "\xf0\x9d\x84\x9e-7"},
+      {std::u16string{u'A', static_cast<char16_t>(0xD800), u'B'}, "A\xef\xbf\xbd" "B"},
+      {u"", std::nullopt},
+  };
+  std::vector<std::unique_ptr<EmulatedCamera>> cameras;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    cameras.push_back(std::make_unique<EmulatedCamera>(*testbed_, "1-" + std::to_string(i + 2)));
+    cameras.back()->SetSerial(cases[i].first);
+    cameras.back()->Plug();
+  }
+  LibusbTransport transport(*context_, {EmulatedCamera::kId});
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(CameraInterfaceClass);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::string serial;
+    const bool read = transport.ReadInterfaceSerial(set, static_cast<std::uint32_t>(i), serial);
+    EXPECT_EQ(read ? std::optional(serial) : std::nullopt, cases[i].second) << i;
+  }
+  transport.CloseInterfaceSet(set);
 }
 
 TEST_F(LibusbTransportTest, AReadThatNeverCompletesIsCancelledFromAnotherThread) {

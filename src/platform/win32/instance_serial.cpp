@@ -21,8 +21,8 @@ bool HexDigits(std::string_view text) {
   return true;
 }
 
-// "vid_0c45&pid_2860" exactly: anything after the ids names an interface of
-// a composite device.
+// "VID_0C45&PID_2860" exactly: anything after the ids names an interface of a
+// composite device.
 bool IsDeviceIds(std::string_view ids) {
   return ids.size() == 17 && StartsWithNoCase(ids, "vid_") && HexDigits(ids.substr(4, 4)) &&
          StartsWithNoCase(ids.substr(8), "&pid_") && HexDigits(ids.substr(13, 4));
@@ -30,17 +30,14 @@ bool IsDeviceIds(std::string_view ids) {
 
 }  // namespace
 
-std::optional<std::string> SerialOfInterfacePath(std::string_view path) {
-  constexpr std::string_view kBus = "\\\\?\\usb#";
-  if (!StartsWithNoCase(path, kBus)) return std::nullopt;
-  std::string_view rest = path.substr(kBus.size());
-  const std::size_t idsEnd = rest.find('#');
+std::optional<std::string> SerialOfInstanceId(std::string_view instanceId) {
+  constexpr std::string_view kBus = "usb\\";
+  if (!StartsWithNoCase(instanceId, kBus)) return std::nullopt;
+  const std::string_view rest = instanceId.substr(kBus.size());
+  const std::size_t idsEnd = rest.find('\\');
   if (idsEnd == std::string_view::npos || !IsDeviceIds(rest.substr(0, idsEnd))) return std::nullopt;
-  rest.remove_prefix(idsEnd + 1);
-  const std::size_t instanceEnd = rest.find('#');
-  if (instanceEnd == std::string_view::npos) return std::nullopt;
-  const std::string_view instance = rest.substr(0, instanceEnd);
-  if (instance.empty() || instance.find('&') != std::string_view::npos) return std::nullopt;
+  const std::string_view instance = rest.substr(idsEnd + 1);
+  if (instance.empty() || instance.find_first_of("&\\") != std::string_view::npos) return std::nullopt;
   return std::string(instance);
 }
 

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cwchar>
 #include <new>
@@ -151,11 +153,25 @@ bool WinDeviceTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t inde
 }
 
 bool WinDeviceTransport::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
-  std::string path;
-  if (!ReadInterfacePath(set, index, path)) return false;
-  const std::optional<std::string> found = SerialOfInterfacePath(path);
-  if (!found) return false;
-  serial = *found;
+  const auto found = sets_.find(set);
+  if (found == sets_.end()) return false;
+  InterfaceSet& entry = *found->second;
+  const auto enumerated = entry.enumerated.find(index);
+  if (enumerated == entry.enumerated.end()) return false;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof(device);
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailW(entry.info, &enumerated->second, nullptr, 0, &required, &device);
+  if (device.DevInst == 0) return false;
+  // An instance id is at most 200 characters.
+  std::array<wchar_t, MAX_DEVICE_ID_LEN + 1> id{};
+  if (!SetupDiGetDeviceInstanceIdW(entry.info, &device, id.data(), static_cast<DWORD>(id.size()), nullptr)) {
+    return false;
+  }
+  const std::wstring_view instanceId(id.data(), wcsnlen(id.data(), id.size()));
+  const std::optional<std::string> own = SerialOfInstanceId(ToUtf8(instanceId));
+  if (!own) return false;
+  serial = *own;
   return true;
 }
 

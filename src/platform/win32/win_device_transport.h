@@ -25,8 +25,8 @@ class WinDeviceTransport final : public DeviceTransport {
   // The device's location path, or else its location information, where the
   // system keeps one.
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
-  // The serial number in the interface path's instance id, where the system
-  // made that id of the device's serial number.
+  // The serial number in the device's instance id, where the system made that
+  // id of the device's serial number.
   bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
 
