@@ -6,7 +6,10 @@
 # sha256sum, and the burn of a 64 MiB firmware from
 # burn_bench (the tool's own processor time per MiB against a counting camera,
 # the memory the burn adds, and the same burn against the full camera model),
-# and the memory that a read-back of a 256 MiB image into its file adds.
+# the memory that a read-back of a 256 MiB image into its file adds, and a
+# vendor request through libusb into the camera emulated below it, the run
+# holding the camera, beside the same request with the camera opened and
+# claimed anew for it, as before (usb_throughput_bench, under umockdev-wrapper).
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -15,7 +18,7 @@ size=${1:-256}
 runs=${2:-5}
 
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target burnbench-cli make_large_image burn_bench >/dev/null
+cmake --build --preset bench --target burnbench-cli make_large_image burn_bench usb_throughput_bench >/dev/null
 cli=build/bench/hosts/cli/burnbench-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -85,3 +88,13 @@ awk -v t="$(counter BM_BurnToCountingCamera tool_ms_per_MiB)" -v p="$(counter BM
     printf "| burn 64 MiB recorded, camera that drops the bytes (ms per MiB) | %.2f ms | | | | |\n", r * 1e3
     printf "| its recording (KiB) | %.1f | | | | |\n", k
     printf "| read-back of 256 MiB into its file, memory added | | %.1f MiB | | | |\n", b }'
+requests=$(umockdev-wrapper build/bench/bench/usb_throughput_bench --benchmark_filter=VendorRequests \
+  --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null)
+# median_us NAME: the median wall time of one request, in microseconds
+median_us() {
+  awk -v b="\"$1/real_time_median\"," '$1 == "\"name\":" { name = $2 }
+    $1 == "\"real_time\":" && name == b { sub(/,$/, "", $2); print $2 }' <<<"$requests"
+}
+awk -v o="$(median_us BM_VendorRequestsThroughLibusb)" -v t="$(median_us BM_VendorRequestsClaimingEachTime)" 'BEGIN {
+  printf "| vendor request through libusb, emulated camera | %.2f ms | | claimed anew | %.2f ms | %.2f |\n",
+    o / 1e3, t / 1e3, o / t }'

@@ -28,6 +28,9 @@ class CameraLink {
   // Lets the outside world move while no step is queued; true when something
   // happened that may have queued a step.
   virtual bool Idle() = 0;
+  // True when an open of the interface at `path` found it held by another
+  // program; only libusb tells that apart from other failures.
+  virtual bool HeldElsewhere(const std::string& /*path*/) const { return false; }
 };
 
 // Where the command-line program finds cameras: the built-in simulated ones,
@@ -39,16 +42,21 @@ class CameraWorld {
   // Time a simulated camera takes of its own, as a stalled read does: it
   // passes on the clock of the session whose transfer takes it.
   using CameraTime = std::function<void(std::uint32_t ms)>;
+  // Where a link tells the operator what stands in its way (no permission to
+  // open a camera, a camera another program holds): a line for standard
+  // error, which the session writes through the terminal.
+  using Notes = std::function<void(const std::string& line)>;
   // A link for one session, called on the session's own thread.
-  virtual std::unique_ptr<CameraLink> Connect(CameraTime passTime) = 0;
+  virtual std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes notes) = 0;
 };
 
-// `count` simulated cameras at ports 1, 2, ... with the chosen faults; nullptr
-// with the reason in `error` when a fault names no camera. Legacy cameras are
+// `count` simulated cameras at ports 1, 2, ... with the chosen faults and
+// serial numbers; nullptr with the reason in `error` when one names no camera. Legacy cameras are
 // VEXA611, VEXA616 or VEXA618. Each fault that fires is told, as a line
 // "fault fired: NAME", to `tellFired`.
 std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
-                                                bool legacy, std::function<void(const std::string&)> tellFired,
+                                                const std::vector<SerialChoice>& serials, bool legacy,
+                                                std::function<void(const std::string&)> tellFired,
                                                 std::string& error);
 
 // A link to no camera at all, for the commands that need none.
@@ -58,8 +66,7 @@ std::unique_ptr<CameraLink> MakeNoCamera();
 // driver knows its cameras itself.
 bool DriverCamerasNeedIds();
 
-// The real cameras. Problems that concern the whole program (no access to USB
-// at all, no permission to open a camera) are said on `err`, by each link.
-std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids, std::FILE* err);
+// The real cameras.
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids);
 
 }  // namespace bb::cli

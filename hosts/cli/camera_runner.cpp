@@ -19,6 +19,7 @@
 #include "device/status_codes.h"
 #include "native_process_info.h"
 #include "native_profile.h"
+#include "platform/record/call_text.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "recording_command.h"
@@ -74,13 +75,17 @@ std::string StageOf(CameraLink& link, const AttachedCamera& camera, bool alone, 
   return std::to_string(reply[0]);
 }
 
+// A camera another program holds is asked nothing: its stage shows as "in
+// use". A serial number is the device's text, shown with its control
+// characters escaped.
 int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, Terminal& terminal) {
   const TerminalChannel channel{terminal, terminal.AddChannel("")};
   if (cameras.empty()) channel.Note("burnbench-cli: no camera attached");
   for (const AttachedCamera& camera : cameras) {
-    const std::string stage = StageOf(link, camera, cameras.size() == 1, channel);
-    channel.Log((camera.location.empty() ? std::string("-") : camera.location) + "\t" + camera.path +
-                "\t" + stage);
+    std::string stage = StageOf(link, camera, cameras.size() == 1, channel);
+    if (link.HeldElsewhere(camera.path)) stage = "in use";
+    channel.Log((camera.location.empty() ? std::string("-") : camera.location) + "\t" + camera.path + "\t" +
+                stage + "\t" + (camera.serial.empty() ? std::string("-") : record::Printable(camera.serial)));
   }
   return kExitSuccess;
 }
@@ -148,7 +153,8 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   std::string error;
   std::unique_ptr<CameraWorld> world;
   if (options.simulate) {
-    world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.command == "legacy",
+    world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.serials,
+                               options.command == "legacy",
                                [&terminal](const std::string& line) { terminal.Print(line + "\n"); }, error);
   } else {
     CameraIds chosen;
@@ -164,7 +170,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
       terminal.Print("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
                      "use it only with a simulated or emulated camera\n");
     }
-    world = MakeDriverWorld(chosen.ids, err);
+    world = MakeDriverWorld(chosen.ids);
   }
   if (!world) {
     terminal.Print("burnbench-cli: " + error + "\n");
@@ -173,7 +179,8 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
 
   std::vector<AttachedCamera> cameras;
   {
-    std::unique_ptr<CameraLink> link = world->Connect({});
+    std::unique_ptr<CameraLink> link =
+        world->Connect({}, [&terminal](const std::string& line) { terminal.Print(line + "\n"); });
     cameras = ListCameras(link->Transport());
     if (options.command == "devices") {
       const auto named = std::remove_if(cameras.begin(), cameras.end(), [&](const AttachedCamera& camera) {
@@ -204,6 +211,11 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
     if (!located) {
       terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
                      "--all cannot keep them apart\n");
+      return kExitUnusable;
+    }
+    if (const std::optional<std::string> twice = RepeatedLocation(cameras)) {
+      terminal.Print("burnbench-cli: several cameras report the location " + *twice +
+                     "; --all cannot keep them apart\n");
       return kExitUnusable;
     }
     if (options.command == "burn" && !setup.settingsRead) {

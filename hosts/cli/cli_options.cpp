@@ -53,6 +53,16 @@ std::optional<FaultChoice> ParseFault(const std::string& text, std::string& erro
   return choice;
 }
 
+// "LOCATION:SERIAL", the serial number empty for none.
+std::optional<SerialChoice> ParseSerial(const std::string& text, std::string& error) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0) {
+    error = "--serial takes LOCATION:SERIAL, not " + text;
+    return std::nullopt;
+  }
+  return SerialChoice{text.substr(0, colon), text.substr(colon + 1)};
+}
+
 // "--simulate" may be followed by a count of cameras.
 bool ParseCameraCount(const std::string& text, unsigned& count) {
   if (text.empty() || text.size() > 3) return false;
@@ -174,6 +184,10 @@ const char* UsageText() {
          "                       pipe-open:PIPE00:N, pipe-open:PIPE01:N; numbers decimal\n"
          "                       or 0x hexadecimal; counted on each camera by itself;\n"
          "                       each fault that fires is named on standard error\n"
+         "  --serial LOCATION:SERIAL\n"
+         "                       with --simulate, repeatable: the USB serial number of the\n"
+         "                       camera at LOCATION (default SIM and its location in four\n"
+         "                       digits); none when SERIAL is empty\n"
          "  --wait SECONDS       how long a run waits for the camera to come back after its\n"
          "                       restart before it gives up (default 120)\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
@@ -267,6 +281,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       const std::optional<FaultChoice> fault = ParseFault(*text, error);
       if (!fault) return std::nullopt;
       options.faults.push_back(*fault);
+    } else if (argument == "--serial") {
+      const std::optional<std::string> text = value("--serial");
+      if (!text) return std::nullopt;
+      const std::optional<SerialChoice> serial = ParseSerial(*text, error);
+      if (!serial) return std::nullopt;
+      options.serials.push_back(*serial);
     } else if (argument == "--wait") {
       const std::optional<std::string> text = value("--wait");
       if (!text) return std::nullopt;
@@ -304,6 +324,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   if (!CheckRecordOptions(options, error)) return std::nullopt;
   if (!options.faults.empty() && !options.simulate) {
     error = "--fault needs --simulate";
+    return std::nullopt;
+  }
+  if (!options.serials.empty() && !options.simulate) {
+    error = "--serial needs --simulate";
     return std::nullopt;
   }
   return options;

@@ -18,6 +18,13 @@ struct FaultChoice {
   sim::NamedFault fault;
 };
 
+// The USB serial number of the built-in simulated camera at `location`; none
+// when empty.
+struct SerialChoice {
+  std::string location;
+  std::string serial;
+};
+
 // The most simulated cameras one program attaches.
 inline constexpr unsigned kMaxSimulatedCameras = 64;
 
@@ -32,6 +39,7 @@ struct Options {
   bool simulate = false;
   unsigned simulatedCameras = 1;
   std::vector<FaultChoice> faults;
+  std::vector<SerialChoice> serials;
   // The camera to use (empty: the one attached), or every camera.
   std::string device;
   bool all = false;

@@ -157,7 +157,8 @@ class Session {
       clock_ = std::make_unique<NativeClock>();
       timers_ = std::make_unique<NativeTimerService>();
     }
-    camera_ = world != nullptr ? world->Connect(CameraTime()) : MakeNoCamera();
+    camera_ = world != nullptr ? world->Connect(CameraTime(), [this](const std::string& line) { channel_.Note(line); })
+                               : MakeNoCamera();
     clockIn_ = clock_.get();
     timersIn_ = timers_.get();
     link_ = camera_.get();

@@ -68,14 +68,14 @@ class DriverCamera final : public CameraLink {
 // Each session opens the driver for itself.
 class DriverWorld final : public CameraWorld {
  public:
-  std::unique_ptr<CameraLink> Connect(CameraTime) override { return std::make_unique<DriverCamera>(); }
+  std::unique_ptr<CameraLink> Connect(CameraTime, Notes) override { return std::make_unique<DriverCamera>(); }
 };
 
 }  // namespace
 
 bool DriverCamerasNeedIds() { return false; }
 
-std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>&, std::FILE*) {
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>&) {
   return std::make_unique<DriverWorld>();
 }
 

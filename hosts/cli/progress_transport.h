@@ -27,6 +27,9 @@ class ProgressTransport final : public DeviceTransport {
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
     return inner_.ReadInterfaceLocation(set, index, location);
   }
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
+    return inner_.ReadInterfaceSerial(set, index, serial);
+  }
   void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
   Handle Open(const std::string& path) override { return inner_.Open(path); }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;

@@ -21,7 +21,7 @@ std::string Joined(const std::vector<std::string>& words) {
 
 void PrintHeader(const record::Recording& recording, std::FILE* out) {
   const record::RecordingHeader& header = recording.header;
-  std::fprintf(out, "Burnbench recording, format %u\n", static_cast<unsigned>(record::kFormatVersion));
+  std::fprintf(out, "Burnbench recording, format %u\n", static_cast<unsigned>(recording.formatVersion));
   std::fprintf(out, "program   %s\nplatform  %s\nstarted   %s\n", record::Printable(header.program).c_str(),
                record::Printable(header.platform).c_str(), record::Printable(header.started).c_str());
   for (const std::vector<std::string>& command : header.commands) {

@@ -61,6 +61,20 @@ class SimulatedWorld final : public CameraWorld {
     return true;
   }
 
+  // A serial number as given, for the camera at its location; none for an
+  // empty one.
+  bool SetSerials(const std::vector<SerialChoice>& serials, std::string& error) {
+    for (const SerialChoice& choice : serials) {
+      const std::optional<std::size_t> camera = CameraAt(choice.location);
+      if (!camera) {
+        error = "no simulated camera at " + choice.location;
+        return false;
+      }
+      bus_.SetSerial(*camera, choice.serial.empty() ? std::nullopt : std::optional(choice.serial));
+    }
+    return true;
+  }
+
   // Each fault that fires is named, on the thread of the call it hit.
   void TellFired(std::function<void(const std::string&)> tell) {
     bus_.SetFaultObserver([this, tell = std::move(tell)](sim::SimBus::FaultId fault) {
@@ -68,7 +82,7 @@ class SimulatedWorld final : public CameraWorld {
     });
   }
 
-  std::unique_ptr<CameraLink> Connect(CameraTime passTime) override {
+  std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes) override {
     return std::make_unique<SimulatedLink>(shared_.Connect(std::move(passTime)));
   }
 
@@ -110,10 +124,11 @@ class NoCamera final : public CameraLink {
 std::unique_ptr<CameraLink> MakeNoCamera() { return std::make_unique<NoCamera>(); }
 
 std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
-                                                bool legacy, std::function<void(const std::string&)> tellFired,
+                                                const std::vector<SerialChoice>& serials, bool legacy,
+                                                std::function<void(const std::string&)> tellFired,
                                                 std::string& error) {
   auto world = std::make_unique<SimulatedWorld>(count, legacy);
-  if (!world->Apply(faults, error)) return nullptr;
+  if (!world->Apply(faults, error) || !world->SetSerials(serials, error)) return nullptr;
   world->TellFired(std::move(tellFired));
   return world;
 }

@@ -1,5 +1,5 @@
 #include <chrono>
-#include <cstdio>
+#include <set>
 
 #include "camera_link.h"
 #include "platform/libusb/libusb_arrival_watch.h"
@@ -17,17 +17,22 @@ constexpr std::chrono::milliseconds kIdleWait{100};
 // Cameras through libusb: the devices with the configured ids.
 class UsbCamera final : public CameraLink {
  public:
-  UsbCamera(const std::vector<UsbId>& ids, std::FILE* err)
+  UsbCamera(const std::vector<UsbId>& ids, const CameraWorld::Notes& notes)
       : transport_(context_, ids), arrivals_(context_, ids, LibusbArrivalWatch::BestMode(context_)) {
-    transport_.OnUsbUnavailable([err](const std::string& reason) {
-      std::fprintf(err, "burnbench-cli: libusb cannot reach USB devices: %s\n", reason.c_str());
+    transport_.OnUsbUnavailable([notes](const std::string& reason) {
+      notes("burnbench-cli: libusb cannot reach USB devices: " + reason);
     });
-    transport_.OnAccessDenied([err](const std::string& path) {
-      std::fprintf(err,
-                   "burnbench-cli: no permission to open the camera at %s. A udev rule gives it:\n"
-                   "  burnbench-cli udev-rule | sudo tee /etc/udev/rules.d/70-burnbench.rules\n"
-                   "then plug the camera in again (the README's Linux section has the details).\n",
-                   path.c_str());
+    transport_.OnAccessDenied([notes](const std::string& path) {
+      notes("burnbench-cli: no permission to open the camera at " + path +
+            ". A udev rule gives it:\n"
+            "  burnbench-cli udev-rule | sudo tee /etc/udev/rules.d/70-burnbench.rules\n"
+            "then plug the camera in again (the README's Linux section has the details).");
+    });
+    // Nothing waits for a camera another program holds, nor shares it.
+    transport_.OnHeldElsewhere([this, notes](const std::string& path, const std::string& location) {
+      held_.insert(path);
+      notes("burnbench-cli: the camera at " + (location.empty() ? path : location) +
+            " is held by another program");
     });
   }
 
@@ -39,31 +44,34 @@ class UsbCamera final : public CameraLink {
     });
   }
   bool Idle() override { return arrivals_.Wait(kIdleWait); }
+  bool HeldElsewhere(const std::string& path) const override { return held_.count(path) != 0; }
 
  private:
   UsbContext context_;
   LibusbTransport transport_;
   LibusbArrivalWatch arrivals_;
+  std::set<std::string> held_;
 };
 
 // Each session has a libusb context of its own, so that nothing of libusb's
 // is shared between the sessions' threads.
 class UsbWorld final : public CameraWorld {
  public:
-  UsbWorld(std::vector<UsbId> ids, std::FILE* err) : ids_(std::move(ids)), err_(err) {}
-  std::unique_ptr<CameraLink> Connect(CameraTime) override { return std::make_unique<UsbCamera>(ids_, err_); }
+  explicit UsbWorld(std::vector<UsbId> ids) : ids_(std::move(ids)) {}
+  std::unique_ptr<CameraLink> Connect(CameraTime, Notes notes) override {
+    return std::make_unique<UsbCamera>(ids_, notes);
+  }
 
  private:
   std::vector<UsbId> ids_;
-  std::FILE* err_;
 };
 
 }  // namespace
 
 bool DriverCamerasNeedIds() { return true; }
 
-std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids, std::FILE* err) {
-  return std::make_unique<UsbWorld>(ids, err);
+std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids) {
+  return std::make_unique<UsbWorld>(ids);
 }
 
 }  // namespace bb::cli

@@ -77,6 +77,7 @@ std::string RunReportLine(const RunRecord& record) {
   line += ",\"command\":" + JsonString(RunCommandText(record.command));
   line += ",\"location\":" + TextOrNull(record.location);
   line += ",\"interface\":" + TextOrNull(record.interfacePath);
+  line += ",\"serial\":" + TextOrNull(record.serial);
   line += ",\"versions\":" + VersionsObject(record.versions);
   line += ",\"files\":" + FilesObject(record.files);
   line += Format(",\"result\":\"%s\"", record.succeeded ? "ok" : "failed");

@@ -51,6 +51,7 @@ void RunTracker::End() {
   record_.endUtcMs = clock_.UtcNowMs();
   record_.location = binding_.RunLocation();
   record_.interfacePath = binding_.RunPath();
+  record_.serial = binding_.RunSerial();
   record_.versions = commands_.Versions();
   binding_.EndRun();
   // Versions and legacy downloads send none of the job's files. The files are

@@ -39,6 +39,8 @@ struct RunRecord {
   // transport could not tell its location.
   std::string location;
   std::string interfacePath;
+  // The camera's USB serial number; empty when it has none.
+  std::string serial;
   VersionsRead versions;
   // The job's image files, for the runs that send them.
   std::vector<ImageFile> files;

@@ -12,6 +12,7 @@ void CameraBinding::BeginRun() {
   runFoundCamera_ = false;
   runLocation_.clear();
   runPath_.clear();
+  runSerial_.clear();
 }
 
 void CameraBinding::EndRun() {
@@ -24,11 +25,13 @@ const std::string* CameraBinding::Location() const {
   return learned_ ? &*learned_ : nullptr;
 }
 
-void CameraBinding::Found(const std::string& location, const std::string& path) {
+void CameraBinding::Found(const std::string& location, const std::string& path,
+                          const std::string& serial) {
   if (!inRun_ || runFoundCamera_) return;
   runFoundCamera_ = true;
   runLocation_ = location;
   runPath_ = path;
+  runSerial_ = serial;
   if (!pinned_ && !location.empty()) learned_ = location;
 }
 

@@ -29,12 +29,14 @@ class CameraBinding {
   const std::string* Location() const;
 
   // The search found a usable interface at `location` (empty when the
-  // transport cannot tell) under `path`.
-  void Found(const std::string& location, const std::string& path);
+  // transport cannot tell) under `path`, of the device with `serial` (empty
+  // for none).
+  void Found(const std::string& location, const std::string& path, const std::string& serial);
 
   // Where the current or last run found its camera first: empty before any.
   const std::string& RunLocation() const { return runLocation_; }
   const std::string& RunPath() const { return runPath_; }
+  const std::string& RunSerial() const { return runSerial_; }
 
  private:
   std::optional<std::string> pinned_;
@@ -43,6 +45,7 @@ class CameraBinding {
   bool runFoundCamera_ = false;
   std::string runLocation_;
   std::string runPath_;
+  std::string runSerial_;
 };
 
 }  // namespace bb

@@ -1,5 +1,7 @@
 #include "device/camera_survey.h"
 
+#include "device/device_serial.h"
+
 namespace bb {
 
 namespace {
@@ -25,10 +27,22 @@ std::vector<AttachedCamera> ListCameras(DeviceTransport& transport) {
     AttachedCamera camera;
     if (!transport.ReadInterfaceLocation(set, index, camera.location)) camera.location.clear();
     if (!transport.ReadInterfacePath(set, index, camera.path)) camera.path.clear();
+    std::string serial;
+    if (transport.ReadInterfaceSerial(set, index, serial)) camera.serial = BoundedSerial(serial);
     cameras.push_back(std::move(camera));
   }
   transport.CloseInterfaceSet(set);
   return cameras;
+}
+
+std::optional<std::string> RepeatedLocation(const std::vector<AttachedCamera>& cameras) {
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    if (cameras[i].location.empty()) continue;
+    for (std::size_t j = i + 1; j < cameras.size(); ++j) {
+      if (cameras[j].location == cameras[i].location) return cameras[i].location;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace bb

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "device/device_serial.h"
+
 namespace bb {
 
 namespace {
@@ -68,7 +70,9 @@ DeviceTransport::Handle UsbPipes::FindDevice(const Guid& interfaceClass, std::st
     std::string location;
     if (bound != nullptr) location = *bound;
     else if (!transport_.ReadInterfaceLocation(set, foundIndex, location)) location.clear();
-    binding_->Found(location, path);
+    std::string serial;
+    if (!transport_.ReadInterfaceSerial(set, foundIndex, serial)) serial.clear();
+    binding_->Found(location, path, BoundedSerial(serial));
   }
   transport_.CloseInterfaceSet(set);
   return found;

@@ -12,7 +12,8 @@ namespace bb {
 // Finds the camera and opens one of its pipes for a single operation. Nothing
 // about the camera is kept between operations: a camera that re-enumerated is
 // simply found again under its new path. With a binding, the search sees only
-// the bound camera's location, and tells the binding where it found one.
+// the bound camera's location, and tells the binding where it found one and
+// that camera's serial number.
 class UsbPipes {
  public:
   // Vendor requests and bulk reads go through slot 1, bulk writes through

@@ -45,6 +45,10 @@ class DeviceTransport {
   // stays the same when the device re-enumerates under a new path. False when
   // the transport cannot tell.
   virtual bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) = 0;
+  // Reads the USB serial number of the device of an enumerated index, as UTF-8
+  // text from the device. False when the device has none, or the transport
+  // cannot read it.
+  virtual bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) = 0;
   virtual void CloseInterfaceSet(SetHandle set) = 0;
 
   // Opens a path with read and write access, shared for both, existing only,

@@ -6,66 +6,54 @@ namespace bb::sim {
 
 class SharedBus::Port final : public DeviceTransport {
  public:
-  Port(SharedBus& shared, TimePassage passTime) : shared_(shared), passTime_(std::move(passTime)) {}
+  Port(SimBus& bus, TimePassage passTime) : bus_(bus), passTime_(std::move(passTime)) {}
 
-  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.OpenInterfaceSet(interfaceClass); });
-  }
+  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override { return bus_.OpenInterfaceSet(interfaceClass); }
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.EnumerateInterface(set, index); });
+    return bus_.EnumerateInterface(set, index);
   }
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.ReadInterfacePath(set, index, path); });
+    return bus_.ReadInterfacePath(set, index, path);
   }
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.ReadInterfaceLocation(set, index, location); });
+    return bus_.ReadInterfaceLocation(set, index, location);
   }
-  void CloseInterfaceSet(SetHandle set) override {
-    shared_.Locked([&](SimBus& bus) { bus.CloseInterfaceSet(set); });
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
+    return bus_.ReadInterfaceSerial(set, index, serial);
   }
-  Handle Open(const std::string& path) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.Open(path); });
-  }
+  void CloseInterfaceSet(SetHandle set) override { bus_.CloseInterfaceSet(set); }
+  Handle Open(const std::string& path) override { return bus_.Open(path); }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.IoControl(handle, code, block); });
+    return bus_.IoControl(handle, code, block);
   }
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override {
-    return shared_.Locked([&](SimBus& bus) {
-      bus.SetTimePassage(passTime_);
-      const bool read = bus.Read(handle, buffer, done);
-      bus.SetTimePassage({});
-      return read;
-    });
+    return bus_.ReadPassing(handle, buffer, done, passTime_);
   }
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override {
-    return shared_.Locked([&](SimBus& bus) { return bus.Write(handle, data, done); });
+    return bus_.Write(handle, data, done);
   }
-  // Comes from a watchdog's thread while the read it ends holds the bus, so
-  // it does not wait for the bus: the bus takes a cancel at any time.
-  void CancelPending(Handle handle) override { shared_.bus_.CancelPending(handle); }
-  void Close(Handle handle) override {
-    shared_.Locked([&](SimBus& bus) { bus.Close(handle); });
-  }
+  // Comes from a watchdog's thread while the read it ends waits.
+  void CancelPending(Handle handle) override { bus_.CancelPending(handle); }
+  void Close(Handle handle) override { bus_.Close(handle); }
 
  private:
-  SharedBus& shared_;
+  SimBus& bus_;
   TimePassage passTime_;
 };
 
 class SharedBus::Session final : public SharedBus::Connection {
  public:
-  Session(SharedBus& shared, TimePassage passTime) : shared_(shared), port_(shared, std::move(passTime)) {
-    listener_ = shared_.Locked([&](SimBus&) {
-      const int id = shared_.nextListener_++;
-      shared_.listeners_.emplace(id, [this](const DeviceArrival& arrival) {
-        std::lock_guard lock(inboxMutex_);
-        inbox_.push_back(arrival);
-      });
-      return id;
+  Session(SharedBus& shared, TimePassage passTime) : shared_(shared), port_(shared.bus_, std::move(passTime)) {
+    const std::lock_guard lock(shared_.listenersMutex_);
+    listener_ = shared_.nextListener_++;
+    shared_.listeners_.emplace(listener_, [this](const DeviceArrival& arrival) {
+      const std::lock_guard inboxLock(inboxMutex_);
+      inbox_.push_back(arrival);
     });
   }
   ~Session() override {
-    shared_.Locked([&](SimBus&) { return shared_.listeners_.erase(listener_); });
+    const std::lock_guard lock(shared_.listenersMutex_);
+    shared_.listeners_.erase(listener_);
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -74,10 +62,10 @@ class SharedBus::Session final : public SharedBus::Connection {
   SimArrivalWatch& Arrivals() override { return arrivals_; }
 
   bool Idle() override {
-    shared_.Locked([](SimBus& bus) { return bus.ReturnCameras(); });
+    shared_.bus_.ReturnCameras();
     std::vector<DeviceArrival> arrived;
     {
-      std::lock_guard lock(inboxMutex_);
+      const std::lock_guard lock(inboxMutex_);
       arrived.swap(inbox_);
     }
     for (const DeviceArrival& arrival : arrived) arrivals_.Announce(arrival);
@@ -96,6 +84,7 @@ class SharedBus::Session final : public SharedBus::Connection {
 
 SharedBus::SharedBus(SimBus& bus) : bus_(bus) {
   bus_.SetArrivalHandler([this](const DeviceArrival& arrival) {
+    const std::lock_guard lock(listenersMutex_);
     for (const auto& [id, listener] : listeners_) listener(arrival);
   });
 }

@@ -13,13 +13,13 @@
 namespace bb::sim {
 
 // One simulated bus reached by several sessions, each on its own thread, as
-// the cameras on one computer are reached by several programs. Every call holds
-// the bus for its whole length, so each is whole as a driver makes it; a camera
-// that comes back is announced to every session.
+// the cameras on one computer are reached by several programs. The bus takes
+// the calls of every session at once, holding each camera only for its own
+// (see SimBus); a camera that comes back is announced to every session.
 class SharedBus {
  public:
-  // What one session holds of the bus: a device transport whose every call
-  // holds the bus, and its own arrival notifications.
+  // What one session holds of the bus: a device transport on it whose stalled
+  // reads pass the session's own time, and its own arrival notifications.
   class Connection {
    public:
     virtual ~Connection() = default;
@@ -43,23 +43,14 @@ class SharedBus {
   // A connection for one session; the session's thread uses it.
   std::unique_ptr<Connection> Connect(TimePassage passTime = {});
 
-  // Runs `action` on the bus while holding it: for the world around the
-  // sessions (a camera plugged in, a test looking at what a camera received).
-  template <typename Action>
-  auto Locked(Action action) {
-    std::lock_guard lock(mutex_);
-    return action(bus_);
-  }
-
  private:
   class Port;
   class Session;
 
   SimBus& bus_;
-  // Recursive: a stalled read lets time pass while it holds the bus, and what
-  // that time fires may call the bus again on the same thread.
-  std::recursive_mutex mutex_;
-  // Called under the bus on the thread that brought a camera back.
+  // Each session's inbox of arrivals, filled on the thread that brought a
+  // camera back.
+  std::mutex listenersMutex_;
   std::map<int, std::function<void(const DeviceArrival&)>> listeners_;
   int nextListener_ = 1;
 };

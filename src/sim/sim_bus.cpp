@@ -61,25 +61,64 @@ std::optional<std::string> JudgeBlock(std::span<const std::uint8_t> block,
 
 }  // namespace
 
+class SimBus::Hold {
+ public:
+  explicit Hold(SimBus& bus) : bus_(bus), lock_(bus.mutex_) { bus_.tidings_ = &tidings_; }
+  ~Hold() {
+    bus_.tidings_ = nullptr;
+    lock_.unlock();
+    for (const FaultId fault : tidings_.fired) {
+      if (bus_.faultObserver_) bus_.faultObserver_(fault);
+    }
+    for (const DeviceArrival& arrival : tidings_.arrivals) {
+      if (bus_.arrivalHandler_) bus_.arrivalHandler_(arrival);
+    }
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  SimBus& bus_;
+  std::unique_lock<std::mutex> lock_;
+  Tidings tidings_;
+};
+
+template <typename Work>
+auto SimBus::WithCamera(std::size_t port, Work work) {
+  SimCamera* camera = nullptr;
+  std::mutex* cameraMutex = nullptr;
+  {
+    Hold hold(*this);
+    camera = ports_.at(port).camera.get();
+    cameraMutex = ports_.at(port).cameraMutex.get();
+  }
+  const std::lock_guard lock(*cameraMutex);
+  return work(*camera);
+}
+
 SimCamera& SimBus::Attach(std::string interfacePath) {
+  Hold hold(*this);
   Port port;
   port.camera = std::make_unique<SimCamera>();
   port.generation = ++generations_;
   port.number = static_cast<std::uint32_t>(ports_.size()) + 1;
   ++camerasMade_;
   port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
+  port.serial = Format("SIM%04u", port.number);
   ports_.push_back(std::move(port));
   return *ports_.back().camera;
 }
 
 SimCamera& SimBus::PlugIn(std::string interfacePath) {
   SimCamera& camera = Attach(std::move(interfacePath));
+  Hold hold(*this);
   const DeviceArrival arrival{true, ports_.back().path};
-  for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_(arrival);
+  for (int i = 0; i < arrivalTimes_; ++i) tidings_->arrivals.push_back(arrival);
   return camera;
 }
 
 void SimBus::Unplug(std::size_t index) {
+  Hold hold(*this);
   Port& port = ports_.at(index);
   port.present = false;
   port.returning = false;
@@ -95,7 +134,10 @@ std::string SimBus::Location(std::size_t index) const {
   return std::to_string(ports_.at(index).number);
 }
 
-void SimBus::DetachAll() { ports_.clear(); }
+void SimBus::DetachAll() {
+  Hold hold(*this);
+  ports_.clear();
+}
 
 void SimBus::SetDetailUnreadable(std::size_t camera, bool unreadable) {
   ports_.at(camera).detailUnreadable = unreadable;
@@ -120,11 +162,16 @@ void SimBus::Fire(FaultId fault, std::size_t at) {
   FaultReport& report = faultReports_.at(fault);
   if (report.firedAt) return;
   report.firedAt = at;
-  if (faultObserver_) faultObserver_(fault);
+  tidings_->fired.push_back(fault);
+}
+
+void SimBus::Settle(const std::vector<FaultId>& faults) {
+  for (const FaultId fault : faults) faultReports_.at(fault).firedAt = transcript_.size();
 }
 
 void SimBus::Record(const SimEvent& event, std::optional<std::size_t> port) {
   transcript_.push_back(event);
+  transcript_.back().camera = port;
   for (const WatchedFault& watched : watchedFaults_) {
     // A call to no camera in particular (enumeration) shows every camera's.
     if (port && !Targets(watched.camera, port)) continue;
@@ -133,12 +180,14 @@ void SimBus::Record(const SimEvent& event, std::optional<std::size_t> port) {
 }
 
 SimBus::FaultId SimBus::WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn) {
+  Hold hold(*this);
   const FaultId id = AddFault(std::move(what));
   watchedFaults_.push_back(WatchedFault{std::move(showsIn), id, aim_});
   return id;
 }
 
 SimBus::FaultId SimBus::NeverReturn(std::size_t camera) {
+  Hold hold(*this);
   Port& port = ports_.at(camera);
   port.neverReturns = true;
   port.neverReturnFault = AddFault("never returns");
@@ -146,12 +195,14 @@ SimBus::FaultId SimBus::NeverReturn(std::size_t camera) {
 }
 
 SimBus::FaultId SimBus::NeverReturn(bool never) {
+  Hold hold(*this);
   neverReturn_ = never;
   neverReturnFault_ = never ? AddFault("never returns") : kNoFault;
   return neverReturnFault_;
 }
 
 SimBus::FaultId SimBus::FailPipeOpen(const std::string& pipeName, std::uint32_t nth) {
+  Hold hold(*this);
   const FaultId id = AddFault("open " + pipeName + Nth(nth));
   pipeOpenFaults_.push_back(PipeFault{pipeName, CountedFault{nth, 0}, id, aim_});
   return id;
@@ -159,6 +210,7 @@ SimBus::FaultId SimBus::FailPipeOpen(const std::string& pipeName, std::uint32_t 
 
 SimBus::FaultId SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::uint16_t> wValue,
                                     std::uint32_t nth) {
+  Hold hold(*this);
   const std::string value = wValue ? Format("/%u", static_cast<unsigned>(*wValue)) : std::string();
   const FaultId id = AddFault(Format("request 0x%02x%s%s", bRequest, value.c_str(), Nth(nth).c_str()));
   requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}, id, aim_});
@@ -167,6 +219,7 @@ SimBus::FaultId SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::ui
 
 SimBus::FaultId SimBus::AddTransferFault(Direction direction, std::string what, std::uint32_t nth,
                                          std::optional<std::uint32_t> missing, std::uint32_t stallMs) {
+  Hold hold(*this);
   const bool write = direction == kWrite;
   const FaultId id = AddFault(std::move(what) + Nth(nth));
   const std::uint32_t upcoming =
@@ -184,6 +237,7 @@ SimBus::FaultId SimBus::ShortWrite(std::uint32_t nth, std::uint32_t missing) {
 }
 
 void SimBus::ClearFaults() {
+  Hold hold(*this);
   failingIndexes_.clear();
   failSet_ = false;
   pipeOpenFaults_.clear();
@@ -264,15 +318,22 @@ const SimBus::Listed* SimBus::ListedAt(SetHandle set, std::uint32_t index) const
 }
 
 void SimBus::DropOffIfRestarting(std::size_t port) {
-  if (!ports_[port].camera->TakeRestart()) return;
+  bool restarting = false;
+  {
+    const std::lock_guard lock(*ports_[port].cameraMutex);
+    restarting = ports_[port].camera->TakeRestart();
+  }
+  if (!restarting) return;
   ports_[port].present = false;
   ports_[port].returning = true;
   ports_[port].generation = ++generations_;
 }
 
 bool SimBus::ReturnCameras() {
+  Hold hold(*this);
   bool returned = false;
-  for (Port& port : ports_) {
+  for (std::size_t index = 0; index < ports_.size(); ++index) {
+    Port& port = ports_[index];
     if (!port.returning) continue;
     if (neverReturn_ || port.neverReturns) {
       const FaultId fault = port.neverReturns ? port.neverReturnFault : neverReturnFault_;
@@ -283,20 +344,25 @@ bool SimBus::ReturnCameras() {
     port.path = DefaultPath();
     port.present = true;
     port.returning = false;
-    port.camera->Restarted();
-    Record(MakeEvent(SimEvent::Kind::kReenumerate, port.path));
+    {
+      const std::lock_guard lock(*port.cameraMutex);
+      port.camera->Restarted();
+    }
+    Record(MakeEvent(SimEvent::Kind::kReenumerate, port.path), index);
     returned = true;
     const DeviceArrival arrival{true, port.path};
-    for (int i = 0; i < arrivalTimes_ && arrivalHandler_; ++i) arrivalHandler_(arrival);
+    for (int i = 0; i < arrivalTimes_; ++i) tidings_->arrivals.push_back(arrival);
   }
   return returned;
 }
 
 void SimBus::AnnounceForeignArrival() {
-  if (arrivalHandler_) arrivalHandler_(DeviceArrival{});
+  Hold hold(*this);
+  tidings_->arrivals.push_back(DeviceArrival{});
 }
 
 DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
+  Hold hold(*this);
   Record(MakeEvent(SimEvent::Kind::kEnumerate));
   if (failSet_) return kNoSet;
   const SetHandle set = nextSet_++;
@@ -308,12 +374,14 @@ DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
 }
 
 DeviceTransport::EnumResult SimBus::EnumerateInterface(SetHandle set, std::uint32_t index) {
+  Hold hold(*this);
   if (openSets_.count(set) == 0) return EnumResult::kNoMoreItems;
   if (failingIndexes_.count(index) != 0) return EnumResult::kOtherError;
   return ListedAt(set, index) != nullptr ? EnumResult::kFound : EnumResult::kNoMoreItems;
 }
 
 bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) {
+  Hold hold(*this);
   const Listed* listed = ListedAt(set, index);
   if (listed == nullptr || ports_[listed->port].detailUnreadable) return false;
   path = listed->path;
@@ -321,6 +389,7 @@ bool SimBus::ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& 
 }
 
 bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) {
+  Hold hold(*this);
   if (hideLocations_) return false;
   const Listed* listed = ListedAt(set, index);
   if (listed == nullptr) return false;
@@ -328,9 +397,21 @@ bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::stri
   return true;
 }
 
-void SimBus::CloseInterfaceSet(SetHandle set) { openSets_.erase(set); }
+bool SimBus::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  Hold hold(*this);
+  const Listed* listed = ListedAt(set, index);
+  if (listed == nullptr || !ports_[listed->port].serial) return false;
+  serial = *ports_[listed->port].serial;
+  return true;
+}
+
+void SimBus::CloseInterfaceSet(SetHandle set) {
+  Hold hold(*this);
+  openSets_.erase(set);
+}
 
 DeviceTransport::Handle SimBus::Open(const std::string& path) {
+  Hold hold(*this);
   for (std::size_t port = 0; port < ports_.size(); ++port) {
     if (!ports_[port].present) continue;
     const std::string& interfacePath = ports_[port].path;
@@ -372,125 +453,173 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   SimRequest& request = event.request;
   request.ioctl = code;
   request.block.assign(block.begin(), block.end());
-  OpenFile* file = Find(handle);
-  const std::optional<std::size_t> port = PortOf(handle);
-  if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
-    if (file != nullptr && block.size() != kBlock.size) {
-      ports_[file->port].camera->refusals.push_back(
-          Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
-                 static_cast<unsigned>(kBlock.size)));
-    }
-    event.ok = false;
-    Record(event, port);
-    return false;
-  }
-  request.bRequest = block[0];
-  request.wIndex = GetLe16(block, 2);
-  request.wValue = GetLe16(block, 4);
-  request.direction = block[kBlock.directionAt];
-  auto* data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kBlock.dataAddressAt));
-  const auto* lengthCell =
-      reinterpret_cast<const std::uint32_t*>(AddressAt(block, kBlock.lengthAddressAt));
-  if (const std::optional<std::string> refusal = JudgeBlock(block, lengthCell, data)) {
-    ports_[file->port].camera->refusals.push_back(*refusal);
-    event.ok = false;
-    Record(event, port);
-    return false;
-  }
-  request.wLength = static_cast<std::uint16_t>(*lengthCell);
-  if (request.direction == 0 && request.wLength > 0) request.data.assign(data, data + request.wLength);
-
+  std::optional<std::size_t> port;
+  std::optional<std::size_t> answering;  // the camera that takes the request
+  std::optional<std::string> refusal;
+  std::vector<FaultId> fired;
   bool failed = false;
-  for (RequestFault& fault : requestFaults_) {
-    if (fault.bRequest != request.bRequest) continue;
-    if (fault.wValue && *fault.wValue != request.wValue) continue;
-    if (!Targets(fault.camera, file->port)) continue;
-    if (!fault.when.Hits()) continue;
-    Fire(fault.id, transcript_.size());
-    failed = true;
+  std::uint8_t* data = nullptr;
+  {
+    Hold hold(*this);
+    const OpenFile* file = Find(handle);
+    port = PortOf(handle);
+    if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
+      if (file != nullptr && block.size() != kBlock.size) {
+        refusal = Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
+                         static_cast<unsigned>(kBlock.size));
+        answering = file->port;
+      }
+      failed = true;
+    } else {
+      answering = file->port;
+      request.bRequest = block[0];
+      request.wIndex = GetLe16(block, 2);
+      request.wValue = GetLe16(block, 4);
+      request.direction = block[kBlock.directionAt];
+      data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kBlock.dataAddressAt));
+      const auto* lengthCell = reinterpret_cast<const std::uint32_t*>(AddressAt(block, kBlock.lengthAddressAt));
+      refusal = JudgeBlock(block, lengthCell, data);
+      if (refusal) {
+        failed = true;
+      } else {
+        request.wLength = static_cast<std::uint16_t>(*lengthCell);
+        if (request.direction == 0 && request.wLength > 0) request.data.assign(data, data + request.wLength);
+        const std::size_t firedBefore = tidings_->fired.size();
+        for (RequestFault& fault : requestFaults_) {
+          if (fault.bRequest != request.bRequest) continue;
+          if (fault.wValue && *fault.wValue != request.wValue) continue;
+          if (!Targets(fault.camera, file->port)) continue;
+          if (!fault.when.Hits()) continue;
+          Fire(fault.id, transcript_.size());
+          failed = true;
+        }
+        fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
+        // The driver's second control is for request 9 without a data stage;
+        // every other request goes through the first.
+        failed = failed || code != (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
+      }
+    }
   }
-  // The driver's second control is for request 9 without a data stage; every
-  // other request goes through the first.
-  const bool ioctlMatches =
-      code == (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
   std::vector<std::uint8_t> answer;
-  if (!failed && ioctlMatches) {
-    failed = !ports_[file->port].camera->HandleRequest(request, answer);
-  } else {
-    failed = true;
+  if (answering) {
+    failed = WithCamera(*answering, [&](SimCamera& camera) {
+      if (refusal) camera.refusals.push_back(*refusal);
+      return failed || !camera.HandleRequest(request, answer);
+    });
   }
   if (!failed && request.direction == 1 && data != nullptr) {
     std::memcpy(data, answer.data(), std::min<std::size_t>(answer.size(), request.wLength));
     request.data = answer;
   }
   event.ok = !failed;
+  Hold hold(*this);
+  Settle(fired);
   Record(event, port);
   return !failed;
 }
 
 bool SimBus::Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) {
+  return ReadPassing(handle, buffer, done, passTime_);
+}
+
+bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done,
+                         const TimePassage& passTime) {
   done = 0;
   SimEvent event = MakeEvent(SimEvent::Kind::kRead);
   event.size = static_cast<std::uint32_t>(buffer.size());
-  OpenFile* file = Find(handle);
-  const std::optional<std::size_t> port = PortOf(handle);
-  const std::uint32_t portCount = port ? ++ports_[*port].readsSeen : 0;
-  const std::optional<TransferFault> fault = FaultFor(readFaults_, ++readsSeen_, port, portCount);
-  std::uint32_t stallMs = fault ? fault->stallMs : 0;
-  if (file != nullptr && ports_[file->port].readStallMs > 0) {
-    stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
+  std::optional<std::size_t> port;
+  std::optional<std::size_t> serving;  // the camera whose pipe serves the read
+  std::optional<TransferFault> fault;
+  std::vector<FaultId> fired;
+  std::uint32_t stallMs = 0;
+  {
+    Hold hold(*this);
+    const OpenFile* file = Find(handle);
+    port = PortOf(handle);
+    const std::uint32_t portCount = port ? ++ports_[*port].readsSeen : 0;
+    const std::size_t firedBefore = tidings_->fired.size();
+    fault = FaultFor(readFaults_, ++readsSeen_, port, portCount);
+    fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
+    stallMs = fault ? fault->stallMs : 0;
+    if (file != nullptr && ports_[file->port].readStallMs > 0) {
+      stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
+    }
+    if (file != nullptr && file->pipe == "PIPE00") serving = file->port;
+    pendingReads_[handle] = false;
   }
-  readCancelled_.store(false);
-  pendingRead_.store(handle);
   // The camera's time passes a millisecond at a time, so that a cancel from
-  // the host's watchdog ends the stall when it comes.
-  if (stallMs > 0 && passTime_) {
-    for (std::uint32_t ms = 0; ms < stallMs && !readCancelled_.load(); ++ms) passTime_(1);
+  // the host's watchdog ends the stall when it comes; the bus is not held
+  // meanwhile, and other cameras go on.
+  const auto cancelled = [&] {
+    Hold hold(*this);
+    return pendingReads_[handle];
+  };
+  if (stallMs > 0 && passTime) {
+    for (std::uint32_t ms = 0; ms < stallMs && !cancelled(); ++ms) passTime(1);
   }
-  pendingRead_.store(kInvalidHandle);
-  const bool cancelled = readCancelled_.exchange(false);
-  if (file == nullptr || file->pipe != "PIPE00" || cancelled || (fault && !fault->missing)) {
+  bool ended = false;
+  {
+    Hold hold(*this);
+    ended = pendingReads_[handle];
+    pendingReads_.erase(handle);
+  }
+  if (!serving || ended || (fault && !fault->missing)) {
     event.ok = false;
-    Record(event, port);
-    return false;
+  } else {
+    std::span<std::uint8_t> wanted = buffer;
+    if (fault) wanted = buffer.first(buffer.size() - std::min<std::size_t>(*fault->missing, buffer.size()));
+    done = WithCamera(*serving, [&](SimCamera& camera) { return camera.ProvideBulkIn(wanted); });
+    event.moved = done;
   }
-  std::span<std::uint8_t> wanted = buffer;
-  if (fault) wanted = buffer.first(buffer.size() - std::min<std::size_t>(*fault->missing, buffer.size()));
-  done = ports_[file->port].camera->ProvideBulkIn(wanted);
-  event.moved = done;
+  Hold hold(*this);
+  Settle(fired);
   Record(event, port);
-  return true;
+  return event.ok;
 }
 
 bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
   done = 0;
   SimEvent event = MakeEvent(SimEvent::Kind::kWrite);
   event.size = static_cast<std::uint32_t>(data.size());
-  OpenFile* file = Find(handle);
-  const std::optional<std::size_t> port = PortOf(handle);
-  const std::uint32_t portCount = port ? ++ports_[*port].writesSeen : 0;
-  const std::optional<TransferFault> fault = FaultFor(writeFaults_, ++writesSeen_, port, portCount);
-  if (file == nullptr || file->pipe != "PIPE01" || (fault && !fault->missing)) {
-    event.ok = false;
-    Record(event, port);
-    return false;
+  std::optional<std::size_t> port;
+  std::optional<std::size_t> taking;  // the camera whose pipe takes the data
+  std::optional<TransferFault> fault;
+  std::vector<FaultId> fired;
+  {
+    Hold hold(*this);
+    const OpenFile* file = Find(handle);
+    port = PortOf(handle);
+    const std::uint32_t portCount = port ? ++ports_[*port].writesSeen : 0;
+    const std::size_t firedBefore = tidings_->fired.size();
+    fault = FaultFor(writeFaults_, ++writesSeen_, port, portCount);
+    fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
+    if (file != nullptr && file->pipe == "PIPE01") taking = file->port;
   }
-  std::span<const std::uint8_t> accepted = data;
-  if (fault) accepted = data.first(data.size() - std::min<std::size_t>(*fault->missing, data.size()));
-  done = ports_[file->port].camera->AcceptBulkOut(accepted);
-  event.moved = done;
+  if (!taking || (fault && !fault->missing)) {
+    event.ok = false;
+  } else {
+    std::span<const std::uint8_t> accepted = data;
+    if (fault) accepted = data.first(data.size() - std::min<std::size_t>(*fault->missing, data.size()));
+    done = WithCamera(*taking, [&](SimCamera& camera) { return camera.AcceptBulkOut(accepted); });
+    event.moved = done;
+  }
+  Hold hold(*this);
+  Settle(fired);
   Record(event, port);
-  return true;
+  return event.ok;
 }
 
 void SimBus::CancelPending(Handle handle) {
-  if (handle != kInvalidHandle && pendingRead_.load() == handle) readCancelled_.store(true);
+  Hold hold(*this);
+  const auto pending = pendingReads_.find(handle);
+  if (handle != kInvalidHandle && pending != pendingReads_.end()) pending->second = true;
 }
 
 void SimBus::Close(Handle handle) {
+  Hold hold(*this);
   auto found = handles_.find(handle);
   if (found == handles_.end()) return;
-  Record(MakeEvent(SimEvent::Kind::kClose, found->second.path));
+  Record(MakeEvent(SimEvent::Kind::kClose, found->second.path), found->second.port);
   // The camera restarts once the transfer that carried its firmware is over.
   const bool bulkOut = found->second.pipe == "PIPE01" && Find(handle) != nullptr;
   const std::size_t port = found->second.port;

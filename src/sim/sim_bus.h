@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,6 +20,17 @@ namespace bb::sim {
 
 // The simulated camera driver: a device transport over any number of attached
 // camera models, with a transcript of every call and faults injected per call.
+//
+// Several threads may call it at once, as several sessions reach the cameras
+// of one machine. The bus is held only while a call does its bookkeeping
+// (handles, counts, faults, the transcript); a camera's model answers under a
+// lock of that camera alone; and the time a camera takes of its own (a
+// stalled read) passes holding neither, so one camera never holds up
+// another's transfer. The fault observer and the arrival handler are called
+// on the calling thread once the bus is let go, so they may call it again.
+// Set them, attach the cameras and inject the faults before calls begin;
+// what a test reads back (transcript, reports, a camera's model) it reads
+// once no call runs.
 class SimBus final : public DeviceTransport {
  public:
   // Names an injected fault in its report.
@@ -39,6 +50,9 @@ class SimBus final : public DeviceTransport {
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
   // The location the transport reports for a camera: its port number.
   std::string Location(std::size_t index = 0) const;
+  // The USB serial number a camera reports: SIM and its port number in four
+  // digits (SIM0002) unless set; none when set to nullopt.
+  void SetSerial(std::size_t index, std::optional<std::string> serial) { ports_.at(index).serial = std::move(serial); }
   std::size_t Cameras() const { return ports_.size(); }
 
   // --- re-enumeration ---
@@ -85,8 +99,8 @@ class SimBus final : public DeviceTransport {
   FaultId FailWrite(std::uint32_t nth);
   FaultId ShortWrite(std::uint32_t nth, std::uint32_t missing = 1);
   // The same for bulk reads; a stalled read takes `ms` of the camera's time
-  // before it completes, which `passTime` lets the host's clock see. A stalled
-  // read that is cancelled fails at once.
+  // before it completes, which the time passage lets the host's clock see. A
+  // stalled read that is cancelled fails at once.
   FaultId FailRead(std::uint32_t nth);
   FaultId ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
   FaultId StallRead(std::uint32_t nth, std::uint32_t ms);
@@ -95,7 +109,12 @@ class SimBus final : public DeviceTransport {
   // A fault of a camera's own state (busy, no storage, ...) that shows at the
   // first call whose transcript entry `showsIn` accepts.
   FaultId WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn);
-  void SetTimePassage(std::function<void(std::uint32_t ms)> passTime) { passTime_ = std::move(passTime); }
+  using TimePassage = std::function<void(std::uint32_t ms)>;
+  // How the camera's time passes for Read; a shared bus gives each session's
+  // read its own, through ReadPassing.
+  void SetTimePassage(TimePassage passTime) { passTime_ = std::move(passTime); }
+  bool ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done,
+                   const TimePassage& passTime);
 
   // Drops every fault injected so far; their reports stay.
   void ClearFaults();
@@ -125,6 +144,7 @@ class SimBus final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
@@ -136,8 +156,11 @@ class SimBus final : public DeviceTransport {
  private:
   struct Port {
     std::unique_ptr<SimCamera> camera;
+    // Held while the camera's model answers a call.
+    std::unique_ptr<std::mutex> cameraMutex = std::make_unique<std::mutex>();
     std::uint32_t number = 0;
     std::string path;
+    std::optional<std::string> serial;
     bool detailUnreadable = false;
     bool heldByOther = false;
     bool present = true;
@@ -206,8 +229,21 @@ class SimBus final : public DeviceTransport {
   // camera, or over the whole bus), named `what`.
   FaultId AddTransferFault(Direction direction, std::string what, std::uint32_t nth,
                            std::optional<std::uint32_t> missing, std::uint32_t stallMs = 0);
+  // What a call tells once it lets go of the bus.
+  struct Tidings {
+    std::vector<FaultId> fired;
+    std::vector<DeviceArrival> arrivals;
+  };
+  // The bus held for one piece of a call's bookkeeping.
+  class Hold;
+  // The camera's model, under its own lock, for one piece of a call's work.
+  template <typename Work>
+  auto WithCamera(std::size_t port, Work work);
   // The fault fired at the call with this transcript index.
   void Fire(FaultId fault, std::size_t at);
+  // Faults fired before their call's transcript entry was made: they fired at
+  // the entry made now.
+  void Settle(const std::vector<FaultId>& faults);
   // Appends to the transcript; a watched fault that shows in the entry fires.
   // `port`: the camera the call went to, if any.
   void Record(const SimEvent& event, std::optional<std::size_t> port = std::nullopt);
@@ -241,7 +277,7 @@ class SimBus final : public DeviceTransport {
   std::uint32_t writesSeen_ = 0;
   std::vector<TransferFault> readFaults_;
   std::uint32_t readsSeen_ = 0;
-  std::function<void(std::uint32_t)> passTime_;
+  TimePassage passTime_;
   std::uint32_t camerasMade_ = 0;
   // Each attachment and each return gets a new one, so stale handles fail.
   std::uint32_t generations_ = 0;
@@ -253,9 +289,12 @@ class SimBus final : public DeviceTransport {
   int arrivalTimes_ = 1;
   ArrivalHandler arrivalHandler_;
   std::vector<SimEvent> transcript_;
-  // The read in progress and whether another thread cancelled it.
-  std::atomic<Handle> pendingRead_{kInvalidHandle};
-  std::atomic<bool> readCancelled_{false};
+  // The reads in progress, and whether another thread cancelled each.
+  std::map<Handle, bool> pendingReads_;
+
+  std::mutex mutex_;
+  // What the holder of the bus has to tell once it lets go.
+  Tidings* tidings_ = nullptr;
 };
 
 }  // namespace bb::sim

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "sim/sim_request.h"
@@ -17,6 +19,9 @@ struct SimEvent {
   std::uint32_t size = 0;    // write, read: the count asked
   std::uint32_t moved = 0;   // write, read: the count moved
   bool ok = true;            // I/O control, write, read
+  // The camera the call went to, by its index on the bus; none for a call to
+  // no camera in particular (enumeration, an open that found none).
+  std::optional<std::size_t> camera;
 
   // A one-line text for assertions: "open \\?\sim#cam1\PIPE00",
   // "ioctl 0x22000c 20 wValue=1 wIndex=0 wLength=8 in", "write 65536/65536".

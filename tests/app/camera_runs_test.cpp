@@ -107,7 +107,7 @@ TEST_F(CameraRunsTest, ARunReportLineTellsTheWholeRun) {
       << line;
   const std::string tail =
       ",\"command\":\"burn --verify\",\"location\":\"1\",\"interface\":\"\\\\\\\\?\\\\usb#camA\""
-      ",\"versions\":{\"isp\":\"1.2.3.4\"},\"files\":{\"ParamFile\":{\"path\":" +
+      ",\"serial\":\"SIM0001\",\"versions\":{\"isp\":\"1.2.3.4\"},\"files\":{\"ParamFile\":{\"path\":" +
       JsonString(folder.File("param.txt")) +
       ",\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\",\"size\":3}";
   EXPECT_NE(line.find(tail), std::string::npos) << line;

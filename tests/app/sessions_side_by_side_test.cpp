@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,6 +79,45 @@ TEST(SessionsSideBySideTest, FourCamerasBurnAtOnceEachOnlyItsOwnJob) {
       EXPECT_NE(record.files[2].digest->digest, sessions[0]->record.files[2].digest->digest);
     }
   }
+}
+
+// A camera that takes time of its own (a stalled read) holds up no other
+// camera: another camera's whole burn runs while the stall lasts.
+TEST(SessionsSideBySideTest, AStalledReadHoldsUpOnlyItsOwnCamera) {
+  sim::SimBus bus;
+  for (int i = 0; i < 2; ++i) bus.Attach().stage = 0;
+  bus.StallFirstRead(0, 1);
+  sim::SharedBus shared(bus);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool stalling = false;
+  bool otherDone = false;
+  bool otherDoneDuringStall = false;
+  CameraSession stalled(shared, bus.Location(0), 1, [&](std::uint32_t) {
+    std::unique_lock lock(mutex);
+    stalling = true;
+    changed.notify_all();
+    // Bounded, so that a bus that holds every camera fails here instead of hanging.
+    otherDoneDuringStall = changed.wait_for(lock, std::chrono::seconds(30), [&] { return otherDone; });
+  });
+  CameraSession other(shared, bus.Location(1), 2);
+  std::thread first([&] { stalled.Burn(); });
+  std::thread second([&] {
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return stalling; });
+    }
+    other.Burn();
+    const std::lock_guard lock(mutex);
+    otherDone = true;
+    changed.notify_all();
+  });
+  first.join();
+  second.join();
+
+  EXPECT_TRUE(otherDoneDuringStall);
+  EXPECT_EQ(other.console.log, LogAlone(2));
+  EXPECT_EQ(stalled.console.log, LogAlone(1));
 }
 
 }  // namespace

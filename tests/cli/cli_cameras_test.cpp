@@ -149,7 +149,7 @@ TEST_F(MultiCameraCliTest, SeveralCamerasNeedACameraNamedOrAll) {
   result = Cameras(3, "--fault 2:absent devices");
   EXPECT_EQ(result.status, 0);
   EXPECT_THAT(result.out, ElementsAre(HasSubstr("1\t\\\\?\\usb#"), HasSubstr("3\t\\\\?\\usb#")));
-  EXPECT_TRUE(result.out[0].ends_with("}\t0"));
+  EXPECT_TRUE(result.out[0].ends_with("}\t0\tSIM0001"));
 
   result = Cameras(3, "--device 2 versions");
   EXPECT_EQ(result.status, 0) << result.err;
@@ -164,6 +164,39 @@ TEST_F(MultiCameraCliTest, SeveralCamerasNeedACameraNamedOrAll) {
                                "--device 1 versions --all", "devices --all", "--fault 1busy burn"}) {
     EXPECT_EQ(Cameras(3, unusable).status, 2) << unusable;
   }
+}
+
+// Each camera's USB serial number, as the device gave it: in the fourth column
+// of devices (escaped, "-" for none) and in the run report (null for none).
+// Serials need not differ, and are kept to what a string descriptor holds.
+TEST_F(MultiCameraCliTest, EveryCameraTellsItsSerialNumber) {
+  const std::string odd = "\xe2\x84\x96 7\x1b]0;x\x07";
+  const std::string serials = "--serial 2: --serial 3:SIM0001 --serial '4:" + odd + "' --serial 5:" +
+                              std::string(130, 'L') + " ";
+  Result result = Cameras(5, serials + "devices");
+  EXPECT_EQ(result.status, 0) << result.err;
+  ASSERT_THAT(result.out, SizeIs(5));
+  const std::vector<std::string> shown = {"SIM0001", "-", "SIM0001", "\xe2\x84\x96 7\\x1b]0;x\\x07",
+                                          std::string(126, 'L')};
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_TRUE(result.out[i].starts_with(std::to_string(i + 1) + "\t\\\\?\\usb#")) << result.out[i];
+    EXPECT_TRUE(result.out[i].ends_with("}\t0\t" + shown[i])) << result.out[i];
+  }
+
+  result = Cameras(5, serials + "versions --all --report '" + work.File("runs.jsonl") + "'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::map<std::string, std::string> reported;
+  for (const std::string& line : test::Lines(test::Slurp(work.Path() / "runs.jsonl"))) {
+    const std::size_t at = line.find("\"location\":\"") + 12;
+    const std::size_t serial = line.find(",\"serial\":");
+    ASSERT_NE(serial, std::string::npos) << line;
+    reported[line.substr(at, line.find('"', at) - at)] = line.substr(serial + 10, line.find(",\"versions\"") - serial - 10);
+  }
+  EXPECT_EQ(reported, (std::map<std::string, std::string>{{"1", "\"SIM0001\""},
+                                                          {"2", "null"},
+                                                          {"3", "\"SIM0001\""},
+                                                          {"4", "\"\xe2\x84\x96 7\\u001b]0;x\\u0007\""},
+                                                          {"5", "\"" + std::string(126, 'L') + "\""}}));
 }
 
 // A watchdog that fires for one camera passes on that camera's clock and ends

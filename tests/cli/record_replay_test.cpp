@@ -223,15 +223,16 @@ TEST_F(RecordReplayTest, ARecordingPrintsForPeopleToRead) {
   const test::Result printed = Run("recording " + Quoted("versions.bbrec"));
   EXPECT_EQ(printed.status, 0) << printed.err;
   ASSERT_GE(printed.out.size(), 8u);
-  EXPECT_EQ(printed.out[0], "Burnbench recording, format 1");
+  EXPECT_EQ(printed.out[0], "Burnbench recording, format 2");
   EXPECT_EQ(printed.out[4], "command   --simulate --virtual-clock --ini " + work.File("Isp.ini") + " versions");
   EXPECT_EQ(printed.out[5], "exit      0");
   // The set that listed the attached cameras before the run came first.
   EXPECT_EQ(printed.out[6], "#1 0.000000 s OpenInterfaceSet {cb519fa1-e908-11d2-aadd-0060673487b7} -> set 2");
   // The run's first search learns where its camera is plugged in.
   EXPECT_EQ(printed.out[11], "#6 0.000000 s ReadInterfaceLocation set 2 index 0 -> 1");
+  EXPECT_EQ(printed.out[12], "#7 0.000000 s ReadInterfaceSerial set 2 index 0 -> SIM0001");
   // The camera's AP version, as the version check asked for it.
-  EXPECT_THAT(printed.out, Contains("#10 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
+  EXPECT_THAT(printed.out, Contains("#11 0.000000 s IoControl 0x22000c on handle 2: request 0x20 value 0x0 "
                                     "index 0x0 length 8 in -> ok, received 8 bytes: 02 01 00 00 00 00 00 00"));
   EXPECT_EQ(Run("recording " + Quoted("missing.bbrec")).status, 2);
 
@@ -252,7 +253,7 @@ TEST_F(RecordReplayTest, UnusableRecordingsAndCommandLinesAreStatusTwo) {
   const std::vector<std::pair<std::string, std::string>> damaged = {
       {bytes.substr(0, bytes.size() - 40), "it is truncated"},
       {bytes.substr(0, 60) + char(bytes[60] ^ 4) + bytes.substr(61), "it is corrupted"},
-      {bytes.substr(0, 8) + '\x02' + bytes.substr(9), "it is in format version 2; this program replays version 1"},
+      {bytes.substr(0, 8) + '\x03' + bytes.substr(9), "it is in format version 3; this program replays versions 1 to 2"},
   };
   for (const auto& [content, reason] : damaged) {
     work.Write("damaged.bbrec", content);

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "device/camera_survey.h"
 #include "device/command_table.h"
 #include "device/primitives.h"
 #include "device/status_codes.h"
@@ -102,6 +103,21 @@ TEST_F(CameraBindingTest, WithoutLocationsEverySearchTakesTheLastInterfaceAsBefo
   ASSERT_EQ(StageQuery(), kOk);
   EXPECT_EQ(RequestsTo(kCamB), 1);
   EXPECT_EQ(RequestsTo(kCamC), 1);
+}
+
+// Two sessions bound to one location would share whichever camera each found
+// there: --all refuses a list in which a location repeats, and names it.
+TEST(CameraSurveyTest, ALocationThatSeveralCamerasReportIsNamed) {
+  const auto at = [](std::vector<std::string> locations) {
+    std::vector<AttachedCamera> cameras;
+    for (std::string& location : locations) cameras.push_back(AttachedCamera{std::move(location), "path", ""});
+    return RepeatedLocation(cameras);
+  };
+  EXPECT_EQ(at({}), std::nullopt);
+  EXPECT_EQ(at({"1", "2", "3"}), std::nullopt);
+  EXPECT_EQ(at({"", ""}), std::nullopt);  // unknown locations are refused on their own
+  EXPECT_EQ(at({"Port_#0001.Hub_#0003", "1-2", "Port_#0001.Hub_#0003"}), "Port_#0001.Hub_#0003");
+  EXPECT_EQ(at({"1", "2", "2", "1"}), "1");
 }
 
 }  // namespace

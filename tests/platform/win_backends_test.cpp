@@ -1,10 +1,11 @@
 // The Windows back ends against the real Windows API (wine64 here). Wine has no
-// camera driver, so the camera's class has no interfaces; plain files stand in for
-// the driver's pipes.
+// camera driver, so the camera's class has no interfaces but those a test makes
+// in the device registry; plain files stand in for the driver's pipes.
 
 #include <windows.h>
 #include <objbase.h>
 #include <dbt.h>
+#include <setupapi.h>
 
 #include <gtest/gtest.h>
 
@@ -17,18 +18,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <future>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "device/camera_survey.h"
 #include "device/device_link.h"
 #include "platform/append_file.h"
 #include "device/read_watchdog.h"
 #include "device/request_block.h"
 #include "device/status_codes.h"
 #include "device/usb_pipes.h"
+#include "platform/win32/instance_serial.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_arrival_watch.h"
 #include "platform/win32/win_clock.h"
@@ -134,6 +140,93 @@ TEST(WinDeviceTransportTest, ReadsTheInterfacePathsOfAClassWithInterfaces) {
   EXPECT_GE(count, 1u) << "Wine is expected to publish a display adapter interface";
   std::string path;
   EXPECT_FALSE(transport.ReadInterfacePath(set, count, path)) << "an index never found";
+  transport.CloseInterfaceSet(set);
+}
+
+// A device of the camera's interface class made in Wine's device registry for
+// the length of a test, under an instance id of the simulated camera's shape,
+// so that its interface path is the simulated camera's
+// (\\?\usb#vid_0c45&pid_2860#sim1#{cb519fa1-...}). It is never registered, so
+// the system drops it with the set that made it.
+class MadeCamera {
+ public:
+  explicit MadeCamera(const std::wstring& instanceId) {
+    static const GUID kUsbSetupClass{0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+    info_ = SetupDiCreateDeviceInfoList(&kUsbSetupClass, nullptr);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(device);
+    SP_DEVICE_INTERFACE_DATA iface{};
+    iface.cbSize = sizeof(iface);
+    const GUID camera = ToWinGuid(CameraInterfaceClass);
+    made_ = info_ != INVALID_HANDLE_VALUE &&
+            SetupDiCreateDeviceInfoW(info_, instanceId.c_str(), &kUsbSetupClass, nullptr, nullptr, 0, &device) &&
+            SetupDiCreateDeviceInterfaceW(info_, &device, &camera, nullptr, 0, &iface);
+    if (!made_) return;
+    // Present, as the driver's interface is once the driver has enabled it.
+    std::array<wchar_t, 512> detail{};
+    auto* data = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detail.data());
+    data->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    made_ = SetupDiGetDeviceInterfaceDetailW(info_, &iface, data, sizeof(detail), nullptr, nullptr);
+    if (!made_) return;
+    path_ = ToUtf8(data->DevicePath);
+    std::wstring key = L"System\\CurrentControlSet\\Control\\DeviceClasses\\{cb519fa1-e908-11d2-aadd-0060673487b7}\\##?#" +
+                       std::wstring(data->DevicePath + 4) + L"\\#\\Control";
+    HKEY control = nullptr;
+    const DWORD linked = 1;
+    made_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &control, nullptr) ==
+                ERROR_SUCCESS &&
+            RegSetValueExW(control, L"Linked", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&linked), sizeof(linked)) ==
+                ERROR_SUCCESS;
+    if (control != nullptr) RegCloseKey(control);
+  }
+  ~MadeCamera() {
+    if (info_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(info_);
+  }
+  MadeCamera(const MadeCamera&) = delete;
+  MadeCamera& operator=(const MadeCamera&) = delete;
+
+  bool Made() const { return made_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  HDEVINFO info_ = INVALID_HANDLE_VALUE;
+  bool made_ = false;
+  std::string path_;
+};
+
+// The serial number is the instance id's part after the ids, where the system
+// made that id of the device's serial number; a generated id holds '&', as does
+// the id of one interface of a composite device.
+TEST(WinDeviceTransportTest, TheSerialNumberIsTheInstanceIdTheDeviceGave) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"USB\\VID_0C45&PID_2860\\SIM1", "SIM1"},
+      {"usb\\vid_0c45&pid_2860\\Cam-7", "Cam-7"},
+      {"USB\\VID_0C45&PID_2860\\5&2A3B4C5D&0&2", std::nullopt},
+      {"USB\\VID_0C45&PID_2860&MI_00\\7&1D2E3F&0&0000", std::nullopt},
+      {"USB\\VID_0C45&PID_2860\\", std::nullopt},
+      {"USB\\VID_0C45&PID_2860", std::nullopt},
+      {"PCI\\VEN_8086&DEV_1234\\3&11583659&0&10", std::nullopt},
+      {"HID\\VID_0C45&PID_2860\\SIM1", std::nullopt},
+  };
+  for (const auto& [id, serial] : cases) EXPECT_EQ(SerialOfInstanceId(id), serial) << id;
+
+  // Through the system's enumeration: a camera whose interface path has the
+  // simulated camera's shape, and one whose id the system generated.
+  MadeCamera withSerial(L"USB\\VID_0C45&PID_2860\\SIM1");
+  MadeCamera without(L"USB\\VID_0C45&PID_2860\\5&2A3B4C5D&0&2");
+  ASSERT_TRUE(withSerial.Made() && without.Made());
+  EXPECT_EQ(withSerial.Path(), "\\\\?\\usb#vid_0c45&pid_2860#sim1#{cb519fa1-e908-11d2-aadd-0060673487b7}");
+  WinDeviceTransport transport;
+  std::map<std::string, std::string> serials;
+  for (const AttachedCamera& camera : ListCameras(transport)) serials[camera.path] = camera.serial;
+  EXPECT_EQ(serials, (std::map<std::string, std::string>{{withSerial.Path(), "SIM1"}, {without.Path(), ""}}));
+
+  // The interfaces Wine publishes are no USB devices.
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(kDisplayAdapterClass);
+  ASSERT_EQ(transport.EnumerateInterface(set, 0), EnumResult::kFound);
+  std::string serial;
+  EXPECT_FALSE(transport.ReadInterfaceSerial(set, 0, serial));
+  EXPECT_FALSE(transport.ReadInterfaceSerial(set, 99, serial));
   transport.CloseInterfaceSet(set);
 }
 

@@ -43,6 +43,11 @@ std::vector<Call> EveryKindOfCall() {
   call = Make(CallKind::kReadInterfaceLocation, 1003);
   call.target = 7;
   calls.push_back(call);
+  call = Make(CallKind::kReadInterfaceSerial, 1003);
+  call.target = 7;
+  call.ok = true;
+  call.text = "SIM0001";
+  calls.push_back(call);
   calls.push_back(Make(CallKind::kCloseInterfaceSet, 1004));
   call = Make(CallKind::kOpen, 1005);
   call.path = "pipe";
@@ -161,8 +166,13 @@ TEST_F(RecordingFormatTest, DamagedRecordingsAreRefusedWithTheirReason) {
     EXPECT_FALSE(Refusal(damaged).empty()) << at;
   }
   std::vector<std::uint8_t> changed = bytes;
-  changed[8] = 2;
-  EXPECT_EQ(Refusal(changed), "it is in format version 2; this program replays version 1");
+  changed[8] = 3;
+  EXPECT_EQ(Refusal(changed), "it is in format version 3; this program replays versions 1 to 2");
+  changed[8] = 0;
+  EXPECT_EQ(Refusal(changed), "it is in format version 0; this program replays versions 1 to 2");
+  // Format 1 read no serial numbers: such a call in it is damage.
+  changed[8] = 1;
+  EXPECT_THAT(Refusal(changed), StartsWith("it is corrupted: a record of unknown kind 0x1b"));
   changed = bytes;
   changed.back() ^= 1;
   EXPECT_EQ(Refusal(changed), "it is corrupted: its contents do not match its SHA-256");

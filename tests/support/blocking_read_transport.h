@@ -18,6 +18,7 @@ class BlockingReadTransport final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle, std::uint32_t) override { return EnumResult::kNoMoreItems; }
   bool ReadInterfacePath(SetHandle, std::uint32_t, std::string&) override { return false; }
   bool ReadInterfaceLocation(SetHandle, std::uint32_t, std::string&) override { return false; }
+  bool ReadInterfaceSerial(SetHandle, std::uint32_t, std::string&) override { return false; }
   void CloseInterfaceSet(SetHandle) override {}
   Handle Open(const std::string&) override { return kInvalidHandle; }
   bool IoControl(Handle, std::uint32_t, std::span<std::uint8_t>) override { return false; }

@@ -36,10 +36,12 @@ inline sim::ImageContent JobContent(int seed) {
   return content;
 }
 
-// One camera's session as a host builds it, on its own connection to the bus.
+// One camera's session as a host builds it, on its own connection to the bus;
+// the time its camera takes of its own passes as `passTime` has it.
 struct CameraSession {
-  CameraSession(sim::SharedBus& shared, const std::string& location, int seed)
-      : connection(shared.Connect()),
+  CameraSession(sim::SharedBus& shared, const std::string& location, int seed,
+                sim::SharedBus::TimePassage passTime = {})
+      : connection(shared.Connect(std::move(passTime))),
         platform{connection->Transport(), clock,    timers, console,
                  controls,                prompts,  steps,  connection->Arrivals(),
                  profile} {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace bb::test {
 
@@ -31,11 +32,17 @@ std::string Slurp(const std::string& path) {
 
 // Between fork and exec only calls that are safe in a copy of a
 // multi-threaded process.
-[[noreturn]] void ExecChild(char* const* argv, const char* outPath, const char* errPath, const passwd* user) {
+[[noreturn]] void ExecChild(char* const* argv, const char* outPath, const char* errPath, const passwd* user,
+                           int extraOpenFiles) {
   const int in = open("/dev/null", O_RDONLY);
   const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+  // At fixed numbers: the low ones may hold files of this process that close
+  // at the exec.
+  for (int i = 0; i < extraOpenFiles; ++i) {
+    if (dup2(0, 3 + i) < 0) _exit(126);
+  }
   if (user != nullptr &&
       (setgroups(0, nullptr) != 0 || setresgid(user->pw_gid, user->pw_gid, user->pw_gid) != 0 ||
        setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0)) {
@@ -72,7 +79,7 @@ CliResult RunCli(const std::vector<std::string>& arguments, const std::vector<Em
 
   CliResult result;
   const pid_t child = fork();
-  if (child == 0) ExecChild(argv.data(), outPath.c_str(), errPath.c_str(), nobody);
+  if (child == 0) ExecChild(argv.data(), outPath.c_str(), errPath.c_str(), nobody, options.extraOpenFiles);
   int raw = 0;
   std::thread waiter([&] {
     waitpid(child, &raw, 0);
@@ -91,6 +98,7 @@ CliResult RunCli(const std::vector<std::string>& arguments, const std::vector<Em
     }
     wanted = false;
     lock.unlock();
+    if (options.beforeFirstService) std::exchange(options.beforeFirstService, nullptr)();
     for (EmulatedCamera* camera : cameras) camera->Serve();
     lock.lock();
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ struct CliRunOptions {
   bool asNobody = false;
   // A run that has not ended by then has hung: it is killed and says so.
   std::chrono::seconds deadline{120};
+  // Runs on this thread the first time a camera is to leave the bus or come
+  // back (its restart after the firmware), before it does: the moment for
+  // another program to try a camera that this one holds.
+  std::function<void()> beforeFirstService;
+  // Files the program starts with beyond its standard streams. umockdev names
+  // a program's socket for device events by its file number, so two programs
+  // that run at once on one testbed must not open it under the same number.
+  int extraOpenFiles = 0;
 };
 
 // Runs burnbench-cli with the arguments as a separate process, which finds

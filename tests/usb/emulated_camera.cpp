@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <umockdev.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -20,6 +21,10 @@ namespace {
 constexpr std::uint8_t kBulkOut = 0x01;
 constexpr std::uint8_t kBulkIn = 0x81;
 constexpr std::size_t kSetupSize = 8;
+// The serial number's string index in the device descriptor, and the only
+// language the camera speaks (English, United States).
+constexpr std::uint8_t kSerialIndex = 3;
+constexpr std::uint16_t kLanguage = 0x0409;
 
 // What a modern host controller offers: a bulk transfer of any size goes as
 // one URB, so the model sees each transfer whole.
@@ -43,6 +48,7 @@ EmulatedCamera::EmulatedCamera(UsbTestbed& testbed, std::string sysName, UsbId i
     : testbed_(testbed), sysName_(std::move(sysName)), id_(id) {
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::HandleIoctl), this);
+  g_signal_connect(handler_, "client-vanished", G_CALLBACK(&EmulatedCamera::ClientVanished), this);
 }
 
 EmulatedCamera::~EmulatedCamera() {
@@ -66,7 +72,8 @@ std::string EmulatedCamera::InterfacePath() const {
 std::string EmulatedCamera::Location() const { return sysName_; }
 
 std::string EmulatedCamera::Descriptors() const {
-  std::string device = "1201000200000040" + Hex16(id_.vendor) + Hex16(id_.product) + "0001000000" + "01";
+  const std::string serialIndex = serial_.empty() ? "00" : Format("%02x", kSerialIndex);
+  std::string device = "1201000200000040" + Hex16(id_.vendor) + Hex16(id_.product) + "00010000" + serialIndex + "01";
   if (faults_.noBulkEndpoints) {
     // A status endpoint only: the camera's data pipes are missing.
     return device + "09021900010100c032" + "090400000100ff0000" + "0705830308000a";
@@ -82,6 +89,7 @@ void EmulatedCamera::Plug() {
     address_ = testbed_.NextAddress();
     plugged_ = true;
     pulled_ = false;
+    claimedBy_ = nullptr;
     node = Node();
     record = DeviceRecord(sysName_, address_, Descriptors());
   }
@@ -166,6 +174,16 @@ int EmulatedCamera::Reenumerations() const {
   return reenumerations_;
 }
 
+int EmulatedCamera::Claims() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return claims_;
+}
+
+int EmulatedCamera::RefusedClaims() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return refusedClaims_;
+}
+
 void EmulatedCamera::OnNeedsService(std::function<void()> wake) {
   const std::lock_guard<std::mutex> lock(mutex_);
   wake_ = std::move(wake);
@@ -182,6 +200,24 @@ int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
   }
   if (wake) wake();
   return handled ? TRUE : FALSE;
+}
+
+// A file closed without releasing its claim: the kernel releases it then.
+void EmulatedCamera::ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+  auto* camera = static_cast<EmulatedCamera*>(self);
+  const std::lock_guard<std::mutex> lock(camera->mutex_);
+  if (camera->claimedBy_ == client) camera->claimedBy_ = nullptr;
+}
+
+void EmulatedCamera::Claim(UMockdevIoctlClient* client) {
+  if (faults_.claimedElsewhere || (claimedBy_ != nullptr && claimedBy_ != client)) {
+    ++refusedClaims_;
+    Complete(client, EBUSY);
+    return;
+  }
+  if (claimedBy_ == nullptr) ++claims_;
+  claimedBy_ = client;
+  Complete(client, 0);
 }
 
 bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
@@ -209,11 +245,14 @@ bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
     }
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_DISCONNECT_CLAIM:
-      Complete(client, faults_.claimedElsewhere ? EBUSY : 0);
+      Claim(client);
       return true;
     case USBDEVFS_RELEASEINTERFACE:
-      // The camera restarts once the program lets go of it after its firmware.
-      if (model_.TakeRestart()) restartPending_ = true;
+      if (claimedBy_ != client) {
+        Complete(client, EINVAL);
+        return true;
+      }
+      claimedBy_ = nullptr;
       Complete(client, 0);
       return true;
     case USBDEVFS_IOCTL:
@@ -247,13 +286,17 @@ bool EmulatedCamera::Handle(UMockdevIoctlClient* client) {
 }
 
 // libusb hands a released interface back to the kernel's driver as the last
-// thing before it closes the node; only then may the device leave the bus,
-// since umockdev takes the node away with the device and a program still
-// using it would wait for ever.
+// thing before it closes the node; a camera pulled out in the middle of a
+// transfer leaves the testbed only then, so that the program sees the failed
+// transfer on the node it used.
 void EmulatedCamera::LetGo() {
-  if (restartPending_) restartWanted_ = true;
-  restartPending_ = false;
   if (pulled_ && plugged_) unplugWanted_ = true;
+}
+
+// The firmware is in: the camera restarts at once, as a real one does, while
+// the program may still hold it.
+void EmulatedCamera::RestartIfFirmwareArrived() {
+  if (model_.TakeRestart()) restartWanted_ = true;
 }
 
 void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData) {
@@ -277,6 +320,7 @@ void EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbD
       const bool cut = bulkOuts_ == faults_.shortWrite && length > 0;
       if (cut) fired_.push_back(Format("bulk-out %u short", bulkOuts_));
       urb->actual_length = static_cast<int>(model_.AcceptBulkOut(std::span(bytes, cut ? length - 1 : length)));
+      RestartIfFirmwareArrived();
     }
   } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkIn) {
     ++bulkIns_;
@@ -312,6 +356,7 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
   request.wLength = GetLe16(packet, 6);
   request.direction = (requestType & 0x80u) != 0 ? 1 : 0;
   std::uint8_t* data = setup + kSetupSize;
+  if (AnswerStringRequest(setup, data, status, actual)) return;
   if (request.direction == 0) request.data.assign(data, data + request.wLength);
   requests_.push_back(request);
   const std::size_t number = requests_.size();
@@ -337,6 +382,33 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
   }
   actual = request.wLength;
   if (request.direction == 1 && faults_.shortAnswers && actual > 0) --actual;
+}
+
+bool EmulatedCamera::AnswerStringRequest(const std::uint8_t* setup, std::uint8_t* data, std::int32_t& status,
+                                         std::int32_t& actual) const {
+  constexpr std::uint8_t kStandardDeviceIn = 0x80;
+  constexpr std::uint8_t kGetDescriptor = 6;
+  constexpr std::uint8_t kStringType = 3;
+  const std::span<const std::uint8_t> packet(setup, kSetupSize);
+  if (packet[0] != kStandardDeviceIn || packet[1] != kGetDescriptor || packet[3] != kStringType) return false;
+  const std::uint8_t index = packet[2];
+  std::vector<std::uint8_t> descriptor{0, kStringType};
+  if (index == 0) {
+    descriptor.insert(descriptor.end(), {kLanguage & 0xFF, kLanguage >> 8});
+  } else if (index == kSerialIndex && !serial_.empty() && GetLe16(packet, 4) == kLanguage) {
+    for (const char16_t unit : serial_) {
+      descriptor.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+      descriptor.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+  } else {
+    status = -EPIPE;
+    return true;
+  }
+  descriptor[0] = static_cast<std::uint8_t>(descriptor.size());
+  const std::size_t moved = std::min<std::size_t>(descriptor.size(), GetLe16(packet, 6));
+  std::memcpy(data, descriptor.data(), moved);
+  actual = static_cast<std::int32_t>(moved);
+  return true;
 }
 
 void EmulatedCamera::PullOut(std::int32_t& status, std::string fired) {

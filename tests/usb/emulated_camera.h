@@ -23,10 +23,14 @@ namespace bb::test {
 
 // A camera emulated at the kernel's USB interface: a device in the testbed
 // whose usbfs node answers libusb's ioctls, the URBs from the simulated
-// camera's model. Control transfers become the model's requests, the bulk-out
-// endpoint 0x01 feeds it, the bulk-in endpoint 0x81 reads from it. When the
-// model restarts after its firmware, the device leaves the bus and comes back
-// at a new address, as a real camera does.
+// camera's model. Vendor control transfers become the model's requests, the
+// bulk-out endpoint 0x01 feeds it, the bulk-in endpoint 0x81 reads from it;
+// the camera answers the standard request for its serial number string. When
+// the model restarts after its firmware, the device leaves the bus and comes
+// back at a new address, as a real camera does, whoever holds it. Its
+// interface is claimed by one open file at a time, as the kernel allows: a
+// claim from another file fails with EBUSY until the first releases it or
+// closes.
 //
 // libusb's ioctls arrive on umockdev's worker thread; everything else is for
 // the test's thread.
@@ -62,6 +66,8 @@ class EmulatedCamera {
   // Set before a program talks to the camera.
   sim::SimCamera& Model() { return model_; }
   Faults& Fault() { return faults_; }
+  // The serial number string it carries from its next plug on; none unless set.
+  void SetSerial(std::u16string serial) { serial_ = std::move(serial); }
 
   std::string InterfacePath() const;
   std::string Location() const;
@@ -72,6 +78,10 @@ class EmulatedCamera {
   std::vector<std::uint32_t> BulkOutSizes() const;
   std::uint32_t BulkInCount() const;
   int Reenumerations() const;
+  // How many times a file claimed the interface, and how many claims were
+  // refused because another file held it.
+  int Claims() const;
+  int RefusedClaims() const;
   // The faults that met their call, in order, e.g. "request 7 stalled".
   std::vector<std::string> FiredFaults() const;
   // Blocks until a bulk-in transfer has stalled in the camera.
@@ -89,6 +99,11 @@ class EmulatedCamera {
     UMockdevIoctlData* urb;
   };
   static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  static void ClientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  void Claim(UMockdevIoctlClient* client);
+  // A standard request for a string: true when it was one.
+  bool AnswerStringRequest(const std::uint8_t* setup, std::uint8_t* data, std::int32_t& status,
+                           std::int32_t& actual) const;
   bool Handle(UMockdevIoctlClient* client);
   void LetGo();
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData);
@@ -96,6 +111,7 @@ class EmulatedCamera {
   void Reap(UMockdevIoctlClient* client, int nothingLeft);
   void Discard(UMockdevIoctlClient* client);
   void Control(std::uint8_t* setup, std::int32_t& status, std::int32_t& actual);
+  void RestartIfFirmwareArrived();
   // The camera leaves during a transfer, which ends with `status`.
   void PullOut(std::int32_t& status, std::string fired);
   std::string Node() const;
@@ -115,11 +131,14 @@ class EmulatedCamera {
   bool plugged_ = false;
   // Pulled out: the node answers "no such device" from now on.
   bool pulled_ = false;
-  // Restarting once the program lets go of the camera.
-  bool restartPending_ = false;
   bool restartWanted_ = false;
   bool unplugWanted_ = false;
   int reenumerations_ = 0;
+  std::u16string serial_;
+  // The file that holds the interface claimed, if any.
+  UMockdevIoctlClient* claimedBy_ = nullptr;
+  int claims_ = 0;
+  int refusedClaims_ = 0;
   std::uint32_t bulkOuts_ = 0;
   std::uint32_t bulkIns_ = 0;
   std::vector<sim::SimRequest> requests_;

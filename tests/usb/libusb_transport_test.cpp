@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "device/request_block.h"
@@ -103,6 +108,15 @@ TEST_F(LibusbTransportTest, RequestsGoOnlyThroughTheRequestPipeAndAnswersMustBeW
   LibusbTransport transport(*context_, {EmulatedCamera::kId});
   const Handle requests = transport.Open(camera.InterfacePath() + "\\PIPE00");
   const Handle bulkOut = transport.Open(camera.InterfacePath() + "\\PIPE01");
+  ASSERT_NE(bulkOut, DeviceTransport::kInvalidHandle);
+  // Both pipes are open at once on the one claim, and each moves what it should.
+  std::uint32_t done = 0;
+  const std::array<std::uint8_t, 3> bytes{7, 8, 9};
+  EXPECT_TRUE(transport.Write(bulkOut, bytes, done));
+  EXPECT_EQ(done, 3u);
+  EXPECT_EQ(camera.BulkOutSizes(), std::vector<std::uint32_t>{3});
+  EXPECT_FALSE(transport.Write(requests, bytes, done));
+  EXPECT_EQ(camera.Claims(), 1);
   std::array<std::uint8_t, 8> answer{};
   EXPECT_TRUE(AskIspVersion(transport, requests, answer));
   EXPECT_EQ(answer, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 0, 0, 0, 0}));
@@ -115,6 +129,68 @@ TEST_F(LibusbTransportTest, RequestsGoOnlyThroughTheRequestPipeAndAnswersMustBeW
   EXPECT_EQ(camera.Requests().size(), 2u);
   transport.Close(requests);
   transport.Close(bulkOut);
+}
+
+// A transport holds the camera it opened until it goes, whatever its pipes
+// do; another program's claim meanwhile is refused, as the kernel refuses
+// it, and told apart from other failures. The serial number reads without a
+// claim.
+TEST_F(LibusbTransportTest, ATransportHoldsItsCameraAgainstOtherPrograms) {
+  EmulatedCamera camera(*testbed_);
+  camera.SetSerial(u"\u00c5-42");
+  camera.Plug();
+  const std::string pipe = camera.InterfacePath() + "\\PIPE00";
+  auto first = std::make_unique<LibusbTransport>(*context_, std::vector<UsbId>{EmulatedCamera::kId});
+  for (int i = 0; i < 3; ++i) first->Close(first->Open(pipe));
+  EXPECT_EQ(camera.Claims(), 1);
+
+  // Another program: a context, and so a file, of its own.
+  UsbContext otherContext;
+  LibusbTransport other(otherContext, {EmulatedCamera::kId});
+  std::vector<std::string> held;
+  other.OnHeldElsewhere([&](const std::string& path, const std::string& location) {
+    held.push_back(path + " at " + location);
+  });
+  EXPECT_EQ(other.Open(pipe), DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(other.Open(pipe), DeviceTransport::kInvalidHandle);
+  EXPECT_EQ(camera.RefusedClaims(), 2);
+  EXPECT_EQ(held, std::vector<std::string>{camera.InterfacePath() + " at 1-2"});
+  const DeviceTransport::SetHandle set = other.OpenInterfaceSet(CameraInterfaceClass);
+  std::string serial;
+  EXPECT_TRUE(other.ReadInterfaceSerial(set, 0, serial));
+  EXPECT_EQ(serial, "\xc3\x85-42");
+  other.CloseInterfaceSet(set);
+
+  first.reset();
+  const Handle now = other.Open(pipe);
+  EXPECT_NE(now, DeviceTransport::kInvalidHandle);
+  other.Close(now);
+  EXPECT_EQ(camera.Claims(), 2);
+}
+
+// A serial number is the device's UTF-16 text as UTF-8: characters beyond the
+// basic plane whole, a lone surrogate (a device may send anything) as U+FFFD.
+TEST_F(LibusbTransportTest, ASerialNumberReadsAsUtf8) {
+  const std::vector<std::pair<std::u16string, std::optional<std::string>>> cases = {
+      {u"SN-0001", "SN-0001"},
+      {u"\U0001D11E-7", "\xf0\x9d\x84\x9e-7"},
+      {std::u16string{u'A', static_cast<char16_t>(0xD800), u'B'}, "A\xef\xbf\xbd" "B"},
+      {u"", std::nullopt},
+  };
+  std::vector<std::unique_ptr<EmulatedCamera>> cameras;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    cameras.push_back(std::make_unique<EmulatedCamera>(*testbed_, "1-" + std::to_string(i + 2)));
+    cameras.back()->SetSerial(cases[i].first);
+    cameras.back()->Plug();
+  }
+  LibusbTransport transport(*context_, {EmulatedCamera::kId});
+  const DeviceTransport::SetHandle set = transport.OpenInterfaceSet(CameraInterfaceClass);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::string serial;
+    const bool read = transport.ReadInterfaceSerial(set, static_cast<std::uint32_t>(i), serial);
+    EXPECT_EQ(read ? std::optional(serial) : std::nullopt, cases[i].second) << i;
+  }
+  transport.CloseInterfaceSet(set);
 }
 
 TEST_F(LibusbTransportTest, AReadThatNeverCompletesIsCancelledFromAnotherThread) {

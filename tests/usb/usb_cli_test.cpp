@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "common/context.h"
 #include "common/control_ids.h"
@@ -54,6 +55,11 @@ class UsbCliTest : public ::testing::Test {
     std::vector<std::string> all{"--simulate", "--virtual-clock", "--ini", work_.File("Isp.ini")};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return RunCli(all, {}, work_);
+  }
+
+  std::string ReportText() const {
+    const std::vector<std::uint8_t> bytes = work_.Read("runs.jsonl");
+    return std::string(bytes.begin(), bytes.end());
   }
 
   CameraIntake EmulatedIntake() {
@@ -234,20 +240,94 @@ TEST_F(UsbCliTest, EachFaultEndsTheBurnWithItsLineAndNoHang) {
   }
 }
 
+// A run holds its camera from its first request to its end, with one claim
+// before the camera's restart and one after: another program that tries the
+// camera meanwhile (devices, a second run) is refused and sends it nothing,
+// and the burn goes on untouched. A run that finds its camera held ends at
+// once with a line that says so.
+TEST_F(UsbCliTest, ARunHoldsItsCameraAndAHeldCameraIsLeftAlone) {
+  camera_->SetSerial(u"CAM-7");
+  camera_->Plug();
+  const std::string listedAt = camera_->InterfacePath();
+  TempFolder other;
+  CliResult devices;
+  CliResult versions;
+  CliRunOptions options;
+  options.beforeFirstService = [&] {
+    // Another program beside this one: its own socket for device events.
+    CliRunOptions beside;
+    beside.extraOpenFiles = 8;
+    const std::vector<std::string> common{"--usb-id", "1234:2860", "--virtual-clock", "--ini", work_.File("Isp.ini")};
+    for (auto [command, result] : {std::pair{"devices", &devices}, std::pair{"versions", &versions}}) {
+      std::vector<std::string> arguments = common;
+      arguments.push_back(command);
+      *result = RunCli(arguments, {}, other, beside);
+    }
+  };
+  const CliResult burn = Usb({"burn", "--verify"}, options);
+  ASSERT_FALSE(burn.hung);
+  EXPECT_EQ(burn.status, 0) << burn.err;
+  EXPECT_EQ(burn.out, Simulated({"burn", "--verify"}).out);
+  EXPECT_EQ(camera_->Claims(), 2);
+  EXPECT_GE(camera_->RefusedClaims(), 2);
+  EXPECT_EQ(EmulatedIntake(), ReferenceIntake(work_.Text(), false, [this](TestHost& host) {
+              ReadSettings(host.profile, work_.File("Isp.ini"), host.context.settings);
+              host.controls.SetChecked(kSilentModeCheck, true);
+              host.controls.SetChecked(kReadVerifyCheck, true);
+              host.bench.burn.StartBurn();
+              host.Pump();
+            }));
+
+  const std::string heldLine = "burnbench-cli: the camera at 1-2 is held by another program\n";
+  EXPECT_EQ(devices.status, 0) << devices.err;
+  EXPECT_THAT(devices.out, ElementsAre("1-2\t" + listedAt + "\tin use\tCAM-7"));
+  EXPECT_EQ(versions.status, 1);
+  EXPECT_THAT(versions.err, HasSubstr(heldLine));
+
+  // Held by another program from the start: nothing waits for it.
+  camera_.reset();
+  testbed_.reset();
+  testbed_ = std::make_unique<UsbTestbed>();
+  camera_ = std::make_unique<EmulatedCamera>(*testbed_);
+  camera_->Fault().claimedElsewhere = true;
+  camera_->Plug();
+  const CliResult held = Usb({"burn"});
+  ASSERT_FALSE(held.hung);
+  EXPECT_EQ(held.status, 1);
+  EXPECT_THAT(held.out, ElementsAre("USB Connection Error !!!"));
+  EXPECT_THAT(held.err, HasSubstr(heldLine));
+  EXPECT_TRUE(camera_->Requests().empty());
+
+  // With --all it is one failed camera beside the others, its line on its
+  // own channel through the terminal.
+  EmulatedCamera free(*testbed_, "1-3");
+  sim::SetUpFreshCamera(free.Model(), false);
+  free.Plug();
+  const CliResult all = RunCli({"--usb-id", "1234:2860", "--virtual-clock", "--ini", work_.File("Isp.ini"), "burn",
+                                "--all"},
+                               {camera_.get(), &free}, work_);
+  ASSERT_FALSE(all.hung);
+  EXPECT_EQ(all.status, 1);
+  EXPECT_THAT(all.err, HasSubstr("[1-2] " + heldLine));
+  EXPECT_THAT(all.out, ::testing::Contains("[1-3] ISP Write File OK !!!"));
+  EXPECT_EQ(free.Model().storageWrites, 1);
+}
+
 // Two cameras through libusb, each known by its port chain. A burn of the one
 // enumerated first stays on it while it restarts, although the other is then
 // the last on the bus; --all burns both at once, each only its own.
 TEST_F(UsbCliTest, TwoCamerasAreKeptApartByTheirPorts) {
   EmulatedCamera second(*testbed_, "1-3");
   sim::SetUpFreshCamera(second.Model(), false);
+  camera_->SetSerial(u"CAM-\u00e9\u0001");
   camera_->Plug();
   second.Plug();
 
   const CliResult devices = RunCli({"--usb-id", "1234:2860", "--ini", work_.File("Isp.ini"), "devices"},
                                    {camera_.get(), &second}, work_);
   EXPECT_EQ(devices.status, 0) << devices.err;
-  EXPECT_THAT(devices.out, ElementsAre("1-2\t" + camera_->InterfacePath() + "\t0",
-                                       "1-3\t" + second.InterfacePath() + "\t0"));
+  EXPECT_THAT(devices.out, ElementsAre("1-2\t" + camera_->InterfacePath() + "\t0\tCAM-\xc3\xa9\\x01",
+                                       "1-3\t" + second.InterfacePath() + "\t0\t-"));
   const std::size_t listed = second.Requests().size();
 
   const std::vector<std::string> common{"--usb-id", "1234:2860", "--virtual-clock", "--ini",
@@ -256,18 +336,26 @@ TEST_F(UsbCliTest, TwoCamerasAreKeptApartByTheirPorts) {
     arguments.insert(arguments.begin(), common.begin(), common.end());
     return arguments;
   };
-  const CliResult one = RunCli(withCommon({"--device", "1-2", "burn", "--verify"}), {camera_.get(), &second}, work_);
+  const std::string report = work_.File("runs.jsonl");
+  const std::string firstPath = camera_->InterfacePath();
+  const CliResult one = RunCli(withCommon({"--device", "1-2", "--report", report, "burn", "--verify"}),
+                               {camera_.get(), &second}, work_);
   ASSERT_FALSE(one.hung);
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.out.back(), "Read Verify Success !!!");
+  EXPECT_THAT(ReportText(), HasSubstr("\"location\":\"1-2\",\"interface\":\"" + firstPath +
+                                      "\",\"serial\":\"CAM-\xc3\xa9\\u0001\","));
   EXPECT_EQ(camera_->Reenumerations(), 1);
   EXPECT_EQ(camera_->Model().storageWrites, 1);
   EXPECT_EQ(second.Requests().size(), listed);
   EXPECT_TRUE(second.BulkOutSizes().empty());
 
-  const CliResult all = RunCli(withCommon({"burn", "--all"}), {camera_.get(), &second}, work_);
+  const std::string secondPath = second.InterfacePath();
+  const CliResult all = RunCli(withCommon({"burn", "--all", "--report", report}), {camera_.get(), &second}, work_);
   ASSERT_FALSE(all.hung);
   EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_THAT(ReportText(),
+              HasSubstr("\"location\":\"1-3\",\"interface\":\"" + secondPath + "\",\"serial\":null,"));
   EXPECT_EQ(camera_->Model().storageWrites, 2);
   EXPECT_EQ(second.Model().storageWrites, 1);
   for (const char* prefix : {"[1-2] ", "[1-3] "}) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/libusb/driver_request.h"
+#include "platform/libusb/usb_serial.h"
 
 namespace bb {
 
@@ -61,6 +62,25 @@ bool LibusbTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t index, 
   return true;
 }
 
+bool LibusbTransport::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  const UsbCameraEntry* entry = EntryAt(set, index);
+  if (entry == nullptr) return false;
+  std::optional<std::string> found;
+  if (held_ && heldPath_ == entry->path) {
+    found = ReadUsbSerial(held_->Get());
+  } else {
+    // Reading a string needs the device open, not its interface claimed: a
+    // camera another program holds tells its serial too.
+    libusb_device_handle* device = nullptr;
+    if (libusb_open(entry->device, &device) != LIBUSB_SUCCESS) return false;
+    found = ReadUsbSerial(device);
+    libusb_close(device);
+  }
+  if (!found) return false;
+  serial = std::move(*found);
+  return true;
+}
+
 void LibusbTransport::CloseInterfaceSet(SetHandle set) { sets_.erase(set); }
 
 DeviceTransport::Handle LibusbTransport::Open(const std::string& path) {
@@ -78,21 +98,36 @@ DeviceTransport::Handle LibusbTransport::Open(const std::string& path) {
     }
     interfacePath.resize(cut);
   }
+  if (!Hold(interfacePath)) return kInvalidHandle;
+  const Handle handle = nextHandle_++;
+  cameras_.emplace(handle, OpenCamera{held_, pipe});
+  return handle;
+}
+
+bool LibusbTransport::Hold(const std::string& interfacePath) {
+  if (held_ && heldPath_ == interfacePath) return true;
+  // A camera at another path is another camera, or this one gone from its old
+  // address: either way the claim on it is over. Pipes still open keep it
+  // until they close.
+  held_.reset();
+  heldPath_.clear();
   const UsbCameraList cameras(context_.Get(), ids_);
   const UsbCameraEntry* entry = cameras.Find(interfacePath);
-  if (entry == nullptr) return kInvalidHandle;
+  if (entry == nullptr) return false;
   UsbOpenFailure failure = UsbOpenFailure::kNone;
   std::unique_ptr<UsbCameraHandle> camera = UsbCameraHandle::Open(entry->device, failure);
   if (!camera) {
-    if (failure == UsbOpenFailure::kAccessDenied && accessDenied_ &&
-        deniedPaths_.insert(interfacePath).second) {
+    if (failure == UsbOpenFailure::kAccessDenied && accessDenied_ && deniedPaths_.insert(interfacePath).second) {
       accessDenied_(interfacePath);
     }
-    return kInvalidHandle;
+    if (failure == UsbOpenFailure::kClaimedElsewhere && heldElsewhere_ && heldPaths_.insert(interfacePath).second) {
+      heldElsewhere_(interfacePath, entry->location);
+    }
+    return false;
   }
-  const Handle handle = nextHandle_++;
-  cameras_.emplace(handle, OpenCamera{std::move(camera), pipe});
-  return handle;
+  held_ = std::move(camera);
+  heldPath_ = interfacePath;
+  return true;
 }
 
 LibusbTransport::OpenCamera* LibusbTransport::Find(Handle handle, Pipe pipe) {

@@ -26,9 +26,13 @@ namespace bb {
 //
 // "PIPE00" carries the vendor requests (control transfers) and the bulk-in
 // endpoint of the camera's bulk interface, "PIPE01" its bulk-out endpoint.
-// Every open, the interface path alone included, opens the device and claims
-// that interface, so an interface that another program holds is not usable,
-// as on Windows.
+// The first open of a camera, the interface path alone included, opens the
+// device and claims that interface; the transport holds both until it goes or
+// opens another camera (the same camera back at a new address, after its
+// restart), and every open of that camera meanwhile uses that claim. So no
+// other program can claim the camera in the middle of a run, and the kernel
+// driver that libusb set aside is not handed the interface between requests.
+// An interface that another program holds is not usable, as on Windows.
 class LibusbTransport final : public DeviceTransport {
  public:
   // USB 2.0 gives a device five seconds to complete a control request with a
@@ -49,6 +53,11 @@ class LibusbTransport final : public DeviceTransport {
   void OnAccessDenied(std::function<void(const std::string& path)> notice) {
     accessDenied_ = std::move(notice);
   }
+  // Called for a camera whose interface another program holds, once per
+  // interface path, with its location (empty when libusb cannot tell it).
+  void OnHeldElsewhere(std::function<void(const std::string& path, const std::string& location)> notice) {
+    heldElsewhere_ = std::move(notice);
+  }
   // Called once, with libusb's reason, when cameras are looked for on a
   // system where libusb could not start.
   void OnUsbUnavailable(std::function<void(const std::string& reason)> notice) {
@@ -59,6 +68,7 @@ class LibusbTransport final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
@@ -70,11 +80,14 @@ class LibusbTransport final : public DeviceTransport {
  private:
   enum class Pipe { kInterface, kRequestsAndBulkIn, kBulkOut };
   struct OpenCamera {
-    std::unique_ptr<UsbCameraHandle> camera;
+    std::shared_ptr<UsbCameraHandle> camera;
     Pipe pipe = Pipe::kInterface;
   };
 
   const UsbCameraEntry* EntryAt(SetHandle set, std::uint32_t index) const;
+  // Holds the camera at `interfacePath` from now on, letting go of any other;
+  // false when it cannot be opened and claimed.
+  bool Hold(const std::string& interfacePath);
   OpenCamera* Find(Handle handle, Pipe pipe);
   // One bulk transfer that another thread may cancel; false when it did not
   // complete.
@@ -84,8 +97,13 @@ class LibusbTransport final : public DeviceTransport {
   UsbContext& context_;
   std::vector<UsbId> ids_;
   std::function<void(const std::string&)> accessDenied_;
+  std::function<void(const std::string&, const std::string&)> heldElsewhere_;
   std::function<void(const std::string&)> usbUnavailable_;
   std::set<std::string> deniedPaths_;
+  std::set<std::string> heldPaths_;
+  // The camera this transport holds open and claimed, and its interface path.
+  std::shared_ptr<UsbCameraHandle> held_;
+  std::string heldPath_;
   std::map<SetHandle, UsbCameraList> sets_;
   SetHandle nextSet_ = 1;
   std::map<Handle, OpenCamera> cameras_;

@@ -24,6 +24,7 @@ enum class CallKind : std::uint8_t {
   kWrite = 0x18,
   kCancelPending = 0x19,
   kClose = 0x1A,
+  kReadInterfaceSerial = 0x1B,  // from format 2 on
   kRegisterArrival = 0x20,
   kUnregisterArrival = 0x21,
   kDeviceChange = 0x22,
@@ -42,7 +43,7 @@ struct Call {
 
   // --- what the tool asked ---
   // The set (EnumerateInterface, ReadInterfacePath, ReadInterfaceLocation,
-  // CloseInterfaceSet), handle (IoControl, Read, Write, CancelPending, Close) or
+  // ReadInterfaceSerial, CloseInterfaceSet), handle (IoControl, Read, Write, CancelPending, Close) or
   // registration (UnregisterArrival) that the call acts on.
   std::int64_t target = 0;
   // The enumeration index, the I/O control code, or the device-change event.
@@ -62,14 +63,14 @@ struct Call {
   std::uint32_t size = 0;  // Read, Write: the count asked to move
 
   // --- what came back ---
-  // ReadInterfacePath, ReadInterfaceLocation, IoControl, Read, Write; for a
-  // DeviceChange, that the device is a camera interface.
+  // ReadInterfacePath, ReadInterfaceLocation, ReadInterfaceSerial, IoControl,
+  // Read, Write; for a DeviceChange, that the device is a camera interface.
   bool ok = false;
   // The set (OpenInterfaceSet), handle (Open) or registration (RegisterArrival)
   // returned, or the EnumResult of EnumerateInterface.
   std::int64_t result = 0;
   std::uint32_t done = 0;              // Read, Write: the count moved
-  std::string text;                    // ReadInterfacePath, ReadInterfaceLocation
+  std::string text;                    // ReadInterfacePath, ReadInterfaceLocation, ReadInterfaceSerial
   std::vector<std::uint8_t> received;  // IoControl: the data stage received; Read: the bytes
 
   friend bool operator==(const Call&, const Call&) = default;

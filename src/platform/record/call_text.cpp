@@ -72,6 +72,8 @@ std::string DescribeRequest(const Call& call) {
       return Format("ReadInterfacePath set %s index %u", Handle(call.target).c_str(), call.number);
     case CallKind::kReadInterfaceLocation:
       return Format("ReadInterfaceLocation set %s index %u", Handle(call.target).c_str(), call.number);
+    case CallKind::kReadInterfaceSerial:
+      return Format("ReadInterfaceSerial set %s index %u", Handle(call.target).c_str(), call.number);
     case CallKind::kCloseInterfaceSet:
       return "CloseInterfaceSet set " + Handle(call.target);
     case CallKind::kOpen:
@@ -110,6 +112,7 @@ std::string DescribeOutcome(const Call& call) {
       return call.result == 0 ? "found" : call.result == 1 ? "no more items" : "another error";
     case CallKind::kReadInterfacePath:
     case CallKind::kReadInterfaceLocation:
+    case CallKind::kReadInterfaceSerial:
       return call.ok ? Printable(call.text) : "failed";
     case CallKind::kOpen:
       return "handle " + Handle(call.result);

@@ -36,7 +36,12 @@ struct RecordingHeader {
   friend bool operator==(const RecordingHeader&, const RecordingHeader&) = default;
 };
 
+// Recordings of format 1 hold no serial numbers.
+inline constexpr std::uint16_t kFirstFormatWithSerials = 2;
+
 struct Recording {
+  // The format version of the file it was read from.
+  std::uint16_t formatVersion = kFirstFormatWithSerials;
   RecordingHeader header;
   std::vector<Call> calls;
   // The exit status of the recorded run; the window has none.

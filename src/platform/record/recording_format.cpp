@@ -186,8 +186,9 @@ class Reader {
   std::string what_;
 };
 
-bool IsCallKind(std::uint8_t kind) {
-  return (kind >= 0x10 && kind <= 0x1A) || (kind >= 0x20 && kind <= 0x22);
+bool IsCallKind(std::uint8_t kind, unsigned version) {
+  const std::uint8_t lastTransportKind = version >= 2 ? 0x1B : 0x1A;
+  return (kind >= 0x10 && kind <= lastTransportKind) || (kind >= 0x20 && kind <= 0x22);
 }
 
 bool ParseHeader(Reader& in, RecordingHeader& header) {
@@ -238,6 +239,7 @@ bool ParseCall(Reader& in, CallKind kind, Call& call) {
     }
     case CallKind::kReadInterfacePath:
     case CallKind::kReadInterfaceLocation:
+    case CallKind::kReadInterfaceSerial:
       in.Signed(call.target);
       in.Varint32(call.number);
       if (in.Flag(call.ok) && call.ok) in.Text(call.text);
@@ -383,6 +385,7 @@ std::vector<std::uint8_t> EncodeCall(const Call& call) {
       break;
     case CallKind::kReadInterfacePath:
     case CallKind::kReadInterfaceLocation:
+    case CallKind::kReadInterfaceSerial:
       payload.Signed(call.target);
       payload.Varint(call.number);
       payload.Flag(call.ok);
@@ -492,13 +495,14 @@ std::optional<Recording> ParseRecording(std::span<const std::uint8_t> bytes, std
     return std::nullopt;
   }
   const unsigned version = bytes[8] | static_cast<unsigned>(bytes[9]) << 8;
-  if (version != kFormatVersion) {
-    error = Format("it is in format version %u; this program replays version %u", version,
-                   static_cast<unsigned>(kFormatVersion));
+  if (version < kOldestFormatVersion || version > kFormatVersion) {
+    error = Format("it is in format version %u; this program replays versions %u to %u", version,
+                   static_cast<unsigned>(kOldestFormatVersion), static_cast<unsigned>(kFormatVersion));
     return std::nullopt;
   }
 
   Recording recording;
+  recording.formatVersion = static_cast<std::uint16_t>(version);
   Reader file(bytes, Fault::kTruncated);
   Sha256Digest written{};
   bool seenHeader = false;
@@ -526,7 +530,7 @@ std::optional<Recording> ParseRecording(std::span<const std::uint8_t> bytes, std
     } else if (kind == kEndKind) {
       seenEnd = true;
       ParseEnd(in, recording.exitStatus, written);
-    } else if (IsCallKind(kind)) {
+    } else if (IsCallKind(kind, version)) {
       if (recording.calls.size() >= kMaxCalls) {
         file.Fail(Fault::kTooLarge, "it holds more calls than the limit of 1000000");
         break;

@@ -17,7 +17,9 @@ namespace bb::record {
 // record with the exit status and, in its last 32 bytes, the SHA-256 of every
 // byte of the file before them.
 inline constexpr std::array<std::uint8_t, 8> kMagic = {'B', 'B', 'R', 'E', 'C', '\r', '\n', 0x1A};
-inline constexpr std::uint16_t kFormatVersion = 1;
+inline constexpr std::uint16_t kFormatVersion = 2;
+// Version 1 lacks the serial numbers, and is still replayed.
+inline constexpr std::uint16_t kOldestFormatVersion = 1;
 inline constexpr std::uint8_t kHeaderKind = 0x01;
 inline constexpr std::uint8_t kEndKind = 0x7F;
 

@@ -66,6 +66,16 @@ bool RecordingTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t inde
   return call.ok;
 }
 
+bool RecordingTransport::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  Call call = Begin(CallKind::kReadInterfaceSerial);
+  call.target = set;
+  call.number = index;
+  call.ok = inner_.ReadInterfaceSerial(set, index, serial);
+  if (call.ok) call.text = serial;
+  End(call);
+  return call.ok;
+}
+
 void RecordingTransport::CloseInterfaceSet(SetHandle set) {
   Call call = Begin(CallKind::kCloseInterfaceSet);
   call.target = set;

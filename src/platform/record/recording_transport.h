@@ -28,6 +28,7 @@ class RecordingTransport final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;

@@ -28,6 +28,7 @@ bool SameRequest(const Call& recorded, const Call& asked) {
     case CallKind::kEnumerateInterface:
     case CallKind::kReadInterfacePath:
     case CallKind::kReadInterfaceLocation:
+    case CallKind::kReadInterfaceSerial:
       return recorded.target == asked.target && recorded.number == asked.number;
     case CallKind::kOpen:
       return recorded.path == asked.path;
@@ -148,6 +149,14 @@ bool Replay::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::stri
   const Call* recorded = Expect(Asked(CallKind::kReadInterfaceLocation, set, index));
   if (recorded == nullptr || !recorded->ok) return false;
   location = recorded->text;
+  return true;
+}
+
+bool Replay::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  if (recording_.formatVersion < kFirstFormatWithSerials) return false;
+  const Call* recorded = Expect(Asked(CallKind::kReadInterfaceSerial, set, index));
+  if (recorded == nullptr || !recorded->ok) return false;
+  serial = recorded->text;
   return true;
 }
 

@@ -48,6 +48,8 @@ class Replay final : public DeviceTransport, public ArrivalWatch {
   EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override;
   bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override;
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  // A recording of format 1 kept no serial numbers: its cameras have none.
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
   Handle Open(const std::string& path) override;
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;

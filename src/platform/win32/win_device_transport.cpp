@@ -2,14 +2,17 @@
 
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cwchar>
 #include <new>
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/instance_serial.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win_guid.h"
 
@@ -146,6 +149,29 @@ bool WinDeviceTransport::ReadInterfaceLocation(SetHandle set, std::uint32_t inde
   if (text.empty()) text = DeviceProperty(entry.info, device, SPDRP_LOCATION_INFORMATION);
   if (text.empty()) return false;
   location = ToUtf8(text);
+  return true;
+}
+
+bool WinDeviceTransport::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
+  const auto found = sets_.find(set);
+  if (found == sets_.end()) return false;
+  InterfaceSet& entry = *found->second;
+  const auto enumerated = entry.enumerated.find(index);
+  if (enumerated == entry.enumerated.end()) return false;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof(device);
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailW(entry.info, &enumerated->second, nullptr, 0, &required, &device);
+  if (device.DevInst == 0) return false;
+  // An instance id is at most 200 characters.
+  std::array<wchar_t, MAX_DEVICE_ID_LEN + 1> id{};
+  if (!SetupDiGetDeviceInstanceIdW(entry.info, &device, id.data(), static_cast<DWORD>(id.size()), nullptr)) {
+    return false;
+  }
+  const std::wstring_view instanceId(id.data(), wcsnlen(id.data(), id.size()));
+  const std::optional<std::string> own = SerialOfInstanceId(ToUtf8(instanceId));
+  if (!own) return false;
+  serial = *own;
   return true;
 }
 

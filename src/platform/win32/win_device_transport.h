@@ -25,6 +25,9 @@ class WinDeviceTransport final : public DeviceTransport {
   // The device's location path, or else its location information, where the
   // system keeps one.
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override;
+  // The serial number in the device's instance id, where the system made that
+  // id of the device's serial number.
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override;
   void CloseInterfaceSet(SetHandle set) override;
 
   Handle Open(const std::string& path) override;
