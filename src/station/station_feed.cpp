@@ -22,13 +22,12 @@ StationSnapshot StationFeed::Snapshot() {
 
 void StationFeed::Publish(StationEvent& event) {
   event.sequence = ++sequence_;
+  ApplyEvent(snapshot_, event);
   for (StationListener* listener : listeners_) listener->OnEvent(event);
 }
 
 void StationFeed::SetSlot(std::size_t index, const SlotView& view) {
   std::lock_guard lock(mutex_);
-  if (index == snapshot_.slots.size()) snapshot_.slots.push_back(view);
-  snapshot_.slots.at(index) = view;
   StationEvent event;
   event.kind = StationEvent::Kind::kSlot;
   event.slot = index;
@@ -38,7 +37,6 @@ void StationFeed::SetSlot(std::size_t index, const SlotView& view) {
 
 void StationFeed::SetStrays(const std::vector<StrayCamera>& strays) {
   std::lock_guard lock(mutex_);
-  snapshot_.strays = strays;
   StationEvent event;
   event.kind = StationEvent::Kind::kStrays;
   event.strays = strays;
@@ -47,7 +45,6 @@ void StationFeed::SetStrays(const std::vector<StrayCamera>& strays) {
 
 void StationFeed::SetHeader(const StationHeader& header) {
   std::lock_guard lock(mutex_);
-  snapshot_.header = header;
   StationEvent event;
   event.kind = StationEvent::Kind::kHeader;
   event.header = header;

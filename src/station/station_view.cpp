@@ -24,4 +24,16 @@ bool RunsIn(SlotState state) {
          state == SlotState::kWritingStorage || state == SlotState::kVerifying;
 }
 
+void ApplyEvent(StationSnapshot& snapshot, const StationEvent& event) {
+  switch (event.kind) {
+    case StationEvent::Kind::kSlot:
+      if (event.slot == snapshot.slots.size()) snapshot.slots.push_back(event.slotView);
+      if (event.slot < snapshot.slots.size()) snapshot.slots[event.slot] = event.slotView;
+      break;
+    case StationEvent::Kind::kStrays: snapshot.strays = event.strays; break;
+    case StationEvent::Kind::kHeader: snapshot.header = event.header; break;
+    case StationEvent::Kind::kRunEnded: break;
+  }
+}
+
 }  // namespace bb

@@ -102,4 +102,7 @@ struct StationEvent {
   RunEnded run;
 };
 
+// Brings a snapshot up to date with the change that followed it.
+void ApplyEvent(StationSnapshot& snapshot, const StationEvent& event);
+
 }  // namespace bb
