@@ -1,6 +1,7 @@
 #include "station/station_settings.h"
 
 #include <charconv>
+#include <memory>
 
 #include "config/optional_value.h"
 #include "util/format.h"
@@ -30,10 +31,11 @@ std::optional<std::int64_t> Number(std::string_view text) {
 
 bool ReadStationSettings(Profile& profile, const std::string& path, const std::string& hostName,
                          StationSettings& settings, std::string& error) {
-  const std::optional<std::string> name = ReadOptionalString(profile, path, "Station", "Name", 256);
+  const std::unique_ptr<ProfileReading> reading = profile.Read(path);
+  const std::optional<std::string> name = ReadOptionalString(*reading, "Station", "Name", 256);
   settings.name = name && !name->empty() ? *name : hostName;
   if (const std::optional<std::string> unplug =
-          ReadOptionalString(profile, path, "Station", "UnplugSeconds", 64)) {
+          ReadOptionalString(*reading, "Station", "UnplugSeconds", 64)) {
     const std::optional<std::int64_t> seconds = Number(*unplug);
     if (!seconds || *seconds < kLeastUnplugSeconds || *seconds > kMostUnplugSeconds) {
       error = Format("UnplugSeconds in [Station] is %s; it must be from %u to %u", unplug->c_str(),
@@ -42,9 +44,8 @@ bool ReadStationSettings(Profile& profile, const std::string& path, const std::s
     }
     settings.unplugSeconds = static_cast<std::uint32_t>(*seconds);
   }
-  settings.verify = profile.ReadInt(path, "Station", "Verify", 0) != 0;
-  const std::optional<std::string> slots =
-      ReadOptionalString(profile, path, "Station", "Slots", kLongestProfileValue);
+  settings.verify = reading->ReadInt("Station", "Verify", 0) != 0;
+  const std::optional<std::string> slots = ReadOptionalString(*reading, "Station", "Slots", kLongestProfileValue);
   if (slots) {
     std::string why;
     const std::optional<std::vector<SlotSpec>> parsed = ParseSlots(*slots, why);
@@ -53,6 +54,10 @@ bool ReadStationSettings(Profile& profile, const std::string& path, const std::s
       return false;
     }
     settings.slots = *parsed;
+  }
+  if (reading->Verdict() != ProfileReading::State::kWhole) {
+    error = "cannot read " + path + " whole";
+    return false;
   }
   return true;
 }
