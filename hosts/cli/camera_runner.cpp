@@ -24,6 +24,7 @@
 #include "platform/virtual/virtual_clock.h"
 #include "recording_command.h"
 #include "replay_command.h"
+#include "station_command.h"
 #include "terminal.h"
 #include "terminal_prompts.h"
 #include "util/format.h"
@@ -145,10 +146,13 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
   if (options.command == "recording") return PrintRecording(options, out, err);
   const ProcessSetup setup = MakeSetup(options, executablePath);
-  Terminal terminal(out, err, options.all);
+  const bool station = options.command == "station";
+  Terminal terminal(out, err, options.all || station);
   if (!IsDeviceCommand(options.command)) {
     return RunSession(setup, nullptr, TerminalChannel{terminal, terminal.AddChannel("")}, "").exitStatus;
   }
+  // A simulated line brings its cameras along.
+  if (station && options.lineCameras != 0) return RunStation(setup, nullptr, terminal);
 
   std::string error;
   std::unique_ptr<CameraWorld> world;
@@ -176,6 +180,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
     terminal.Print("burnbench-cli: " + error + "\n");
     return kExitUnusable;
   }
+  if (station) return RunStation(setup, world.get(), terminal);
 
   std::vector<AttachedCamera> cameras;
   {
