@@ -81,7 +81,9 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
       [&terminal](const std::vector<std::string>& lines) {
         if (terminal.Board()) terminal.ShowBoard(lines);
       },
-      [&terminal, plain](const std::string& ended) { terminal.Log(plain, ended); });
+      [&terminal, plain](const std::string& ended) {
+        terminal.Log(plain, std::string_view(ended).substr(0, ended.find_last_not_of('\n') + 1));
+      });
   feed.Subscribe(board);
 
   StationSurvey survey(world, [&terminal](const std::string& said) { terminal.Print(said + "\n"); });
