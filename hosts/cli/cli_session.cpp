@@ -146,7 +146,7 @@ class Session {
     bench_ = std::make_unique<Workbench>(*platform_, context_);
     // A replay writes a recording's bytes into the replayer's folders.
     bench_->window.askBeforeReplacing = replaying_;
-    if (station_ != nullptr) bench_->window.sharedImages = station_->images;
+    bench_->window.sharedImages = station_ != nullptr ? station_->images : setup_.sharedImages;
     if (!location_.empty()) bench_->link.Binding().Pin(location_);
     bench_->runs.OnRunEnd([this](RunRecord& record) { record_ = record; });
   }

@@ -33,6 +33,9 @@ struct ProcessSetup {
   bool settingsRead = false;
   // Where each run appends its report line; empty for none.
   std::string reportPath;
+  // The job's images as read once for every session of the process (--all);
+  // null: each run reads its own.
+  std::shared_ptr<const SharedImages> sharedImages;
 };
 
 // What came of one session's command.
