@@ -15,10 +15,10 @@ namespace bb::cli {
 struct FaultChoice {
   std::string name;
   std::string location;
+  sim::NamedFault fault;
   // For a simulated line: the k-th camera the operator plugs in (from 1)
   // alone; 0 for none.
   unsigned lineCamera = 0;
-  sim::NamedFault fault;
 };
 
 // The USB serial number of the built-in simulated camera at `location`; none

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -9,17 +8,21 @@
 
 namespace bb::cli {
 
-// The station's look at the bus, through a link of its own that claims
-// nothing: each camera present, where it is plugged in and its serial.
+// The station's look at the bus: each camera present, where it is plugged in
+// and its serial. Each look takes a link of its own and lets it go, so that
+// nothing the bus announces piles up between looks.
 class StationSurvey final : public CameraSurvey {
  public:
-  StationSurvey(CameraWorld& world, CameraWorld::Notes notes) : link_(world.Connect({}, std::move(notes))) {}
+  StationSurvey(CameraWorld& world, CameraWorld::Notes notes) : world_(world), notes_(std::move(notes)) {}
 
   std::vector<SeenCamera> Look() override;
-  bool HeldByOther(const SeenCamera& camera) override { return link_->HeldElsewhere(camera.path); }
+  // Opens the camera and lets it go at once, as devices does: a camera
+  // another program holds cannot be opened.
+  bool HeldByOther(const SeenCamera& camera) override;
 
  private:
-  std::unique_ptr<CameraLink> link_;
+  CameraWorld& world_;
+  CameraWorld::Notes notes_;
 };
 
 }  // namespace bb::cli

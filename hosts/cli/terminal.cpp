@@ -60,6 +60,11 @@ void Terminal::DrawBoard() {
   boardRows_ = static_cast<int>(rows.size());
 }
 
+bool Terminal::Quiet(int channel) {
+  std::lock_guard lock(mutex_);
+  return channels_.at(static_cast<std::size_t>(channel))->quiet;
+}
+
 void Terminal::ShowBoard(std::vector<std::string> lines) {
   std::lock_guard lock(mutex_);
   stationBoard_ = std::move(lines);

@@ -28,6 +28,8 @@ class Terminal {
   // Returns the channel's number. A quiet channel keeps its log lines off
   // standard output (a station's runs, unless asked to show them).
   int AddChannel(std::string prefix, bool quiet = false);
+  // A quiet channel's status texts and captions are not shown either.
+  bool Quiet(int channel);
   // The lines of a station's board, drawn in place of the channels' rows.
   void ShowBoard(std::vector<std::string> lines);
 
@@ -85,6 +87,7 @@ struct TerminalChannel {
   void Note(std::string_view text) const { terminal.Note(channel, text); }
   void Progress(std::string_view text) const { terminal.Progress(channel, text); }
   void ProgressDone() const { terminal.ProgressDone(channel); }
+  bool Quiet() const { return terminal.Quiet(channel); }
 };
 
 }  // namespace bb::cli

@@ -49,7 +49,9 @@ TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
     ASSERT_EQ(fields.size(), 6u);
     EXPECT_EQ(fields[0], fields[1]) << "a slot without Slots= is labelled by its location";
     EXPECT_TRUE(results.emplace(fields[2], fields[3]).second) << fields[2] << " burned twice";
-    if (fields[3] == "ok") EXPECT_EQ(fields[5], "ISP Write File OK !!!");
+    if (fields[3] == "ok") {
+      EXPECT_EQ(fields[5], "ISP Write File OK !!!");
+    }
   }
   ASSERT_EQ(results.size(), 200u);
   std::set<std::string> failed;
