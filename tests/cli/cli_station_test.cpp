@@ -2,11 +2,14 @@
 // exactly once whatever it does after its burn, exactly the faulted runs
 // failing, and what a station refuses to start with.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <set>
 
 #include "cli/cli_process.h"
+#include "cli/running_program.h"
 
 namespace bb {
 namespace {
@@ -104,6 +107,81 @@ TEST_F(StationCliTest, AStationThatCannotStartSaysWhy) {
   }
   // Allowed, the unpinned job is burned.
   EXPECT_EQ(Station("--simulate 2 --line 2 --allow-unpinned", unpinned).status, 0);
+}
+
+// Standard error of a program on a named pipe, read as it comes: the moment
+// the station has taken a Ctrl-C shows there.
+class ErrorPipe {
+ public:
+  explicit ErrorPipe(const std::filesystem::path& path) : path_(path) {
+    if (mkfifo(path.c_str(), 0600) == 0) fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  }
+  ~ErrorPipe() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ErrorPipe(const ErrorPipe&) = delete;
+  ErrorPipe& operator=(const ErrorPipe&) = delete;
+
+  // Reads until `text` has come, or the program closed its end.
+  bool WaitFor(const std::string& text) {
+    while (text_.find(text) == std::string::npos) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (poll(&ready, 1, 60000) != 1) return false;
+      char buffer[4096];
+      const ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      text_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  std::string text_;
+};
+
+// The first Ctrl-C stops taking cameras and lets the runs under way pass; a
+// second, when runs are still under way, ends them where their cameras are
+// safe, with 130. Either way the
+// shift's summary counts every run that ended.
+TEST_F(StationCliTest, CtrlCStopsTheStationInSteps) {
+  ASSERT_TRUE(pinned_);
+  for (const int presses : {1, 2}) {
+    SCOPED_TRACE(presses);
+    ErrorPipe err(work.Path() / ("err" + std::to_string(presses)));
+    test::RunningProgram station({"--virtual-clock", "--ini", work.File("Isp.ini"), "--simulate", "4", "--line",
+                                  "1000000", "station"},
+                                 work.Path() / ("err" + std::to_string(presses)));
+    std::vector<std::string> lines;
+    const std::optional<std::string> first = station.NextLine();
+    ASSERT_TRUE(first);
+    lines.push_back(*first);
+    station.Interrupt();
+    ASSERT_TRUE(err.WaitFor("stopping: no more cameras are taken"));
+    if (presses == 2) station.Interrupt();
+    while (const std::optional<std::string> line = station.NextLine()) lines.push_back(*line);
+    err.WaitFor("\nthe end that never comes");
+    const int status = station.Status();
+    unsigned passed = 0;
+    for (const std::vector<std::string>& fields : Fields(lines)) passed += fields.at(3) == "ok" ? 1 : 0;
+    EXPECT_LT(lines.size(), 1000000u);
+    EXPECT_NE(err.Text().find(std::to_string(lines.size()) + " runs: " + std::to_string(passed) + " passed"),
+              std::string::npos)
+        << err.Text();
+    if (presses == 1) {
+      EXPECT_EQ(status, 0) << err.Text();
+      EXPECT_EQ(passed, lines.size());
+    } else if (status == 130) {
+      EXPECT_NE(err.Text().find("interrupted: the runs end when their camera is safe"), std::string::npos);
+    } else {
+      // On the simulated time the runs under way may all have passed before
+      // the second press came.
+      EXPECT_EQ(status, 0) << err.Text();
+      EXPECT_EQ(passed, lines.size());
+    }
+  }
 }
 
 }  // namespace
