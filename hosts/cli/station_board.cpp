@@ -86,15 +86,22 @@ std::string RunEndedLine(const RunEnded& run) {
 }
 
 std::string ShiftSummary(const std::vector<RunEnded>& runs) {
-  std::size_t width = 4;
-  for (const RunEnded& run : runs) width = std::max(width, run.label.size());
-  const int column = static_cast<int>(width);
-  std::string text = Format("%-*s  %-12s  %-6s  %8s  %s\n", column, "slot", "serial", "result", "time", "last line");
+  std::size_t labels = 4;
+  std::size_t serials = 6;
+  for (const RunEnded& run : runs) {
+    labels = std::max(labels, Shown(run.label).size());
+    serials = std::max(serials, Shown(run.serial).size());
+  }
+  const int column = static_cast<int>(labels);
+  const int serialColumn = static_cast<int>(serials);
+  std::string text = Format("%-*s  %-*s  %-6s  %8s  %s\n", column, "slot", serialColumn, "serial", "result", "time",
+                            "last line");
   unsigned passed = 0;
   for (const RunEnded& run : runs) {
     passed += run.passed ? 1 : 0;
-    text += Format("%-*s  %-12s  %-6s  %8s  %s\n", column, Shown(run.label).c_str(), Shown(run.serial).c_str(),
-                   run.passed ? "ok" : "failed", Seconds(run.durationMs).c_str(), run.lastLine.c_str());
+    text += Format("%-*s  %-*s  %-6s  %8s  %s\n", column, Shown(run.label).c_str(), serialColumn,
+                   Shown(run.serial).c_str(), run.passed ? "ok" : "failed", Seconds(run.durationMs).c_str(),
+                   run.lastLine.c_str());
   }
   text += Format("%zu runs: %u passed, %zu failed\n", runs.size(), passed, runs.size() - passed);
   return text;

@@ -82,12 +82,15 @@ TEST(StationBoardTest, TheBoardShowsEverySlotAsTheEventsLeftIt) {
   };
   EXPECT_EQ(board, expected);
   EXPECT_EQ(ended, std::vector<std::string>{"B\t1-1.3\tSN0002\tfailed\t2.0\tISP Busy!\n"});
+  // The serial column as wide as the longest serial.
   EXPECT_EQ(ShiftSummary({RunEnded{"B", "1-1.3", "SN0002", false, 2000, "ISP Busy!", "id"},
-                          RunEnded{"A", "1-1.2", "", true, 19'500, "Read Verify Success !!!", "id2"}}),
-            "slot  serial        result      time  last line\n"
-            "B     SN0002        failed     2.0 s  ISP Busy!\n"
-            "A     -             ok        19.5 s  Read Verify Success !!!\n"
-            "2 runs: 1 passed, 1 failed\n");
+                          RunEnded{"A", "1-1.2", "", true, 19'500, "Read Verify Success !!!", "id2"},
+                          RunEnded{"A", "1-1.2", "SN12345-00017", true, 19'500, "ISP Write File OK !!!", "id3"}}),
+            "slot  serial         result      time  last line\n"
+            "B     SN0002         failed     2.0 s  ISP Busy!\n"
+            "A     -              ok        19.5 s  Read Verify Success !!!\n"
+            "A     SN12345-00017  ok        19.5 s  ISP Write File OK !!!\n"
+            "3 runs: 2 passed, 1 failed\n");
 }
 
 }  // namespace
