@@ -24,6 +24,8 @@
 #include "platform/virtual/virtual_clock.h"
 #include "recording_command.h"
 #include "replay_command.h"
+#include "station/station_images.h"
+#include "station_command.h"
 #include "terminal.h"
 #include "terminal_prompts.h"
 #include "util/format.h"
@@ -31,7 +33,7 @@
 namespace bb::cli {
 
 ProcessSetup MakeSetup(const Options& options, const std::string& executablePath) {
-  ProcessSetup setup{options, {}, {}, false, {}};
+  ProcessSetup setup{options, {}, {}, false, {}, {}};
   setup.iniPath = ConfigFileFor(options, executablePath);
   setup.values.executableFolder = FolderOf(setup.iniPath);
   setup.values.configPath = setup.iniPath;
@@ -144,11 +146,14 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
                    std::FILE* err) {
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
   if (options.command == "recording") return PrintRecording(options, out, err);
-  const ProcessSetup setup = MakeSetup(options, executablePath);
-  Terminal terminal(out, err, options.all);
+  ProcessSetup setup = MakeSetup(options, executablePath);
+  const bool station = options.command == "station";
+  Terminal terminal(out, err, options.all || station);
   if (!IsDeviceCommand(options.command)) {
     return RunSession(setup, nullptr, TerminalChannel{terminal, terminal.AddChannel("")}, "").exitStatus;
   }
+  // A simulated line brings its cameras along.
+  if (station && options.lineCameras != 0) return RunStation(setup, nullptr, terminal);
 
   std::string error;
   std::unique_ptr<CameraWorld> world;
@@ -176,6 +181,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
     terminal.Print("burnbench-cli: " + error + "\n");
     return kExitUnusable;
   }
+  if (station) return RunStation(setup, world.get(), terminal);
 
   std::vector<AttachedCamera> cameras;
   {
@@ -222,6 +228,10 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
       terminal.Print("burnbench-cli: cannot read " + setup.iniPath + "\n");
       return kExitUnusable;
     }
+    // One copy of each image for every camera, read and hashed once.
+    NativeProfile profile;
+    StationImages images(profile, Context(setup.values), true);
+    if (options.command == "burn" && images.Refresh().empty()) setup.sharedImages = images.Images();
     return RunEveryCamera(setup, *world, cameras, terminal);
   }
   if (options.device.empty() && cameras.size() > 1) {

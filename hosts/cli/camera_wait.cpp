@@ -6,6 +6,7 @@ namespace bb::cli {
 
 std::uint64_t CameraWait::NowMs() const {
   if (virtualClock_ != nullptr) return virtualClock_->NowMs();
+  if (sharedTime_ != nullptr) return sharedTime_->NowMs();
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }

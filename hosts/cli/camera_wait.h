@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/shared_time.h"
 #include "platform/virtual/virtual_clock.h"
 
 namespace bb::cli {
@@ -15,6 +16,9 @@ class CameraWait {
  public:
   CameraWait(std::uint32_t limitSeconds, VirtualClock* virtualClock)
       : limitMs_(std::uint64_t{limitSeconds} * 1000), virtualClock_(virtualClock) {}
+  // A station's run waits on the station's time.
+  CameraWait(std::uint32_t limitSeconds, SharedTime& sharedTime)
+      : limitMs_(std::uint64_t{limitSeconds} * 1000), virtualClock_(nullptr), sharedTime_(&sharedTime) {}
 
   // The wait begins with the first call, and again after End.
   bool RanOut();
@@ -29,6 +33,7 @@ class CameraWait {
 
   std::uint64_t limitMs_;
   VirtualClock* virtualClock_;
+  SharedTime* sharedTime_ = nullptr;
   std::optional<std::uint64_t> beganMs_;
 };
 

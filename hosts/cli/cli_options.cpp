@@ -16,7 +16,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},   {"convert", 2}, {"export", 2},
       {"compare", 2},  {"config", 0},  {"legacy", 1}, {"devices", 0}, {"udev-rule", 0},
-      {"pin", 0},
+      {"pin", 0},      {"station", 0},
       {"replay", 1},   {"recording", 1},
   };
   return counts;
@@ -35,11 +35,23 @@ std::optional<std::uint32_t> ParseSeconds(const std::string& text) {
 
 // "[LOCATION:]NAME": a location of a simulated camera is its port number, and
 // no fault name starts with a digit.
+// "@K:NAME" aims the fault at the k-th camera of a simulated line.
 std::optional<FaultChoice> ParseFault(const std::string& text, std::string& error) {
   FaultChoice choice;
   std::string name = text;
   const std::size_t colon = text.find(':');
-  if (colon != std::string::npos && colon > 0 && std::isdigit(static_cast<unsigned char>(text[0]))) {
+  if (!text.empty() && text[0] == '@') {
+    unsigned k = 0;
+    const char* first = text.data() + 1;
+    const char* last = text.data() + (colon == std::string::npos ? text.size() : colon);
+    const auto [end, problem] = std::from_chars(first, last, k);
+    if (colon == std::string::npos || problem != std::errc() || end != last || k == 0) {
+      error = "--fault @K:NAME takes the number of a camera of the line from 1, not " + text;
+      return std::nullopt;
+    }
+    choice.lineCamera = k;
+    name = text.substr(colon + 1);
+  } else if (colon != std::string::npos && colon > 0 && std::isdigit(static_cast<unsigned char>(text[0]))) {
     choice.location = text.substr(0, colon);
     name = text.substr(colon + 1);
   }
@@ -61,6 +73,51 @@ std::optional<SerialChoice> ParseSerial(const std::string& text, std::string& er
     return std::nullopt;
   }
   return SerialChoice{text.substr(0, colon), text.substr(colon + 1)};
+}
+
+// A whole number from 1 to `most`.
+std::optional<unsigned> ParseCount(const std::string& text, unsigned most) {
+  unsigned count = 0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (text.empty() || problem != std::errc() || end != text.data() + text.size() || count == 0 ||
+      count > most) {
+    return std::nullopt;
+  }
+  return count;
+}
+
+// The options only a station takes, and what they need.
+bool CheckStationOptions(const Options& options, std::string& error) {
+  const bool station = options.command == "station";
+  const bool stationOnly = options.operatorName || options.log || options.allowUnpinned ||
+                           options.lineCameras != 0 || !options.lineSerials.empty() || options.timeScale != 0;
+  if (stationOnly && !station) {
+    error = "--operator, --log, --allow-unpinned, --line, --line-serials and --time-scale belong to station";
+    return false;
+  }
+  if (options.lineCameras != 0 && !options.simulate) {
+    error = "--line needs --simulate";
+    return false;
+  }
+  if (!options.lineSerials.empty() && options.lineCameras == 0) {
+    error = "--line-serials needs --line";
+    return false;
+  }
+  if (options.timeScale != 0 && options.virtualClock) {
+    error = "--time-scale and --virtual-clock exclude each other";
+    return false;
+  }
+  for (const FaultChoice& fault : options.faults) {
+    if (fault.lineCamera > options.lineCameras) {
+      error = "--fault " + fault.name + " aims at a camera the line does not have";
+      return false;
+    }
+  }
+  if (station && (options.all || !options.device.empty() || options.paramOnly)) {
+    error = "station takes every camera at its slots: no --all, --device or --param-only";
+    return false;
+  }
+  return true;
 }
 
 // "--simulate" may be followed by a count of cameras.
@@ -87,8 +144,8 @@ bool CheckCameraOptions(const Options& options, std::string& error) {
     error = "--device belongs to the commands that talk to cameras";
     return false;
   }
-  if (!options.reportPath.empty() && (!device || options.command == "devices")) {
-    error = "--report belongs to versions, burn, read and legacy";
+  if (!options.reportPath.empty() && (!device || options.command == "devices") && options.command != "station") {
+    error = "--report belongs to versions, burn, read, legacy and station";
     return false;
   }
   if (options.simulatedCameras == 0 || options.simulatedCameras > kMaxSimulatedCameras) {
@@ -152,6 +209,8 @@ const char* UsageText() {
          "                       configured cameras (Linux)\n"
          "  recording FILE       print a recording: its header, and each call with its time,\n"
          "                       what was asked and what came back\n"
+         "  station              burn every camera plugged into the station's slots, each\n"
+         "                       once, until Ctrl-C (or a simulated line is done)\n"
          "  replay FILE [OPERAND]\n"
          "                       run the command recorded in FILE again, the camera answering\n"
          "                       from the recording; OPERAND stands for the recorded folder of\n"
@@ -161,7 +220,8 @@ const char* UsageText() {
          "  --ini PATH           the configuration file (default: Isp.ini beside the program;\n"
          "                       installed on Linux, the first of ./Isp.ini,\n"
          "                       ~/.config/burnbench/Isp.ini and /etc/burnbench/Isp.ini)\n"
-         "  --verify             burn: read the image back and compare it with the file\n"
+         "  --verify             burn, station: read the image back and compare it with the\n"
+         "                       file\n"
          "  --param-only         burn: download the parameter file only\n"
          "  --chip 611|616|618   legacy: the camera's controller\n"
          "  --mode mask|normal   legacy: the mode radio; with --media it chooses the ISP core\n"
@@ -183,11 +243,21 @@ const char* UsageText() {
          "                       read-stalls:N (the Nth bulk transfer),\n"
          "                       pipe-open:PIPE00:N, pipe-open:PIPE01:N; numbers decimal\n"
          "                       or 0x hexadecimal; counted on each camera by itself;\n"
-         "                       each fault that fires is named on standard error\n"
+         "                       each fault that fires is named on standard error;\n"
+         "                       @K:NAME aims it at the K-th camera of a simulated line\n"
          "  --serial LOCATION:SERIAL\n"
          "                       with --simulate, repeatable: the USB serial number of the\n"
          "                       camera at LOCATION (default SIM and its location in four\n"
          "                       digits); none when SERIAL is empty\n"
+         "  --operator NAME      station: who runs it, for the run reports\n"
+         "  --log                station: print every run's log lines, by slot\n"
+         "  --allow-unpinned     station: burn images that Isp.ini does not pin\n"
+         "  --line COUNT         station with --simulate N: a simulated operator plugs COUNT\n"
+         "                       cameras into the N slots, one after the other\n"
+         "  --line-serials PREFIX\n"
+         "                       the line's cameras' serial numbers: PREFIX and a number\n"
+         "                       (default a prefix of the process's own)\n"
+         "  --time-scale N       station: its time runs N times faster than real time\n"
          "  --wait SECONDS       how long a run waits for the camera to come back after its\n"
          "                       restart before it gives up (default 120)\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
@@ -205,7 +275,7 @@ const char* UsageText() {
 
 bool IsDeviceCommand(const std::string& command) {
   return command == "versions" || command == "burn" || command == "read" || command == "legacy" ||
-         command == "devices";
+         command == "devices" || command == "station";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
@@ -287,6 +357,30 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       const std::optional<SerialChoice> serial = ParseSerial(*text, error);
       if (!serial) return std::nullopt;
       options.serials.push_back(*serial);
+    } else if (argument == "--log") {
+      options.log = true;
+    } else if (argument == "--allow-unpinned") {
+      options.allowUnpinned = true;
+    } else if (argument == "--operator" || argument == "--line-serials") {
+      const std::optional<std::string> given = value(argument.c_str());
+      if (!given) return std::nullopt;
+      if (given->empty()) {
+        error = argument + " needs a value";
+        return std::nullopt;
+      }
+      if (argument == "--operator") options.operatorName = *given;
+      else options.lineSerials = *given;
+    } else if (argument == "--line" || argument == "--time-scale") {
+      const std::optional<std::string> text = value(argument.c_str());
+      if (!text) return std::nullopt;
+      const bool line = argument == "--line";
+      const std::optional<unsigned> count = ParseCount(*text, line ? 1000000 : 1000);
+      if (!count) {
+        error = argument + (line ? " takes a count of cameras from 1 to 1000000, not "
+                                 : " takes a whole factor from 1 to 1000, not ") + *text;
+        return std::nullopt;
+      }
+      (line ? options.lineCameras : options.timeScale) = *count;
     } else if (argument == "--wait") {
       const std::optional<std::string> text = value("--wait");
       if (!text) return std::nullopt;
@@ -315,11 +409,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     error = options.command + " takes " + std::to_string(count->second) + " operand(s)";
     return std::nullopt;
   }
-  if ((options.verify || options.paramOnly) && options.command != "burn") {
-    error = "--verify and --param-only belong to burn";
+  if ((options.verify && options.command != "burn" && options.command != "station") ||
+      (options.paramOnly && options.command != "burn")) {
+    error = "--verify belongs to burn and station, --param-only to burn";
     return std::nullopt;
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
+  if (!CheckStationOptions(options, error)) return std::nullopt;
   if (!CheckCameraOptions(options, error)) return std::nullopt;
   if (!CheckRecordOptions(options, error)) return std::nullopt;
   if (!options.faults.empty() && !options.simulate) {

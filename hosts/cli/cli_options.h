@@ -16,6 +16,9 @@ struct FaultChoice {
   std::string name;
   std::string location;
   sim::NamedFault fault;
+  // For a simulated line: the k-th camera the operator plugs in (from 1)
+  // alone; 0 for none.
+  unsigned lineCamera = 0;
 };
 
 // The USB serial number of the built-in simulated camera at `location`; none
@@ -61,6 +64,15 @@ struct Options {
   // The command line as given, without --record and its file: what a replay
   // of the recording runs again.
   std::vector<std::string> arguments;
+  // station: who runs it, each run's log lines too, burning files without
+  // their pins, a simulated line of this many cameras with serials of this
+  // prefix, and real time this many times faster (0: not scaled).
+  std::optional<std::string> operatorName;
+  bool log = false;
+  bool allowUnpinned = false;
+  unsigned lineCameras = 0;
+  std::string lineSerials;
+  unsigned timeScale = 0;
   bool help = false;
   bool version = false;
 };

@@ -27,6 +27,8 @@
 #include "pin_command.h"
 #include "platform/append_file.h"
 #include "platform/native_file.h"
+#include "platform/shared_time_clock.h"
+#include "platform/shared_time_timers.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/std/system_clock.h"
 #include "platform/std/thread_timer_service.h"
@@ -72,12 +74,28 @@ std::string FolderNameOf(const std::string& location) {
   return name;
 }
 
-RunCommand CommandOf(const Options& options) {
+RunCommand CommandOf(const Options& options, bool verify) {
   if (options.command == "versions") return RunCommand::kVersions;
   if (options.command == "read") return RunCommand::kReadBack;
   if (options.command == "legacy") return RunCommand::kLegacy;
   if (options.paramOnly) return RunCommand::kParamOnly;
-  return options.verify ? RunCommand::kBurnVerify : RunCommand::kBurn;
+  return verify ? RunCommand::kBurnVerify : RunCommand::kBurn;
+}
+
+// Where a station's run stands, by the step it takes next.
+std::optional<SlotState> PhaseOf(std::uint32_t step) {
+  switch (step) {
+    case kStepStart:
+      return SlotState::kBurning;
+    case kStepWait:
+      return SlotState::kWaitingForReturn;
+    case kStepArrived:
+      return SlotState::kWritingStorage;
+    case kStepVerify:
+      return SlotState::kVerifying;
+    default:
+      return std::nullopt;
+  }
 }
 
 class Session {
@@ -85,8 +103,9 @@ class Session {
   // A session on a camera of `world` (none when null), or, with `devices`, on
   // a replay's.
   Session(const ProcessSetup& setup, CameraWorld* world, SessionDevices* devices,
-          TerminalChannel channel, const std::string& location)
+          TerminalChannel channel, const std::string& location, StationRun* station = nullptr)
       : setup_(setup),
+        station_(station),
         options_(setup.options),
         channel_(channel),
         location_(location),
@@ -112,7 +131,12 @@ class Session {
       bench_->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
     DeviceTransport* transport = &link_->Transport();
-    if (channel.terminal.ErrIsTerminal()) {
+    if (station_ != nullptr) {
+      progress_ = std::make_unique<ProgressTransport>(*transport, channel, std::uint16_t{256}, [this](int percent) {
+        station_->watcher.Progress(phase_, percent);
+      });
+      transport = progress_.get();
+    } else if (channel.terminal.ErrIsTerminal()) {
       progress_ = std::make_unique<ProgressTransport>(*transport, channel, std::uint16_t{256});
       transport = progress_.get();
     }
@@ -122,6 +146,7 @@ class Session {
     bench_ = std::make_unique<Workbench>(*platform_, context_);
     // A replay writes a recording's bytes into the replayer's folders.
     bench_->window.askBeforeReplacing = replaying_;
+    bench_->window.sharedImages = station_ != nullptr ? station_->images : setup_.sharedImages;
     if (!location_.empty()) bench_->link.Binding().Pin(location_);
     bench_->runs.OnRunEnd([this](RunRecord& record) { record_ = record; });
   }
@@ -140,7 +165,10 @@ class Session {
 
  private:
   void MakeDevices(CameraWorld* world) {
-    if (options_.virtualClock) {
+    if (station_ != nullptr) {
+      clock_ = std::make_unique<SharedTimeClock>(station_->time);
+      timers_ = std::make_unique<SharedTimeTimers>(station_->time);
+    } else if (options_.virtualClock) {
       auto clock = std::make_unique<VirtualClock>();
       // Simulated time, but reports still say when the run took place.
       clock->SetUtcStart(SystemClock().UtcNowMs());
@@ -166,6 +194,10 @@ class Session {
 
   // Time a simulated camera takes of its own, as a stalled transfer does.
   CameraWorld::CameraTime CameraTime() {
+    if (station_ != nullptr) {
+      SharedTime* time = &station_->time;
+      return [time](std::uint32_t ms) { time->SleepUntil(time->NowMs() + ms); };
+    }
     if (!options_.virtualClock) {
       return [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     }
@@ -191,12 +223,12 @@ class Session {
   // judges it, goes to the report.
   SessionOutcome RunOnCamera() {
     const std::string& command = options_.command;
-    const RunCommand run = CommandOf(options_);
+    const RunCommand run = CommandOf(options_, Verify());
     int exitStatus = kExitFailure;
     {
       RunScope scope(bench_->runs, run);
       if (command == "versions") exitStatus = Versions();
-      else if (command == "burn") exitStatus = Burn();
+      else if (command == "burn" || command == "station") exitStatus = Burn();
       else if (command == "legacy") exitStatus = Legacy();
       else exitStatus = Read();
     }
@@ -228,7 +260,8 @@ class Session {
   // does not is waited for until Ctrl-C, as the window waits for Esc, or
   // until --wait runs out, which ends the wait as Esc does.
   RunEnd Pump() {
-    CameraWait wait(options_.waitSeconds, VirtualTime());
+    CameraWait wait = station_ != nullptr ? CameraWait(options_.waitSeconds, station_->time)
+                                          : CameraWait(options_.waitSeconds, VirtualTime());
     RunLoop loop(
         bench_->sequencer, steps_, bench_->arrivals, [this] { return link_->Idle(); },
         [this, &wait] {
@@ -242,12 +275,25 @@ class Session {
             bench_->sequencer.FilterKey(Sequencer::kKeyDown, Sequencer::kKeyEscape);
             return true;
           }
+          if (station_ != nullptr) {
+            SharedTime& time = station_->time;
+            time.WaitUntil(time.NowMs() + 1000, station_->stop);
+            return true;
+          }
           WaitForInterrupt(std::chrono::milliseconds(10));
           // A simulated camera on the virtual clock waits on virtual time.
           if (options_.virtualClock && options_.simulate) wait.PassASecond();
           return true;
         },
-        Interrupted);
+        [this] { return StopAsked(); });
+    if (station_ != nullptr) {
+      loop.OnStep([this](std::uint32_t step) {
+        const std::optional<SlotState> phase = PhaseOf(step);
+        if (!phase) return;
+        phase_ = *phase;
+        station_->watcher.Progress(phase_, -1);
+      });
+    }
     return loop.Pump();
   }
 
@@ -259,9 +305,15 @@ class Session {
     return simulatedCamera ? static_cast<VirtualClock*>(clockIn_) : nullptr;
   }
 
+  // Ctrl-C, or for a station's run the press that ends the runs under way.
+  bool StopAsked() const { return station_ != nullptr ? station_->stop() : Interrupted(); }
+
+  // A read verify: as the command line asks, or as the station does.
+  bool Verify() const { return station_ != nullptr ? station_->verify : options_.verify; }
+
   // A command that runs in one piece cannot be stopped half-way at all.
-  static RunEnd Unstoppable() {
-    return Interrupted() ? RunEnd::kFinishedDespiteInterrupt : RunEnd::kFinished;
+  RunEnd Unstoppable() const {
+    return StopAsked() ? RunEnd::kFinishedDespiteInterrupt : RunEnd::kFinished;
   }
 
   // The exit status of a run: its own outcome, unless Ctrl-C ended it first.
@@ -312,14 +364,14 @@ class Session {
   int Burn() {
     if (!SettingsRead()) return kExitUnusable;
     controls_.SetChecked(kSilentModeCheck, true);
-    controls_.SetChecked(kReadVerifyCheck, options_.verify);
+    controls_.SetChecked(kReadVerifyCheck, Verify());
     bench_->burn.StartBurn();
     // A value that no run accepts is a file that cannot be used.
     if (steps_.Empty()) return IspTimeoutInRange(bench_->window.job) ? kExitFailure : kExitUnusable;
     if (options_.paramOnly) bench_->window.job.WorkKind = kParamOnly;
-    if (options_.verify && !SetVerifyFolder()) return kExitUnusable;
+    if (Verify() && !SetVerifyFolder()) return kExitUnusable;
     const RunEnd end = Pump();
-    return Ended(end, CommandOf(options_));
+    return Ended(end, CommandOf(options_, Verify()));
   }
   // One press of the ISP button with a legacy controller: the radios as the
   // options say, the dialog choosing FIRMWARE.
@@ -424,6 +476,9 @@ class Session {
   }
 
   const ProcessSetup& setup_;
+  StationRun* station_;
+  // Where a station's run stands, for its progress.
+  SlotState phase_ = SlotState::kBurning;
   const Options& options_;
   TerminalChannel channel_;
   std::string location_;
@@ -455,6 +510,12 @@ class Session {
 SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld* world, TerminalChannel channel,
                           const std::string& location) {
   Session session(setup, world, nullptr, channel, location);
+  return session.Run();
+}
+
+SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld& world, TerminalChannel channel,
+                          const std::string& location, StationRun& run) {
+  Session session(setup, &world, nullptr, channel, location, &run);
   return session.Run();
 }
 

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "camera_link.h"
 #include "cli_options.h"
 #include "common/context.h"
+#include "common/shared_image.h"
+#include "platform/shared_time.h"
 #include "platform/timer_service.h"
 #include "platform/virtual/virtual_clock.h"
+#include "station/station_ports.h"
 #include "terminal.h"
 
 namespace bb::cli {
@@ -28,6 +33,9 @@ struct ProcessSetup {
   bool settingsRead = false;
   // Where each run appends its report line; empty for none.
   std::string reportPath;
+  // The job's images as read once for every session of the process (--all);
+  // null: each run reads its own.
+  std::shared_ptr<const SharedImages> sharedImages;
 };
 
 // What came of one session's command.
@@ -43,6 +51,24 @@ struct SessionOutcome {
 // finds first. `world` is null for commands that need no camera.
 SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld* world, TerminalChannel channel,
                           const std::string& location);
+
+// A burn that a station starts on the camera at one of its slots: the
+// station's time, what the run tells the station as it goes, and the images
+// that every run of the station shares.
+struct StationRun {
+  SharedTime& time;
+  RunWatcher& watcher;
+  std::shared_ptr<const SharedImages> images;
+  std::string slot;
+  bool verify = false;
+  // True once the run is to end where its camera is safe.
+  std::function<bool()> stop;
+};
+
+// The station's burn of the camera at `location`, on the calling thread,
+// which takes part in the station's time.
+SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld& world, TerminalChannel channel,
+                          const std::string& location, StationRun& run);
 
 // What a replay puts in the place of the camera and of time.
 struct SessionDevices {

@@ -16,18 +16,32 @@ namespace bb::cli {
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+std::atomic<int> gPresses{0};
+std::atomic<bool> gStation{false};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-// Only what is safe in a signal handler: an atomic store and one write. The
+template <std::size_t N>
+void Say(const char (&text)[N]) {
+  const auto written = BB_WRITE(2, text, N - 1);
+  static_cast<void>(written);
+}
+
+// Only what is safe in a signal handler: atomics and one write. The
 // technician learns at once that the key was seen, even while a step that
 // must not be cut short (a transfer, the storage write's polls) goes on.
 extern "C" void OnInterrupt(int) {
-  gInterrupted.store(true);
-  static constexpr char kNotice[] =
-      "\ninterrupted: the run ends when the camera is safe; Ctrl-C again to quit at once\n";
-  const auto written = BB_WRITE(2, kNotice, sizeof kNotice - 1);
-  static_cast<void>(written);
+  const int press = gPresses.fetch_add(1) + 1;
+  if (gStation.load() && press == 1) {
+    Say("\nstopping: no more cameras are taken and the runs under way finish; Ctrl-C again ends them "
+        "where their camera is safe\n");
+    std::signal(SIGINT, OnInterrupt);
+    return;
+  }
+  if (gStation.load()) {
+    Say("\ninterrupted: the runs end when their camera is safe; Ctrl-C again to quit at once\n");
+  } else {
+    Say("\ninterrupted: the run ends when the camera is safe; Ctrl-C again to quit at once\n");
+  }
   std::signal(SIGINT, SIG_DFL);
 }
 
@@ -35,7 +49,14 @@ extern "C" void OnInterrupt(int) {
 
 void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
 
-bool Interrupted() { return gInterrupted.load(); }
+void InstallStationInterruptHandler() {
+  gStation.store(true);
+  std::signal(SIGINT, OnInterrupt);
+}
+
+int InterruptPresses() { return gPresses.load(); }
+
+bool Interrupted() { return gPresses.load() > 0; }
 
 bool WaitForInterrupt(std::chrono::milliseconds timeout) {
   // A short nap, not a wake-up from the handler: a signal handler can notify

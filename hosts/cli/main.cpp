@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
                 version.Revision());
     return 0;
   }
-  if (TalksToCamera(options->command)) bb::cli::InstallInterruptHandler();
+  if (options->command == "station") bb::cli::InstallStationInterruptHandler();
+  else if (TalksToCamera(options->command)) bb::cli::InstallInterruptHandler();
   return bb::cli::RunCommandLine(*options, process.ExecutablePath(), stdout, stderr);
 }

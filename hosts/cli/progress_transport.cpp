@@ -31,6 +31,12 @@ Peek PeekAt(std::span<const std::uint8_t> block) {
 }  // namespace
 
 void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t total) {
+  if (percent_) {
+    const int percent = done >= total ? 100 : static_cast<int>(done * 100 / total);
+    if (percent != lastPercent_) percent_(percent);
+    lastPercent_ = percent;
+    return;
+  }
   // A header may announce less than the transfers move: the bar stays full.
   const int filled = done >= total ? kBarWidth : static_cast<int>(done * kBarWidth / total);
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
@@ -60,7 +66,7 @@ bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<s
     polls_ = 0;
   }
   const bool ok = inner_.IoControl(handle, code, block);
-  if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4) {
+  if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4 && !percent_) {
     ++polls_;
     channel_.Progress(Format("  storage write: poll %u", polls_));
     drawn_ = true;

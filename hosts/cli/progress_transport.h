@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "platform/device_transport.h"
 #include "terminal.h"
@@ -14,6 +16,12 @@ class ProgressTransport final : public DeviceTransport {
  public:
   ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit)
       : inner_(inner), channel_(channel), blockUnit_(blockUnit) {}
+  // Tells the share of each transfer done, in percent, instead of drawing it:
+  // a station shows it on its board.
+  using PercentSink = std::function<void(int percent)>;
+  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit,
+                    PercentSink percent)
+      : inner_(inner), channel_(channel), blockUnit_(blockUnit), percent_(std::move(percent)) {}
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
     return inner_.OpenInterfaceSet(interfaceClass);
@@ -52,6 +60,8 @@ class ProgressTransport final : public DeviceTransport {
   std::uint32_t polls_ = 0;
   bool storageWriting_ = false;
   bool drawn_ = false;
+  PercentSink percent_;
+  int lastPercent_ = -1;
 };
 
 }  // namespace bb::cli

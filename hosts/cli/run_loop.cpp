@@ -29,6 +29,7 @@ RunEnd RunLoop::Pump() {
       end = StopRun() ? RunEnd::kInterrupted : RunEnd::kFinishedDespiteInterrupt;
     }
     if (std::optional<std::uint32_t> step = steps_.Take()) {
+      if (onStep_) onStep_(*step);
       sequencer_.OnStep(*step);
       continue;
     }

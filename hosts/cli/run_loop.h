@@ -33,6 +33,9 @@ class RunLoop {
           std::function<bool()> idle, std::function<bool()> waitAWhile,
           std::function<bool()> interrupted);
 
+  // Told of each step as it is taken, before it runs: where the run is.
+  void OnStep(std::function<void(std::uint32_t step)> told) { onStep_ = std::move(told); }
+
   // Runs the posted steps until the run ends.
   RunEnd Pump();
 
@@ -45,6 +48,7 @@ class RunLoop {
   std::function<bool()> idle_;
   std::function<bool()> waitAWhile_;
   std::function<bool()> interrupted_;
+  std::function<void(std::uint32_t)> onStep_;
 };
 
 }  // namespace bb::cli

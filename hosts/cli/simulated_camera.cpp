@@ -4,6 +4,7 @@
 #include <string>
 
 #include "camera_link.h"
+#include "simulated_link.h"
 #include "sim/fresh_camera.h"
 #include "sim/named_fault.h"
 #include "sim/shared_bus.h"
@@ -83,7 +84,7 @@ class SimulatedWorld final : public CameraWorld {
   }
 
   std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes) override {
-    return std::make_unique<SimulatedLink>(shared_.Connect(std::move(passTime)));
+    return MakeSimulatedLink(shared_.Connect(std::move(passTime)));
   }
 
  private:
@@ -120,6 +121,10 @@ class NoCamera final : public CameraLink {
 };
 
 }  // namespace
+
+std::unique_ptr<CameraLink> MakeSimulatedLink(std::unique_ptr<sim::SharedBus::Connection> connection) {
+  return std::make_unique<SimulatedLink>(std::move(connection));
+}
 
 std::unique_ptr<CameraLink> MakeNoCamera() { return std::make_unique<NoCamera>(); }
 

@@ -19,10 +19,11 @@ Terminal::~Terminal() {
   std::fflush(err_);
 }
 
-int Terminal::AddChannel(std::string prefix) {
+int Terminal::AddChannel(std::string prefix, bool quiet) {
   std::lock_guard lock(mutex_);
   channels_.push_back(std::make_unique<Channel>());
   channels_.back()->prefix = std::move(prefix);
+  channels_.back()->quiet = quiet;
   return static_cast<int>(channels_.size()) - 1;
 }
 
@@ -41,21 +42,42 @@ void Terminal::EraseBoard() {
 void Terminal::DrawBoard() {
   if (!board_) return;
   std::string text = boardRows_ > 0 ? Format("\x1b[%dA", boardRows_) : std::string();
-  for (const std::unique_ptr<Channel>& channel : channels_) {
-    const std::string row = channel->prefix + (channel->progress ? *channel->progress : channel->lastLine);
+  std::vector<std::string> rows;
+  if (stationBoard_) {
+    rows = *stationBoard_;
+  } else {
+    for (const std::unique_ptr<Channel>& channel : channels_) {
+      rows.push_back(channel->prefix + (channel->progress ? *channel->progress : channel->lastLine));
+    }
+  }
+  for (const std::string& row : rows) {
     // A row that wrapped would throw the count of lines to move up.
     text += "\r\x1b[2K" + std::string(Utf8Prefix(row, columns_ > 1 ? columns_ - 1 : 1)) + "\n";
   }
+  // A board that shrank leaves no rows of the one before it.
+  text += "\x1b[J";
   Write(err_, text);
-  boardRows_ = static_cast<int>(channels_.size());
+  boardRows_ = static_cast<int>(rows.size());
+}
+
+bool Terminal::Quiet(int channel) {
+  std::lock_guard lock(mutex_);
+  return channels_.at(static_cast<std::size_t>(channel))->quiet;
+}
+
+void Terminal::ShowBoard(std::vector<std::string> lines) {
+  std::lock_guard lock(mutex_);
+  stationBoard_ = std::move(lines);
+  DrawBoard();
 }
 
 void Terminal::Log(int channel, std::string_view line) {
   std::lock_guard lock(mutex_);
   Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  own.lastLine = line;
+  if (own.quiet) return;
   if (outIsTerminal_) EraseBoard();
   Write(out_, own.prefix + std::string(line) + "\n");
-  own.lastLine = line;
   DrawBoard();
 }
 
@@ -70,6 +92,7 @@ void Terminal::Note(int channel, std::string_view text) {
 void Terminal::Progress(int channel, std::string_view text) {
   std::lock_guard lock(mutex_);
   Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  if (own.quiet) return;
   if (board_) {
     own.progress = std::string(text);
     DrawBoard();

@@ -25,8 +25,13 @@ class Terminal {
   Terminal(const Terminal&) = delete;
   Terminal& operator=(const Terminal&) = delete;
 
-  // Before any session runs. Returns the channel's number.
-  int AddChannel(std::string prefix);
+  // Returns the channel's number. A quiet channel keeps its log lines off
+  // standard output (a station's runs, unless asked to show them).
+  int AddChannel(std::string prefix, bool quiet = false);
+  // A quiet channel's status texts and captions are not shown either.
+  bool Quiet(int channel);
+  // The lines of a station's board, drawn in place of the channels' rows.
+  void ShowBoard(std::vector<std::string> lines);
 
   // A log line on standard output.
   void Log(int channel, std::string_view line);
@@ -54,6 +59,7 @@ class Terminal {
     std::optional<std::string> progress;
     std::string lastLine;
     bool progressDrawn = false;
+    bool quiet = false;
   };
 
   void Write(std::FILE* stream, std::string_view text);
@@ -69,6 +75,7 @@ class Terminal {
   std::size_t columns_;
   std::vector<std::unique_ptr<Channel>> channels_;
   int boardRows_ = 0;
+  std::optional<std::vector<std::string>> stationBoard_;
 };
 
 // What a session writes to: its channel of the terminal.
@@ -80,6 +87,7 @@ struct TerminalChannel {
   void Note(std::string_view text) const { terminal.Note(channel, text); }
   void Progress(std::string_view text) const { terminal.Progress(channel, text); }
   void ProgressDone() const { terminal.ProgressDone(channel); }
+  bool Quiet() const { return terminal.Quiet(channel); }
 };
 
 }  // namespace bb::cli

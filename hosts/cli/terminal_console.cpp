@@ -8,11 +8,11 @@ void TerminalConsole::AddLogLine(std::string_view text) {
 }
 
 void TerminalConsole::SetStatusText(std::string_view text) {
-  channel_.Note("[status] " + std::string(text));
+  if (!channel_.Quiet()) channel_.Note("[status] " + std::string(text));
 }
 
 void TerminalConsole::SetCaption(std::string_view text) {
-  channel_.Note("[caption] " + std::string(text));
+  if (!channel_.Quiet()) channel_.Note("[caption] " + std::string(text));
 }
 
 }  // namespace bb

@@ -19,14 +19,6 @@
 
 namespace bb {
 
-namespace {
-
-// Transfers count in 32 bits; the firmware buffer keeps 64 KiB of slack.
-constexpr std::uint64_t kFirmwareSlack = 0x10000;
-constexpr std::uint64_t kMaxTransfer = std::numeric_limits<std::uint32_t>::max() - kFirmwareSlack;
-
-}  // namespace
-
 BurnProcedure::BurnProcedure(Platform& platform, Context& context, WindowState& window,
                              DeviceLink& link, DeviceCommands& commands, ArrivalWatcher& arrivals)
     : platform_(platform),
@@ -126,6 +118,11 @@ int BurnProcedure::DownloadFile(const std::string& path, std::uint32_t address) 
 
 bool BurnProcedure::CheckJobImages(std::span<const JobImage> images) {
   for (const JobImage& image : images) {
+    if (const SharedImage* shared = FindShared(image.path, 0)) {
+      window_.imagesRead.insert_or_assign(std::string(image.fileKey), shared->digest);
+      if (!CheckImageDigest(image, shared->digest, platform_.console)) return false;
+      continue;
+    }
     std::optional<FileDigest> hashed;
     const bool passed = CheckImageFile(image, platform_.console, hashed);
     // A file refused for its pin is told as it was found.
@@ -135,9 +132,28 @@ bool BurnProcedure::CheckJobImages(std::span<const JobImage> images) {
   return true;
 }
 
+const SharedImage* BurnProcedure::FindShared(const std::string& path, std::uint64_t slack) const {
+  if (!window_.sharedImages) return nullptr;
+  for (const SharedImage& shared : *window_.sharedImages) {
+    if (shared.path == path && shared.slack >= slack) return &shared;
+  }
+  return nullptr;
+}
+
+ImageRead BurnProcedure::ShareOrRead(const std::string& path, std::uint64_t slack, ImageBytes& bytes,
+                                     std::uint64_t& size) {
+  if (const SharedImage* shared = FindShared(path, slack)) {
+    bytes = ImageBytes{shared->buffer, shared->digest};
+    size = shared->digest.size;
+    return ImageRead::kRead;
+  }
+  return ReadImageBytes(path, kMaxTransfer, slack, bytes, size);
+}
+
 int BurnProcedure::ReadForSending(const JobImage& image, std::uint64_t slack, ImageBytes& bytes,
                                   std::uint64_t& size) {
-  switch (ReadImageBytes(image.path, kMaxTransfer, slack, bytes, size)) {
+  const ImageRead read = ShareOrRead(image.path, slack, bytes, size);
+  switch (read) {
     case ImageRead::kRead:
       break;
     case ImageRead::kCannotOpen:

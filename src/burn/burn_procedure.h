@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 
@@ -16,6 +17,11 @@
 #include "device/usb_pipes.h"
 
 namespace bb {
+
+// Transfers count in 32 bits; the firmware buffer keeps 64 KiB of slack, which
+// pads its last block with zeros.
+inline constexpr std::uint64_t kFirmwareSlack = 0x10000;
+inline constexpr std::uint64_t kMaxTransfer = std::numeric_limits<std::uint32_t>::max() - kFirmwareSlack;
 
 // The VEXA2860 burn: the parameter file and the ISP core into the camera's
 // memory, the firmware behind its header, and, after the camera has come back,
@@ -50,6 +56,10 @@ class BurnProcedure {
   enum class FirmwareHeader { kIspWrite, kStaging };
   // Reads an image for sending and checks the bytes read: 0, or kFileError
   // or kNoBuffer (logged) when they cannot be sent.
+  // The station's copy of a file, read once for every session, or none.
+  const SharedImage* FindShared(const std::string& path, std::uint64_t slack) const;
+  // The station's copy of the file when it has one, else the file read now.
+  ImageRead ShareOrRead(const std::string& path, std::uint64_t slack, ImageBytes& bytes, std::uint64_t& size);
   int ReadForSending(const JobImage& image, std::uint64_t slack, ImageBytes& bytes,
                      std::uint64_t& size);
   // The download of one image, refused before any of it is sent when the

@@ -42,7 +42,7 @@ ImageRead ReadImageBytes(const std::string& path, std::uint64_t maxSize, std::ui
   // of a large image twice.
   const auto length = static_cast<std::size_t>(size);
   const auto zeros = static_cast<std::size_t>(slack);
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length + zeros]);
+  std::shared_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length + zeros]);
   if (!buffer) return ImageRead::kNoMemory;
   // A file that shrinks while it is read would send stale bytes.
   const std::optional<FileDigest> digest = ReadHashed(file, buffer.get(), size);

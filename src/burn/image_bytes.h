@@ -22,8 +22,9 @@ std::optional<FileDigest> ReadHashed(std::ifstream& file, std::uint8_t* destinat
 // pin, sends and reports all comes from this one reading, and the digest goes
 // wherever the bytes go.
 struct ImageBytes {
-  // digest.size bytes of the file, then the zeros asked for.
-  std::unique_ptr<std::uint8_t[]> buffer;
+  // digest.size bytes of the file, then the zeros asked for; read-only, and
+  // shared where a station read the file once for every session.
+  std::shared_ptr<const std::uint8_t[]> buffer;
   FileDigest digest{};
 
   std::span<const std::uint8_t> FileBytes() const {

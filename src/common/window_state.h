@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "common/burn_job.h"
+#include "common/shared_image.h"
 #include "util/sha256.h"
 
 namespace bb {
@@ -24,6 +26,10 @@ struct WindowState {
   // IspFile, FwFile): the SHA-256 and size of the bytes it sent, or of the
   // file as its pin check read it before sending. A run starts with none.
   std::map<std::string, FileDigest, std::less<>> imagesRead;
+  // The job's images as a station read them for all its sessions: a run
+  // sends these bytes rather than read the files again. None: each run reads
+  // its own.
+  std::shared_ptr<const SharedImages> sharedImages;
 };
 
 }  // namespace bb

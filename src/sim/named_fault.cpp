@@ -112,14 +112,6 @@ std::optional<NamedFault> ParseNamedFault(std::string_view name) {
 
 namespace {
 
-// Sets a camera's own state: on the one camera, or on every camera.
-template <typename Change>
-void OnCameras(SimBus& bus, std::optional<std::size_t> camera, Change change) {
-  for (std::size_t i = 0; i < bus.Cameras(); ++i) {
-    if (!camera || *camera == i) change(bus.Camera(i));
-  }
-}
-
 SimBus::FaultId InjectAimed(SimBus& bus, std::optional<std::size_t> camera, const NamedFault& fault) {
   switch (fault.kind) {
     case Kind::kAbsent:
@@ -131,24 +123,24 @@ SimBus::FaultId InjectAimed(SimBus& bus, std::optional<std::size_t> camera, cons
       // Shows when the program looks for a camera.
       return bus.WatchFault("absent", [](const SimEvent& event) { return event.kind == SimEvent::Kind::kEnumerate; });
     case Kind::kBusy:
-      OnCameras(bus, camera, [](SimCamera& target) { target.busy = true; });
+      bus.ChangeCameras(camera, [](SimCamera& target) { target.busy = true; });
       return bus.WatchFault("busy", [](const SimEvent& event) {
         return IsRequest(event, 0x21, 0) && AnswerByte(event, 0).value_or(0) != 0;
       });
     case Kind::kNoStorage:
-      OnCameras(bus, camera, [](SimCamera& target) { target.storagePresent = false; });
+      bus.ChangeCameras(camera, [](SimCamera& target) { target.storagePresent = false; });
       // The storage write is refused, or a status says that no storage is there.
       return bus.WatchFault("no storage", [](const SimEvent& event) {
         return (IsRequest(event, 0x11) && !event.ok) || (IsRequest(event, 0x21, 4) && AnswerByte(event, 1) == 0);
       });
     case Kind::kWriteTimeout:
-      OnCameras(bus, camera, [](SimCamera& target) { target.storageWritePolls = 0xFFFFFFFFu; });
+      bus.ChangeCameras(camera, [](SimCamera& target) { target.storageWritePolls = 0xFFFFFFFFu; });
       return bus.WatchFault("write timeout", [](const SimEvent& event) { return IsRequest(event, 0x11) && event.ok; });
     case Kind::kVerifyMismatch:
-      OnCameras(bus, camera, [](SimCamera& target) { target.corruptStorageWrites = true; });
+      bus.ChangeCameras(camera, [](SimCamera& target) { target.corruptStorageWrites = true; });
       return bus.WatchFault("verify mismatch", [](const SimEvent& event) { return IsRequest(event, 0x11) && event.ok; });
     case Kind::kStorageWriteFails:
-      OnCameras(bus, camera, [](SimCamera& target) { target.storageWriteResult = 2; });
+      bus.ChangeCameras(camera, [](SimCamera& target) { target.storageWriteResult = 2; });
       return bus.WatchFault("storage write fails", [](const SimEvent& event) {
         return IsRequest(event, 0x21, 4) && AnswerByte(event, 0) == 2;
       });
@@ -175,10 +167,8 @@ SimBus::FaultId InjectAimed(SimBus& bus, std::optional<std::size_t> camera, cons
 }  // namespace
 
 SimBus::FaultId InjectNamedFault(SimBus& bus, std::optional<std::size_t> camera, const NamedFault& fault) {
-  bus.AimFaultsAt(camera);
-  const SimBus::FaultId id = InjectAimed(bus, camera, fault);
-  bus.AimFaultsAt(std::nullopt);
-  return id;
+  const SimBus::Aiming aiming(bus, camera);
+  return InjectAimed(bus, camera, fault);
 }
 
 }  // namespace bb::sim

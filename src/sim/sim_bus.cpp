@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "sim/fresh_camera.h"
 #include "sim/sim_driver_block.h"
 #include "util/byte_order.h"
 #include "util/format.h"
@@ -84,45 +85,187 @@ class SimBus::Hold {
 };
 
 template <typename Work>
-auto SimBus::WithCamera(std::size_t port, Work work) {
-  SimCamera* camera = nullptr;
-  std::mutex* cameraMutex = nullptr;
+auto SimBus::WithCamera(std::size_t port, std::uint32_t generation, Work work) {
+  std::shared_ptr<Model> model;
   {
     Hold hold(*this);
-    camera = ports_.at(port).camera.get();
-    cameraMutex = ports_.at(port).cameraMutex.get();
+    model = ports_.at(port).model;
   }
-  const std::lock_guard lock(*cameraMutex);
-  return work(*camera);
+  using Answer = decltype(work(model->camera));
+  if (!model) return std::optional<Answer>();
+  const std::lock_guard lock(model->mutex);
+  if (model->generation != generation) return std::optional<Answer>();
+  return std::optional<Answer>(work(model->camera));
+}
+
+void SimBus::NewGeneration(Port& port) {
+  port.generation = ++generations_;
+  if (!port.model) return;
+  const std::lock_guard lock(port.model->mutex);
+  port.model->generation = port.generation;
+}
+
+void SimBus::Announce(const std::string& path) {
+  const DeviceArrival arrival{true, path};
+  for (int i = 0; i < arrivalTimes_; ++i) tidings_->arrivals.push_back(arrival);
 }
 
 SimCamera& SimBus::Attach(std::string interfacePath) {
   Hold hold(*this);
   Port port;
-  port.camera = std::make_unique<SimCamera>();
-  port.generation = ++generations_;
+  port.model = std::make_shared<Model>(liveModels_);
+  port.instance = ++instances_;
+  NewGeneration(port);
   port.number = static_cast<std::uint32_t>(ports_.size()) + 1;
   ++camerasMade_;
   port.path = interfacePath.empty() ? DefaultPath() : std::move(interfacePath);
   port.serial = Format("SIM%04u", port.number);
   ports_.push_back(std::move(port));
-  return *ports_.back().camera;
+  return ports_.back().model->camera;
 }
 
 SimCamera& SimBus::PlugIn(std::string interfacePath) {
   SimCamera& camera = Attach(std::move(interfacePath));
   Hold hold(*this);
-  const DeviceArrival arrival{true, ports_.back().path};
-  for (int i = 0; i < arrivalTimes_; ++i) tidings_->arrivals.push_back(arrival);
+  Announce(ports_.back().path);
   return camera;
 }
 
-void SimBus::Unplug(std::size_t index) {
+bool SimBus::Unplug(std::size_t index) {
   Hold hold(*this);
   Port& port = ports_.at(index);
+  if (!port.model) return false;
   port.present = false;
   port.returning = false;
-  port.generation = ++generations_;
+  NewGeneration(port);
+  port.model.reset();
+  port.instance = 0;
+  DropCameraFaults(index);
+  return true;
+}
+
+std::size_t SimBus::AddEmptyPort() {
+  Hold hold(*this);
+  Port port;
+  port.present = false;
+  port.number = static_cast<std::uint32_t>(ports_.size()) + 1;
+  ports_.push_back(std::move(port));
+  return ports_.size() - 1;
+}
+
+bool SimBus::PlugIn(std::size_t index, std::optional<std::string> serial,
+                    const std::function<void()>& beforeArrival) {
+  // Made before the bus is held: the sample image takes a while to encode.
+  auto model = std::make_shared<Model>(liveModels_);
+  SetUpFreshCamera(model->camera, false);
+  std::uint64_t instance = 0;
+  {
+    Hold hold(*this);
+    Port& port = ports_.at(index);
+    if (port.model) return false;
+    DropCameraFaults(index);
+    port.model = std::move(model);
+    instance = port.instance = ++instances_;
+    ++camerasMade_;
+    port.path = DefaultPath();
+    port.serial = std::move(serial);
+    NewGeneration(port);
+  }
+  if (beforeArrival) beforeArrival();
+  Hold hold(*this);
+  Port& port = ports_.at(index);
+  if (port.instance != instance || port.present || port.returning) return false;
+  port.present = true;
+  NewGeneration(port);
+  Announce(port.path);
+  return true;
+}
+
+bool SimBus::Restart(std::size_t index) {
+  Hold hold(*this);
+  Port& port = ports_.at(index);
+  if (!port.model || !port.present) return false;
+  port.present = false;
+  port.returning = true;
+  NewGeneration(port);
+  return true;
+}
+
+bool SimBus::PowerDown(std::size_t index) {
+  Hold hold(*this);
+  Port& port = ports_.at(index);
+  if (!port.model) return false;
+  port.present = false;
+  port.returning = false;
+  NewGeneration(port);
+  return true;
+}
+
+bool SimBus::PowerUp(std::size_t index) {
+  Hold hold(*this);
+  Port& port = ports_.at(index);
+  if (!port.model || port.present) return false;
+  ++camerasMade_;
+  port.path = DefaultPath();
+  port.present = true;
+  port.returning = false;
+  NewGeneration(port);
+  {
+    const std::lock_guard lock(port.model->mutex);
+    port.model->camera.PoweredUp();
+  }
+  Record(MakeEvent(SimEvent::Kind::kReenumerate, port.path), index);
+  Announce(port.path);
+  return true;
+}
+
+std::weak_ptr<const SimCamera> SimBus::CameraModel(std::size_t index) {
+  Hold hold(*this);
+  const std::shared_ptr<Model>& model = ports_.at(index).model;
+  if (!model) return {};
+  return std::shared_ptr<const SimCamera>(model, &model->camera);
+}
+
+void SimBus::DropCameraFaults(std::size_t index) {
+  const auto aimedHere = [index](const auto& fault) { return fault.camera == index; };
+  std::erase_if(pipeOpenFaults_, aimedHere);
+  std::erase_if(requestFaults_, aimedHere);
+  std::erase_if(writeFaults_, aimedHere);
+  std::erase_if(readFaults_, aimedHere);
+  std::erase_if(watchedFaults_, aimedHere);
+  Port& port = ports_.at(index);
+  port.neverReturns = false;
+  port.neverReturnFault = kNoFault;
+  port.readStallMs = 0;
+  port.writesSeen = 0;
+  port.readsSeen = 0;
+  port.detailUnreadable = false;
+  port.heldByOther = false;
+}
+
+void SimBus::AimFaultsAt(std::optional<std::size_t> camera) {
+  Hold hold(*this);
+  aim_ = camera;
+}
+
+SimBus::Aiming::Aiming(SimBus& bus, std::optional<std::size_t> camera) : bus_(bus), lock_(bus.aimMutex_) {
+  bus_.AimFaultsAt(camera);
+}
+
+SimBus::Aiming::~Aiming() { bus_.AimFaultsAt(std::nullopt); }
+
+void SimBus::ChangeCameras(std::optional<std::size_t> camera, const std::function<void(SimCamera&)>& change) {
+  std::vector<std::shared_ptr<Model>> models;
+  {
+    Hold hold(*this);
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+      if ((!camera || *camera == i) && ports_[i].model) models.push_back(ports_[i].model);
+    }
+  }
+  for (const std::shared_ptr<Model>& model : models) {
+    const std::lock_guard lock(model->mutex);
+    change(model->camera);
+  }
 }
 
 std::string SimBus::DefaultPath() const {
@@ -140,10 +283,12 @@ void SimBus::DetachAll() {
 }
 
 void SimBus::SetDetailUnreadable(std::size_t camera, bool unreadable) {
+  Hold hold(*this);
   ports_.at(camera).detailUnreadable = unreadable;
 }
 
 void SimBus::SetHeldByOtherProgram(std::size_t camera, bool held) {
+  Hold hold(*this);
   ports_.at(camera).heldByOther = held;
 }
 
@@ -166,17 +311,29 @@ void SimBus::Fire(FaultId fault, std::size_t at) {
 }
 
 void SimBus::Settle(const std::vector<FaultId>& faults) {
-  for (const FaultId fault : faults) faultReports_.at(fault).firedAt = transcript_.size();
+  for (const FaultId fault : faults) faultReports_.at(fault).firedAt = entries_;
 }
 
 void SimBus::Record(const SimEvent& event, std::optional<std::size_t> port) {
-  transcript_.push_back(event);
-  transcript_.back().camera = port;
+  const std::size_t at = entries_++;
+  if (keepTranscript_) {
+    transcript_.push_back(event);
+    transcript_.back().camera = port;
+  }
   for (const WatchedFault& watched : watchedFaults_) {
     // A call to no camera in particular (enumeration) shows every camera's.
     if (port && !Targets(watched.camera, port)) continue;
-    if (watched.showsIn(event)) Fire(watched.id, transcript_.size() - 1);
+    if (watched.showsIn(event)) Fire(watched.id, at);
   }
+}
+
+void SimBus::RecordCall(const SimEvent& event, std::optional<std::size_t> port) {
+  if (port) {
+    Record(event, port);
+    return;
+  }
+  ++entries_;
+  if (keepTranscript_) transcript_.push_back(event);
 }
 
 SimBus::FaultId SimBus::WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn) {
@@ -266,6 +423,7 @@ SimBus::FaultId SimBus::StallRead(std::uint32_t nth, std::uint32_t ms) {
 std::optional<std::size_t> SimBus::PortOf(Handle handle) const {
   auto found = handles_.find(handle);
   if (found == handles_.end() || found->second.port >= ports_.size()) return std::nullopt;
+  if (ports_[found->second.port].instance != found->second.instance) return std::nullopt;
   return found->second.port;
 }
 
@@ -278,7 +436,7 @@ std::optional<SimBus::TransferFault> SimBus::FaultFor(const std::vector<Transfer
   for (const TransferFault& fault : faults) {
     const bool named = fault.camera ? fault.camera == port && fault.nth == portCount : fault.nth == busCount;
     if (!named) continue;
-    Fire(fault.id, transcript_.size());
+    Fire(fault.id, entries_);
     if (!merged) {
       merged = fault;
       continue;
@@ -320,13 +478,13 @@ const SimBus::Listed* SimBus::ListedAt(SetHandle set, std::uint32_t index) const
 void SimBus::DropOffIfRestarting(std::size_t port) {
   bool restarting = false;
   {
-    const std::lock_guard lock(*ports_[port].cameraMutex);
-    restarting = ports_[port].camera->TakeRestart();
+    const std::lock_guard lock(ports_[port].model->mutex);
+    restarting = ports_[port].model->camera.TakeRestart();
   }
   if (!restarting) return;
   ports_[port].present = false;
   ports_[port].returning = true;
-  ports_[port].generation = ++generations_;
+  NewGeneration(ports_[port]);
 }
 
 bool SimBus::ReturnCameras() {
@@ -337,21 +495,21 @@ bool SimBus::ReturnCameras() {
     if (!port.returning) continue;
     if (neverReturn_ || port.neverReturns) {
       const FaultId fault = port.neverReturns ? port.neverReturnFault : neverReturnFault_;
-      if (fault != kNoFault) Fire(fault, transcript_.size());
+      if (fault != kNoFault) Fire(fault, entries_);
       continue;
     }
     ++camerasMade_;
     port.path = DefaultPath();
     port.present = true;
     port.returning = false;
+    NewGeneration(port);
     {
-      const std::lock_guard lock(*port.cameraMutex);
-      port.camera->Restarted();
+      const std::lock_guard lock(port.model->mutex);
+      port.model->camera.Restarted();
     }
     Record(MakeEvent(SimEvent::Kind::kReenumerate, port.path), index);
     returned = true;
-    const DeviceArrival arrival{true, port.path};
-    for (int i = 0; i < arrivalTimes_; ++i) tidings_->arrivals.push_back(arrival);
+    Announce(port.path);
   }
   return returned;
 }
@@ -368,7 +526,7 @@ DeviceTransport::SetHandle SimBus::OpenInterfaceSet(const Guid&) {
   const SetHandle set = nextSet_++;
   std::vector<Listed>& listed = openSets_[set];
   for (std::size_t port = 0; port < ports_.size(); ++port) {
-    if (ports_[port].present) listed.push_back(Listed{port, ports_[port].path});
+    if (ports_[port].present) listed.push_back(Listed{port, ports_[port].path, ports_[port].serial});
   }
   return set;
 }
@@ -400,8 +558,8 @@ bool SimBus::ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::stri
 bool SimBus::ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) {
   Hold hold(*this);
   const Listed* listed = ListedAt(set, index);
-  if (listed == nullptr || !ports_[listed->port].serial) return false;
-  serial = *ports_[listed->port].serial;
+  if (listed == nullptr || !listed->serial) return false;
+  serial = *listed->serial;
   return true;
 }
 
@@ -425,7 +583,7 @@ DeviceTransport::Handle SimBus::Open(const std::string& path) {
       bool failed = false;
       for (PipeFault& fault : pipeOpenFaults_) {
         if (fault.pipe != pipe || !Targets(fault.camera, port) || !fault.when.Hits()) continue;
-        Fire(fault.id, transcript_.size());
+        Fire(fault.id, entries_);
         failed = true;
       }
       if (failed) break;
@@ -433,7 +591,7 @@ DeviceTransport::Handle SimBus::Open(const std::string& path) {
       break;
     }
     const Handle handle = nextHandle_++;
-    handles_[handle] = OpenFile{port, ports_[port].generation, path, pipe};
+    handles_[handle] = OpenFile{port, ports_[port].instance, ports_[port].generation, path, pipe};
     Record(MakeEvent(SimEvent::Kind::kOpen, path), port);
     return handle;
   }
@@ -455,6 +613,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   request.block.assign(block.begin(), block.end());
   std::optional<std::size_t> port;
   std::optional<std::size_t> answering;  // the camera that takes the request
+  std::uint32_t generation = 0;          // as the call found it
   std::optional<std::string> refusal;
   std::vector<FaultId> fired;
   bool failed = false;
@@ -463,6 +622,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
     Hold hold(*this);
     const OpenFile* file = Find(handle);
     port = PortOf(handle);
+    if (file != nullptr) generation = file->generation;
     if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
       if (file != nullptr && block.size() != kBlock.size) {
         refusal = Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
@@ -490,7 +650,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
           if (fault.wValue && *fault.wValue != request.wValue) continue;
           if (!Targets(fault.camera, file->port)) continue;
           if (!fault.when.Hits()) continue;
-          Fire(fault.id, transcript_.size());
+          Fire(fault.id, entries_);
           failed = true;
         }
         fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
@@ -502,10 +662,10 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   }
   std::vector<std::uint8_t> answer;
   if (answering) {
-    failed = WithCamera(*answering, [&](SimCamera& camera) {
-      if (refusal) camera.refusals.push_back(*refusal);
-      return failed || !camera.HandleRequest(request, answer);
-    });
+    failed = WithCamera(*answering, generation, [&](SimCamera& camera) {
+               if (refusal) camera.refusals.push_back(*refusal);
+               return failed || !camera.HandleRequest(request, answer);
+             }).value_or(true);
   }
   if (!failed && request.direction == 1 && data != nullptr) {
     std::memcpy(data, answer.data(), std::min<std::size_t>(answer.size(), request.wLength));
@@ -514,7 +674,7 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
   event.ok = !failed;
   Hold hold(*this);
   Settle(fired);
-  Record(event, port);
+  RecordCall(event, port);
   return !failed;
 }
 
@@ -529,6 +689,7 @@ bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uin
   event.size = static_cast<std::uint32_t>(buffer.size());
   std::optional<std::size_t> port;
   std::optional<std::size_t> serving;  // the camera whose pipe serves the read
+  std::uint32_t generation = 0;
   std::optional<TransferFault> fault;
   std::vector<FaultId> fired;
   std::uint32_t stallMs = 0;
@@ -544,7 +705,10 @@ bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uin
     if (file != nullptr && ports_[file->port].readStallMs > 0) {
       stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
     }
-    if (file != nullptr && file->pipe == "PIPE00") serving = file->port;
+    if (file != nullptr && file->pipe == "PIPE00") {
+      serving = file->port;
+      generation = file->generation;
+    }
     pendingReads_[handle] = false;
   }
   // The camera's time passes a millisecond at a time, so that a cancel from
@@ -568,12 +732,16 @@ bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uin
   } else {
     std::span<std::uint8_t> wanted = buffer;
     if (fault) wanted = buffer.first(buffer.size() - std::min<std::size_t>(*fault->missing, buffer.size()));
-    done = WithCamera(*serving, [&](SimCamera& camera) { return camera.ProvideBulkIn(wanted); });
+    // A camera unplugged or gone off the bus during a stall serves nothing.
+    const std::optional<std::uint32_t> served =
+        WithCamera(*serving, generation, [&](SimCamera& camera) { return camera.ProvideBulkIn(wanted); });
+    event.ok = served.has_value();
+    done = served.value_or(0);
     event.moved = done;
   }
   Hold hold(*this);
   Settle(fired);
-  Record(event, port);
+  RecordCall(event, port);
   return event.ok;
 }
 
@@ -583,6 +751,7 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
   event.size = static_cast<std::uint32_t>(data.size());
   std::optional<std::size_t> port;
   std::optional<std::size_t> taking;  // the camera whose pipe takes the data
+  std::uint32_t generation = 0;
   std::optional<TransferFault> fault;
   std::vector<FaultId> fired;
   {
@@ -593,19 +762,25 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
     const std::size_t firedBefore = tidings_->fired.size();
     fault = FaultFor(writeFaults_, ++writesSeen_, port, portCount);
     fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
-    if (file != nullptr && file->pipe == "PIPE01") taking = file->port;
+    if (file != nullptr && file->pipe == "PIPE01") {
+      taking = file->port;
+      generation = file->generation;
+    }
   }
   if (!taking || (fault && !fault->missing)) {
     event.ok = false;
   } else {
     std::span<const std::uint8_t> accepted = data;
     if (fault) accepted = data.first(data.size() - std::min<std::size_t>(*fault->missing, data.size()));
-    done = WithCamera(*taking, [&](SimCamera& camera) { return camera.AcceptBulkOut(accepted); });
+    const std::optional<std::uint32_t> taken =
+        WithCamera(*taking, generation, [&](SimCamera& camera) { return camera.AcceptBulkOut(accepted); });
+    event.ok = taken.has_value();
+    done = taken.value_or(0);
     event.moved = done;
   }
   Hold hold(*this);
   Settle(fired);
-  Record(event, port);
+  RecordCall(event, port);
   return event.ok;
 }
 
@@ -619,7 +794,7 @@ void SimBus::Close(Handle handle) {
   Hold hold(*this);
   auto found = handles_.find(handle);
   if (found == handles_.end()) return;
-  Record(MakeEvent(SimEvent::Kind::kClose, found->second.path), found->second.port);
+  RecordCall(MakeEvent(SimEvent::Kind::kClose, found->second.path), PortOf(handle));
   // The camera restarts once the transfer that carried its firmware is over.
   const bool bulkOut = found->second.pipe == "PIPE01" && Find(handle) != nullptr;
   const std::size_t port = found->second.port;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,9 +29,11 @@ namespace bb::sim {
 // stalled read) passes holding neither, so one camera never holds up
 // another's transfer. The fault observer and the arrival handler are called
 // on the calling thread once the bus is let go, so they may call it again.
-// Set them, attach the cameras and inject the faults before calls begin;
-// what a test reads back (transcript, reports, a camera's model) it reads
-// once no call runs.
+// Set them and make the ports before calls begin. Cameras attached before
+// calls begin may have faults injected then; a line of cameras plugged into
+// empty ports while calls run (PlugIn, Unplug, PowerDown, PowerUp, Restart)
+// takes faults aimed at each camera as it is plugged in. What a test reads
+// back (transcript, reports, a camera's model) it reads once no call runs.
 class SimBus final : public DeviceTransport {
  public:
   // Names an injected fault in its report.
@@ -43,10 +46,41 @@ class SimBus final : public DeviceTransport {
   // A camera plugged in while the host runs: attached, and its arrival
   // announced.
   SimCamera& PlugIn(std::string interfacePath = {});
-  // The camera leaves the bus and stays away; its port stays its own.
-  void Unplug(std::size_t index);
+  // The camera leaves the bus and stays away; its port stays its own, empty.
+  // Its model is freed once no call is answered by it, and every fault aimed
+  // at it is dropped, fired or not. False when the port was empty.
+  bool Unplug(std::size_t index);
   void DetachAll();
-  SimCamera& Camera(std::size_t index = 0) { return *ports_.at(index).camera; }
+  // The camera at a port; there must be one.
+  SimCamera& Camera(std::size_t index = 0) { return ports_.at(index).model->camera; }
+
+  // --- a line of cameras, plugged in one after another ---
+  // A port with no camera, at the next port number; make them all before
+  // calls begin. Returns its index.
+  std::size_t AddEmptyPort();
+  // A fresh camera (waiting for its parameters and core, the sample firmware
+  // in its storage) at the empty port `index`, under a new interface path and
+  // with this USB serial number (none for nullopt). `beforeArrival` runs
+  // while it is at the port but not yet on the bus: faults aimed at the port
+  // then target it alone, counting its own calls. Then it is on the bus and
+  // its arrival announced. False when the port holds a camera, or lost it
+  // again before it arrived.
+  bool PlugIn(std::size_t index, std::optional<std::string> serial,
+              const std::function<void()>& beforeArrival = {});
+  // The camera leaves the bus and comes back by itself, as one that restarts
+  // after its burn: at the next ReturnCameras, under a new interface path.
+  // False when there is no camera on the bus at the port.
+  bool Restart(std::size_t index);
+  // The same camera off the bus, and back on with its serial number and its
+  // storage, booted afresh (its RAM lost) and announced. False when there is
+  // no camera at the port, or (PowerUp) when it is on the bus.
+  bool PowerDown(std::size_t index);
+  bool PowerUp(std::size_t index);
+  // Camera models not yet freed.
+  std::size_t LiveCameras() const { return liveModels_.load(); }
+  // The model of the camera now at the port, to see when it is freed; empty
+  // when the port is empty.
+  std::weak_ptr<const SimCamera> CameraModel(std::size_t index);
   const std::string& InterfacePath(std::size_t index = 0) const { return ports_.at(index).path; }
   // The location the transport reports for a camera: its port number.
   std::string Location(std::size_t index = 0) const;
@@ -78,7 +112,23 @@ class SimBus final : public DeviceTransport {
   // The faults injected from now on target this camera alone, and count its
   // own calls; without a camera (as at the start) they target every camera's
   // calls, counted over the whole bus.
-  void AimFaultsAt(std::optional<std::size_t> camera) { aim_ = camera; }
+  void AimFaultsAt(std::optional<std::size_t> camera);
+  // Aims the faults injected while it lives, as AimFaultsAt does, for one
+  // thread at a time: injections on several threads do not aim each other's.
+  class Aiming {
+   public:
+    Aiming(SimBus& bus, std::optional<std::size_t> camera);
+    ~Aiming();
+    Aiming(const Aiming&) = delete;
+    Aiming& operator=(const Aiming&) = delete;
+
+   private:
+    SimBus& bus_;
+    std::unique_lock<std::mutex> lock_;
+  };
+  // Changes the state of the camera at a port (none: of every camera), under
+  // its own lock, so that it may be done while calls run.
+  void ChangeCameras(std::optional<std::size_t> camera, const std::function<void(SimCamera&)>& change);
   // The interface's detail cannot be read, or another program holds it.
   void SetDetailUnreadable(std::size_t camera, bool unreadable);
   void SetHeldByOtherProgram(std::size_t camera, bool held);
@@ -133,10 +183,17 @@ class SimBus final : public DeviceTransport {
   void SetFaultObserver(std::function<void(FaultId)> observer) { faultObserver_ = std::move(observer); }
 
   // --- transcript ---
+  // Without it the calls are still counted (a fault's report names the
+  // call's number) but not kept, so that a long line of cameras costs no
+  // memory for them.
+  void KeepTranscript(bool keep) { keepTranscript_ = keep; }
   const std::vector<SimEvent>& Transcript() const { return transcript_; }
   std::vector<std::string> TranscriptLines() const;
   std::vector<SimRequest> Requests() const;
-  void ClearTranscript() { transcript_.clear(); }
+  void ClearTranscript() {
+    transcript_.clear();
+    entries_ = 0;
+  }
   std::size_t OpenHandles() const { return handles_.size(); }
 
   // --- DeviceTransport ---
@@ -154,10 +211,29 @@ class SimBus final : public DeviceTransport {
   void Close(Handle handle) override;
 
  private:
+  // A camera's model, for as long as it is plugged in or a call it answers
+  // lasts.
+  struct Model {
+    explicit Model(std::atomic<std::size_t>& live) : live_(live) { ++live_; }
+    ~Model() { --live_; }
+    Model(const Model&) = delete;
+    Model& operator=(const Model&) = delete;
+
+    SimCamera camera;
+    // Held while the model answers a call.
+    std::mutex mutex;
+    // The port's generation, kept under `mutex` too: a call answers only
+    // while the camera is still on the bus as it was when the call found it.
+    std::uint32_t generation = 0;
+
+   private:
+    std::atomic<std::size_t>& live_;
+  };
   struct Port {
-    std::unique_ptr<SimCamera> camera;
-    // Held while the camera's model answers a call.
-    std::unique_ptr<std::mutex> cameraMutex = std::make_unique<std::mutex>();
+    std::shared_ptr<Model> model;  // null while the port is empty
+    // Which camera is at the port: a new one for each camera plugged in,
+    // kept over its restarts and power cycles.
+    std::uint64_t instance = 0;
     std::uint32_t number = 0;
     std::string path;
     std::optional<std::string> serial;
@@ -174,6 +250,7 @@ class SimBus final : public DeviceTransport {
   };
   struct OpenFile {
     std::size_t port = 0;
+    std::uint64_t instance = 0;
     std::uint32_t generation = 0;
     std::string path;
     std::string pipe;  // empty for the interface itself
@@ -221,7 +298,8 @@ class SimBus final : public DeviceTransport {
   std::uint32_t Upcoming(std::uint32_t busSeen, std::uint32_t Port::*portSeen) const {
     return aim_ ? ports_.at(*aim_).*portSeen : busSeen;
   }
-  // The camera a handle was opened on, even when it has left since.
+  // The port of the camera a handle was opened on, even when it has left the
+  // bus since; none once it was unplugged.
   std::optional<std::size_t> PortOf(Handle handle) const;
   FaultId AddFault(std::string what);
   enum Direction { kWrite, kRead };
@@ -237,8 +315,10 @@ class SimBus final : public DeviceTransport {
   // The bus held for one piece of a call's bookkeeping.
   class Hold;
   // The camera's model, under its own lock, for one piece of a call's work.
+  // Nothing when the camera left the bus, or was unplugged, since the call
+  // found it in `generation`.
   template <typename Work>
-  auto WithCamera(std::size_t port, Work work);
+  auto WithCamera(std::size_t port, std::uint32_t generation, Work work);
   // The fault fired at the call with this transcript index.
   void Fire(FaultId fault, std::size_t at);
   // Faults fired before their call's transcript entry was made: they fired at
@@ -247,6 +327,15 @@ class SimBus final : public DeviceTransport {
   // Appends to the transcript; a watched fault that shows in the entry fires.
   // `port`: the camera the call went to, if any.
   void Record(const SimEvent& event, std::optional<std::size_t> port = std::nullopt);
+  // A call through a handle: to a camera that was unplugged, or through no
+  // open handle, it shows no camera's watched fault.
+  void RecordCall(const SimEvent& event, std::optional<std::size_t> port);
+  // A port's camera is on the bus anew, or left it: handles opened before
+  // reach it no more.
+  void NewGeneration(Port& port);
+  // The faults aimed at a port, and what it kept of its camera.
+  void DropCameraFaults(std::size_t port);
+  void Announce(const std::string& path);
 
   // Each open set's snapshot: the cameras present when it was opened, with
   // the interface path each had then, as the system's device list stays as it
@@ -254,6 +343,7 @@ class SimBus final : public DeviceTransport {
   struct Listed {
     std::size_t port;
     std::string path;
+    std::optional<std::string> serial;
   };
   // The entry at `index` of an open set; null past its end.
   const Listed* ListedAt(SetHandle set, std::uint32_t index) const;
@@ -262,7 +352,10 @@ class SimBus final : public DeviceTransport {
   void DropOffIfRestarting(std::size_t port);
   std::string DefaultPath() const;
 
+  // Before the ports, whose models count themselves out as they go.
+  std::atomic<std::size_t> liveModels_{0};
   std::vector<Port> ports_;
+  std::uint64_t instances_ = 0;
   std::map<Handle, OpenFile> handles_;
   Handle nextHandle_ = 1;
   SetHandle nextSet_ = 1;
@@ -289,10 +382,15 @@ class SimBus final : public DeviceTransport {
   int arrivalTimes_ = 1;
   ArrivalHandler arrivalHandler_;
   std::vector<SimEvent> transcript_;
+  bool keepTranscript_ = true;
+  // The calls counted since the transcript began: the next entry's index.
+  std::size_t entries_ = 0;
   // The reads in progress, and whether another thread cancelled each.
   std::map<Handle, bool> pendingReads_;
 
   std::mutex mutex_;
+  // Held by whoever aims faults.
+  std::mutex aimMutex_;
   // What the holder of the bus has to tell once it lets go.
   Tidings* tidings_ = nullptr;
 };

@@ -195,6 +195,17 @@ std::uint32_t SimCamera::AcceptBulkOut(std::span<const std::uint8_t> data) {
   return size;
 }
 
+void SimCamera::PoweredUp() {
+  if (!legacy) stage = 0;
+  ram.clear();
+  pending_ = PendingDownload{};
+  lastImage_.clear();
+  restartPending_ = false;
+  runningPolls_ = 0;
+  writeResult_.reset();
+  bulkIn.clear();
+}
+
 bool SimCamera::TakeRestart() {
   const bool restart = restartPending_;
   restartPending_ = false;

@@ -39,6 +39,10 @@ class SimCamera {
   bool TakeRestart();
   // Back on the bus: the ISP core runs now.
   void Restarted() { stage = 3; }
+  // Powered up again: it boots waiting for its parameters and core, with
+  // nothing of its RAM and no download or storage write under way; its
+  // storage stays.
+  void PoweredUp();
 
   // --- state a test may set ---
   std::uint8_t stage = 3;

@@ -34,5 +34,26 @@ TEST(SimEnumerationTest, AnOpenSetKeepsTheCamerasItListedWhileOneLeaves) {
   bus.CloseInterfaceSet(now);
 }
 
+// A camera swapped for another at the same port while a set is open: the
+// set tells the path and the serial number of the camera it listed, never one
+// camera's path with the other's serial.
+TEST(SimEnumerationTest, AnOpenSetTellsTheSerialOfTheCameraItListed) {
+  sim::SimBus bus;
+  bus.AddEmptyPort();
+  ASSERT_TRUE(bus.PlugIn(0, "FIRST"));
+  const std::string firstPath = bus.InterfacePath(0);
+  const auto set = bus.OpenInterfaceSet(CameraInterfaceClass);
+  ASSERT_TRUE(bus.Unplug(0));
+  ASSERT_TRUE(bus.PlugIn(0, "SECOND"));
+
+  std::string path;
+  std::string serial;
+  ASSERT_TRUE(bus.ReadInterfacePath(set, 0, path));
+  ASSERT_TRUE(bus.ReadInterfaceSerial(set, 0, serial));
+  EXPECT_EQ(path, firstPath);
+  EXPECT_EQ(serial, "FIRST");
+  bus.CloseInterfaceSet(set);
+}
+
 }  // namespace
 }  // namespace bb

@@ -10,12 +10,14 @@
 #include "app/run_outcome.h"
 #include "app/workbench.h"
 #include "burn/job_config.h"
+#include "camera_link.h"
 #include "common/control_ids.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "sim/shared_bus.h"
 #include "sim/sim_raw_image.h"
+#include "simulated_link.h"
 #include "support/native_profile.h"
 #include "support/recording_console.h"
 #include "support/recording_controls.h"
@@ -36,15 +38,17 @@ inline sim::ImageContent JobContent(int seed) {
   return content;
 }
 
-// One camera's session as a host builds it, on its own connection to the bus;
-// the time its camera takes of its own passes as `passTime` has it.
+// One camera's session as a host builds it, on its own connection to the bus
+// (or on a link of the command-line program's); the time its camera takes of
+// its own passes as `passTime` has it.
 struct CameraSession {
   CameraSession(sim::SharedBus& shared, const std::string& location, int seed,
                 sim::SharedBus::TimePassage passTime = {})
-      : connection(shared.Connect(std::move(passTime))),
-        platform{connection->Transport(), clock,    timers, console,
-                 controls,                prompts,  steps,  connection->Arrivals(),
-                 profile} {
+      : CameraSession(cli::MakeSimulatedLink(shared.Connect(std::move(passTime))), location, seed) {}
+  CameraSession(std::unique_ptr<cli::CameraLink> camera, const std::string& location, int seed)
+      : link(std::move(camera)),
+        platform{link->Transport(), clock,   timers, console, controls,
+                 prompts,           steps,   link->Arrivals(), profile} {
     process.executableFolder = folder.Text();
     process.configPath = folder.File("Isp.ini");
     context = Context(process);
@@ -59,7 +63,7 @@ struct CameraSession {
     folder.Write("fw.brn", firmware);
     bench = std::make_unique<Workbench>(platform, context);
     bench->link.Binding().Pin(location);
-    connection->Arrivals().SetAnnouncer([this](const DeviceArrival& arrival) {
+    link->OnArrival([this](const DeviceArrival& arrival) {
       bench->sequencer.OnDeviceChange(Sequencer::kDeviceArrival, arrival);
     });
     bench->runs.OnRunEnd([this](RunRecord& done) {
@@ -82,7 +86,7 @@ struct CameraSession {
         continue;
       }
       if (!bench->arrivals.Watching()) return;
-      if (!connection->Idle()) ++idle;
+      if (!link->Idle()) ++idle;
     }
   }
 
@@ -91,7 +95,7 @@ struct CameraSession {
   Context context;
   VirtualClock clock;
   ManualTimerService timers{clock};
-  std::unique_ptr<sim::SharedBus::Connection> connection;
+  std::unique_ptr<cli::CameraLink> link;
   test::RecordingConsole console;
   test::RecordingControls controls;
   test::RecordingPrompts prompts;

@@ -1,0 +1,141 @@
+#include "station_command.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include "host_name.h"
+#include "interrupt.h"
+#include "line_operator.h"
+#include "native_profile.h"
+#include "platform/std/scaled_time.h"
+#include "platform/std/system_clock.h"
+#include "platform/virtual/event_time.h"
+#include "station/station.h"
+#include "station/station_images.h"
+#include "station/station_settings.h"
+#include "station_board.h"
+#include "station_launcher.h"
+#include "station_survey.h"
+
+namespace bb::cli {
+
+namespace {
+
+// The station's one time: simulated on --virtual-clock, else real, sped up by
+// --time-scale.
+std::unique_ptr<SharedTime> MakeTime(const Options& options) {
+  if (options.virtualClock) return std::make_unique<EventTime>(SystemClock().UtcNowMs());
+  return std::make_unique<ScaledTime>(options.timeScale == 0 ? 1.0 : static_cast<double>(options.timeScale));
+}
+
+// Locations "1" to "N" of a simulated line's ports.
+std::vector<std::string> PortLocations(unsigned count) {
+  std::vector<std::string> locations;
+  for (unsigned port = 1; port <= count; ++port) locations.push_back(std::to_string(port));
+  return locations;
+}
+
+bool Located(CameraWorld& world) {
+  const std::vector<SeenCamera> cameras = StationSurvey(world, {}).Look();
+  return std::all_of(cameras.begin(), cameras.end(), [](const SeenCamera& camera) { return !camera.location.empty(); });
+}
+
+}  // namespace
+
+int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal) {
+  const Options& options = setup.options;
+  if (!setup.settingsRead) {
+    terminal.Print("burnbench-cli: cannot read " + setup.iniPath + "\n");
+    return kExitUnusable;
+  }
+  NativeProfile profile;
+  StationSettings settings;
+  std::string error;
+  if (!ReadStationSettings(profile, setup.iniPath, HostName(), settings, error)) {
+    terminal.Print("burnbench-cli: " + error + "\n");
+    return kExitUnusable;
+  }
+  StationImages images(profile, Context(setup.values), options.allowUnpinned);
+  const std::string notReady = images.Refresh();
+  if (images.PinMissing()) {
+    terminal.Print("burnbench-cli: " + notReady + "; pin them with the pin command, or give --allow-unpinned\n");
+    return kExitUnusable;
+  }
+
+  std::unique_ptr<SimulatedLine> line;
+  if (given == nullptr) {
+    line = MakeSimulatedLine(options.simulatedCameras, [&terminal](const std::string& said) { terminal.Print(said + "\n"); });
+  }
+  CameraWorld& world = given != nullptr ? *given : line->World();
+  if (!Located(world)) {
+    terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
+                   "a station cannot tell its slots apart\n");
+    return kExitUnusable;
+  }
+
+  std::unique_ptr<SharedTime> time = MakeTime(options);
+  StationFeed feed;
+  const int plain = terminal.AddChannel("");
+  StationBoard board(
+      [&terminal](const std::vector<std::string>& lines) {
+        if (terminal.Board()) terminal.ShowBoard(lines);
+      },
+      [&terminal, plain](const std::string& ended) {
+        terminal.Log(plain, std::string_view(ended).substr(0, ended.find_last_not_of('\n') + 1));
+      });
+  feed.Subscribe(board);
+
+  StationSurvey survey(world, [&terminal](const std::string& said) { terminal.Print(said + "\n"); });
+  const bool verify = options.verify || settings.verify;
+  StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; });
+  StationSetup stationSetup;
+  stationSetup.name = settings.name;
+  stationSetup.operatorName = options.operatorName.value_or("");
+  stationSetup.slots = settings.slots;
+  stationSetup.unplugMs = settings.unplugSeconds * 1000;
+  Station station(stationSetup, survey, images, launcher, *time, feed);
+
+  std::unique_ptr<LineOperator> lineOperator;
+  std::thread operatorThread;
+  if (line) {
+    LinePlan plan{PortLocations(options.simulatedCameras), options.lineCameras,
+                  options.lineSerials.empty() ? ProcessSerialPrefix() : options.lineSerials,
+                  stationSetup.unplugMs, options.faults};
+    lineOperator = std::make_unique<LineOperator>(std::move(plan), line->Ports(), *time);
+    feed.Subscribe(*lineOperator);
+  }
+  {
+    SharedTime::Member member(*time);
+    if (lineOperator) {
+      SharedTime::Member operatorMember(*time);
+      operatorThread = std::thread([&lineOperator, member = std::move(operatorMember)]() mutable {
+        SharedTime::Member own = std::move(member);
+        lineOperator->Run();
+      });
+    }
+    bool stopping = false;
+    station.Run([&] {
+      if (InterruptPresses() >= 1 && !stopping) {
+        stopping = true;
+        station.StopTaking();
+        if (lineOperator) lineOperator->Stop();
+      }
+      const bool lineDone = lineOperator && lineOperator->Done();
+      return (stopping || lineDone) && !station.RunsUnderWay();
+    });
+    if (lineOperator) lineOperator->Stop();
+  }
+  if (operatorThread.joinable()) operatorThread.join();
+  launcher.JoinAll();
+  feed.Unsubscribe(board);
+  if (lineOperator) feed.Unsubscribe(*lineOperator);
+
+  const std::vector<RunEnded> runs = station.Runs();
+  terminal.Print(ShiftSummary(runs));
+  if (InterruptPresses() >= 2) return kExitInterrupted;
+  const bool allPassed = std::all_of(runs.begin(), runs.end(), [](const RunEnded& run) { return run.passed; });
+  return allPassed ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace bb::cli

@@ -1,0 +1,188 @@
+// A station as a whole process: a simulated line's shift, each camera burned
+// exactly once whatever it does after its burn, exactly the faulted runs
+// failing, and what a station refuses to start with.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+
+#include "cli/cli_process.h"
+#include "cli/running_program.h"
+
+namespace bb {
+namespace {
+
+using test::Result;
+
+class StationCliTest : public test::CliProcessTest {
+ protected:
+  StationCliTest() { pinned_ = Run("--ini '" + work.File("Isp.ini") + "' pin").status == 0; }
+
+  Result Station(const std::string& arguments, const std::string& ini = "") {
+    return Run("--virtual-clock " + (ini.empty() ? "--ini '" + work.File("Isp.ini") + "' " : ini) + "--report '" +
+               work.File("runs.jsonl") + "' station " + arguments);
+  }
+
+  // The fields of each line that the station printed for a run that ended.
+  static std::vector<std::vector<std::string>> Fields(const std::vector<std::string>& out) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : out) {
+      std::vector<std::string> fields;
+      std::size_t start = 0;
+      for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        fields.push_back(line.substr(start, tab - start));
+      }
+      fields.push_back(line.substr(start));
+      rows.push_back(fields);
+    }
+    return rows;
+  }
+
+  bool pinned_ = false;
+};
+
+TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
+  ASSERT_TRUE(pinned_);
+  const Result shift = Station("--simulate 8 --line 200 --line-serials T- --fault @5:write-fails:1 --fault @77:busy");
+  EXPECT_EQ(shift.status, 1) << shift.err;
+  std::map<std::string, std::string> results;
+  for (const std::vector<std::string>& fields : Fields(shift.out)) {
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[0], fields[1]) << "a slot without Slots= is labelled by its location";
+    EXPECT_TRUE(results.emplace(fields[2], fields[3]).second) << fields[2] << " burned twice";
+    if (fields[3] == "ok") {
+      EXPECT_EQ(fields[5], "ISP Write File OK !!!");
+    }
+  }
+  ASSERT_EQ(results.size(), 200u);
+  std::set<std::string> failed;
+  for (const auto& [serial, result] : results) {
+    if (result != "ok") failed.insert(serial);
+  }
+  EXPECT_EQ(failed, (std::set<std::string>{"T-00005", "T-00077"}));
+  EXPECT_NE(shift.err.find("200 runs: 198 passed, 2 failed"), std::string::npos) << shift.err;
+  EXPECT_NE(shift.err.find("fault fired: @5:write-fails:1"), std::string::npos);
+
+  // The report has a line for each run, and each camera once.
+  std::map<std::string, int> reported;
+  for (const std::string& line : test::Lines(test::Slurp(work.Path() / "runs.jsonl"))) {
+    const std::size_t at = line.find("\"serial\":\"");
+    ASSERT_NE(at, std::string::npos) << line;
+    ++reported[line.substr(at + 10, 7)];
+  }
+  EXPECT_EQ(reported.size(), 200u);
+  for (const auto& [serial, count] : reported) EXPECT_EQ(count, 1) << serial;
+}
+
+TEST_F(StationCliTest, AShortShiftWithoutFaultsPasses) {
+  ASSERT_TRUE(pinned_);
+  const Result shift = Station("--simulate 4 --line 8 --verify");
+  EXPECT_EQ(shift.status, 0) << shift.err;
+  EXPECT_EQ(shift.out.size(), 8u);
+  for (const std::vector<std::string>& fields : Fields(shift.out)) EXPECT_EQ(fields[5], "Read Verify Success !!!");
+  EXPECT_NE(shift.err.find("8 runs: 8 passed, 0 failed"), std::string::npos) << shift.err;
+}
+
+TEST_F(StationCliTest, AStationThatCannotStartSaysWhy) {
+  ASSERT_TRUE(pinned_);
+  const std::string unpinned = "--ini '" + work.Write("unpinned.ini", test::Slurp(std::filesystem::path(BURNBENCH_EXAMPLES_DIR) / "Isp.ini")) + "' ";
+  const std::string twice = JobWith("twice.ini", {{"[MaskFlag]", "[Station]\nSlots=A:1,a:2\n[MaskFlag]"}});
+  const struct {
+    std::string arguments;
+    std::string ini;
+    std::string said;
+  } cases[] = {
+      {"--simulate 2 --line 4", unpinned, "ParamSha256 is not set: a station burns only pinned images"},
+      {"--simulate 2 --line 4", twice, "two slots are labelled"},
+      {"--simulate 2 --line 4 --fault @5:busy", "", "aims at a camera the line does not have"},
+      {"--simulate 2 --line 4 --time-scale 10", "", "--time-scale and --virtual-clock exclude each other"},
+  };
+  for (const auto& c : cases) {
+    const Result result = Station(c.arguments, c.ini);
+    EXPECT_EQ(result.status, 2) << c.arguments << c.ini;
+    EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+    EXPECT_TRUE(result.out.empty());
+  }
+  // Allowed, the unpinned job is burned.
+  EXPECT_EQ(Station("--simulate 2 --line 2 --allow-unpinned", unpinned).status, 0);
+}
+
+// Standard error of a program on a named pipe, read as it comes: the moment
+// the station has taken a Ctrl-C shows there.
+class ErrorPipe {
+ public:
+  explicit ErrorPipe(const std::filesystem::path& path) : path_(path) {
+    if (mkfifo(path.c_str(), 0600) == 0) fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  }
+  ~ErrorPipe() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ErrorPipe(const ErrorPipe&) = delete;
+  ErrorPipe& operator=(const ErrorPipe&) = delete;
+
+  // Reads until `text` has come, or the program closed its end.
+  bool WaitFor(const std::string& text) {
+    while (text_.find(text) == std::string::npos) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (poll(&ready, 1, 60000) != 1) return false;
+      char buffer[4096];
+      const ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      text_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  std::string text_;
+};
+
+// The first Ctrl-C stops taking cameras and lets the runs under way pass; a
+// second, when runs are still under way, ends them where their cameras are
+// safe, with 130. Either way the
+// shift's summary counts every run that ended.
+TEST_F(StationCliTest, CtrlCStopsTheStationInSteps) {
+  ASSERT_TRUE(pinned_);
+  for (const int presses : {1, 2}) {
+    SCOPED_TRACE(presses);
+    ErrorPipe err(work.Path() / ("err" + std::to_string(presses)));
+    test::RunningProgram station({"--virtual-clock", "--ini", work.File("Isp.ini"), "--simulate", "4", "--line",
+                                  "1000000", "station"},
+                                 work.Path() / ("err" + std::to_string(presses)));
+    std::vector<std::string> lines;
+    const std::optional<std::string> first = station.NextLine();
+    ASSERT_TRUE(first);
+    lines.push_back(*first);
+    station.Interrupt();
+    ASSERT_TRUE(err.WaitFor("stopping: no more cameras are taken"));
+    if (presses == 2) station.Interrupt();
+    while (const std::optional<std::string> line = station.NextLine()) lines.push_back(*line);
+    err.WaitFor("\nthe end that never comes");
+    const int status = station.Status();
+    unsigned passed = 0;
+    for (const std::vector<std::string>& fields : Fields(lines)) passed += fields.at(3) == "ok" ? 1 : 0;
+    EXPECT_LT(lines.size(), 1000000u);
+    EXPECT_NE(err.Text().find(std::to_string(lines.size()) + " runs: " + std::to_string(passed) + " passed"),
+              std::string::npos)
+        << err.Text();
+    if (presses == 1) {
+      EXPECT_EQ(status, 0) << err.Text();
+      EXPECT_EQ(passed, lines.size());
+    } else if (status == 130) {
+      EXPECT_NE(err.Text().find("interrupted: the runs end when their camera is safe"), std::string::npos);
+    } else {
+      // On the simulated time the runs under way may all have passed before
+      // the second press came.
+      EXPECT_EQ(status, 0) << err.Text();
+      EXPECT_EQ(passed, lines.size());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bb
