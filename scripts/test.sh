@@ -97,6 +97,8 @@ cmake --build --preset win64 -j "$jobs"
 ctest --preset win64
 begin_stage "win64: configuration parity of the Linux and Windows command-line programs"
 scripts/config-parity.sh
+begin_stage "win64: a station's short simulated line under wine64"
+scripts/wine-station-test.sh
 begin_stage "win64: the Windows program's window, under wine64 and Xvfb, beside another wine server and display"
 scripts/wine-isolation-test.sh
 

@@ -63,10 +63,11 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
     return kExitUnusable;
   }
 
+  // The station's own lines on standard error go above its board.
+  const int plain = terminal.AddChannel("");
+  const auto note = [&terminal, plain](const std::string& said) { terminal.Note(plain, said); };
   std::unique_ptr<SimulatedLine> line;
-  if (given == nullptr) {
-    line = MakeSimulatedLine(options.simulatedCameras, [&terminal](const std::string& said) { terminal.Print(said + "\n"); });
-  }
+  if (given == nullptr) line = MakeSimulatedLine(options.simulatedCameras, note);
   CameraWorld& world = given != nullptr ? *given : line->World();
   if (!Located(world)) {
     terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
@@ -76,7 +77,6 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
 
   std::unique_ptr<SharedTime> time = MakeTime(options);
   StationFeed feed;
-  const int plain = terminal.AddChannel("");
   StationBoard board(
       [&terminal](const std::vector<std::string>& lines) {
         if (terminal.Board()) terminal.ShowBoard(lines);
@@ -86,7 +86,7 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
       });
   feed.Subscribe(board);
 
-  StationSurvey survey(world, [&terminal](const std::string& said) { terminal.Print(said + "\n"); });
+  StationSurvey survey(world, note);
   const bool verify = options.verify || settings.verify;
   StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; });
   StationSetup stationSetup;
