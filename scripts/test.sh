@@ -11,7 +11,8 @@
 #   tsan     the tests of several cameras at once and of the timer threads,
 #            with ThreadSanitizer
 #   win64    the Windows build under wine64, the configuration parity of the
-#            two command-line programs, and the window tests of the Windows
+#            two command-line programs, a station's short simulated line,
+#            and the window tests of the Windows
 #            program (a screenshot is kept in build/artifacts/)
 #   win32    the 32-bit Windows release, compiled only and packed as the zip
 #   narrow32 the 32-bit sources once more through clang's front end, which
