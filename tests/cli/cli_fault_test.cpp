@@ -117,7 +117,9 @@ class CliFaultTest : public CliProcessTest {
 
   // Every fault there is, the counted ones until one that does not fire.
   void Sweep(const std::string& command) {
-    const std::string recording = "'" + work.File("clean.bbrec") + "'";
+    std::string recording = "'";
+    recording += work.File("clean.bbrec");
+    recording += '\'';
     const Result clean = Simulate("--record " + recording + " " + Operands(command));
     ASSERT_EQ(clean.status, 0) << clean.err;
     conversation_ = ConversationOf(Run("recording " + recording).out);

@@ -24,6 +24,7 @@ class OvercountingCamera final : public DeviceTransport {
   EnumResult EnumerateInterface(SetHandle, std::uint32_t) override { return EnumResult::kNoMoreItems; }
   bool ReadInterfacePath(SetHandle, std::uint32_t, std::string&) override { return false; }
   bool ReadInterfaceLocation(SetHandle, std::uint32_t, std::string&) override { return false; }
+  bool ReadInterfaceSerial(SetHandle, std::uint32_t, std::string&) override { return false; }
   void CloseInterfaceSet(SetHandle) override {}
   Handle Open(const std::string&) override { return 1; }
   bool IoControl(Handle, std::uint32_t, std::span<std::uint8_t>) override { return true; }
