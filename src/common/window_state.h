@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "common/burn_job.h"
@@ -24,6 +25,9 @@ struct WindowState {
   // IspFile, FwFile): the SHA-256 and size of the bytes it sent, or of the
   // file as its pin check read it before sending. A run starts with none.
   std::map<std::string, FileDigest, std::less<>> imagesRead;
+  // The SHA-256 and size of the image that the run going on read back from
+  // the camera into its raw file, hashed as it arrived.
+  std::optional<FileDigest> readBack;
 };
 
 }  // namespace bb
