@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ class RunStore {
   // Keeps one run, in one transaction. `warning` tells the operator what went
   // wrong when it is neither kStored nor kAlreadyThere.
   virtual Kept Add(const RunRow& row, std::string& warning) = 0;
+
+  // Keeps the runs not kept yet, in one transaction; `added` tells how many
+  // were new. False, with `why` and nothing kept, when the store cannot take them.
+  virtual bool AddAll(std::span<const RunRow> rows, std::size_t& added, std::string& why) = 0;
 
   // The runs that `filter` asks for, newest first; false with `why` when the
   // store cannot be read.
