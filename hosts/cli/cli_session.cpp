@@ -209,10 +209,23 @@ class Session {
     record_->succeeded = exitStatus == kExitSuccess;
     outcome.lastLine = record_->lastLogLine;
     outcome.durationMs = record_->endUtcMs - record_->startUtcMs;
+    record_->log = console_.Lines();
     // A command line that could not be used ran no camera, and a replay
     // runs none.
-    if (exitStatus != kExitUnusable && !replaying_) Report(*record_);
+    if (exitStatus != kExitUnusable && !replaying_) {
+      Report(*record_);
+      Record(*record_);
+    }
     return outcome;
+  }
+
+  // A record that the database cannot take waits for the next program, or
+  // at least stands in the warning: the run is done all the same.
+  void Record(const RunRecord& record) {
+    if (setup_.store == nullptr) return;
+    std::string warning;
+    const Kept kept = setup_.store->Add(RowOf(record), warning);
+    if (kept == Kept::kPending || kept == Kept::kOnlyInWarning) channel_.Note(warning);
   }
 
   // A report that cannot be written is only a warning: the run is done.

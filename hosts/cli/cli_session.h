@@ -6,6 +6,7 @@
 #include "camera_link.h"
 #include "cli_options.h"
 #include "common/context.h"
+#include "platform/run_store.h"
 #include "platform/timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "terminal.h"
@@ -28,6 +29,8 @@ struct ProcessSetup {
   bool settingsRead = false;
   // Where each run appends its report line; empty for none.
   std::string reportPath;
+  // The database that keeps every run; null for none. Shared by the sessions.
+  RunStore* store = nullptr;
 };
 
 // What came of one session's command.
