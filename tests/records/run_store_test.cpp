@@ -145,6 +145,21 @@ TEST_F(RunStoreTest, ARecordThatFindsTheDatabaseHeldWaitsInThePendingFileForTheN
   EXPECT_EQ(Number(db, "SELECT count(*) FROM runs"), 1);
 }
 
+// A line that a crash cut short stays in the pending file; the records
+// around it are taken in.
+TEST_F(RunStoreTest, APendingLineThatIsNoRecordStaysAndTheOthersAreTakenIn) {
+  const std::string first = RunRowLine(SampleRow("p-1", 1000), RowForm::kWhole);
+  const std::string second = RunRowLine(SampleRow("p-2", 2000), RowForm::kWhole);
+  const std::string cut = second.substr(0, 40);
+  std::ofstream(pending, std::ios::binary) << first << cut << "\n" << second;
+  EXPECT_THAT(Open().notes,
+              ElementsAre("burnbench-cli: line 2 of " + pending +
+                              " is no run record (it is not a JSON object); it stays there",
+                          "burnbench-cli: took 2 run records from " + pending + " into " + db));
+  EXPECT_EQ(Slurp(pending), cut + "\n");
+  EXPECT_EQ(Number(db, "SELECT count(*) FROM runs"), 2);
+}
+
 TEST(RunRowParseTest, ALineWithoutAnIdIsNamedByItsContent) {
   const std::string line =
       "{\"start\":\"2024-05-01T12:34:56.789Z\",\"end\":\"2024-05-01T12:35:00Z\",\"command\":\"versions\","
