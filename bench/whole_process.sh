@@ -9,7 +9,9 @@
 # the memory that a read-back of a 256 MiB image into its file adds, and a
 # vendor request through libusb into the camera emulated below it, the run
 # holding the camera, beside the same request with the camera opened and
-# claimed anew for it, as before (usb_throughput_bench, under umockdev-wrapper).
+# claimed anew for it, as before (usb_throughput_bench, under umockdev-wrapper),
+# and the database of runs at 100,000 runs (records_bench fills it):
+# `history --serial` as a whole process, and the database's size per run.
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -18,7 +20,8 @@ size=${1:-256}
 runs=${2:-5}
 
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target burnbench-cli make_large_image burn_bench usb_throughput_bench >/dev/null
+cmake --build --preset bench --target burnbench-cli make_large_image burn_bench usb_throughput_bench \
+  records_bench >/dev/null
 cli=build/bench/hosts/cli/burnbench-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -98,3 +101,9 @@ median_us() {
 awk -v o="$(median_us BM_VendorRequestsThroughLibusb)" -v t="$(median_us BM_VendorRequestsClaimingEachTime)" 'BEGIN {
   printf "| vendor request through libusb, emulated camera | %.2f ms | | claimed anew | %.2f ms | %.2f |\n",
     o / 1e3, t / 1e3, o / t }'
+records=$(BURNBENCH_RECORDS_DB="$work/runs.db" build/bench/bench/records_bench --benchmark_format=json 2>/dev/null)
+history=$(best "$cli" --db "$work/runs.db" history --serial sn012345)
+awk -v h="${history% *}" -v m="${history#* }" \
+  -v b="$(awk '$1 == "\"db_bytes_per_run\":" { sub(/,$/, "", $2); print $2 }' <<<"$records")" 'BEGIN {
+    printf "| history --serial among 100,000 runs | %.1f ms | %.1f MiB | | | |\n", h / 1e6, m / 1024
+    printf "| database of runs, KiB per run | %.2f | | | | |\n", b / 1024 }'

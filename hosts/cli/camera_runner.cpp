@@ -22,6 +22,7 @@
 #include "platform/record/call_text.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
+#include "records.h"
 #include "recording_command.h"
 #include "replay_command.h"
 #include "station/station_images.h"
@@ -147,8 +148,17 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
   if (options.command == "recording") return PrintRecording(options, out, err);
   ProcessSetup setup = MakeSetup(options, executablePath);
+  const std::string database = DatabasePathFor(options, setup.values.settings, setup.values.executableFolder);
+  if (options.command == "history") return RunHistory(options, database, out, err);
   const bool station = options.command == "station";
   Terminal terminal(out, err, options.all || station);
+  // Every run with a camera is recorded; listing the cameras is no run.
+  Records records;
+  if (IsDeviceCommand(options.command) && options.command != "devices" && !database.empty()) {
+    records = OpenRecords(database);
+    setup.store = records.store.get();
+    for (const std::string& note : records.notes) terminal.Print(note + "\n");
+  }
   if (!IsDeviceCommand(options.command)) {
     return RunSession(setup, nullptr, TerminalChannel{terminal, terminal.AddChannel("")}, "").exitStatus;
   }

@@ -16,7 +16,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},   {"convert", 2}, {"export", 2},
       {"compare", 2},  {"config", 0},  {"legacy", 1}, {"devices", 0}, {"udev-rule", 0},
-      {"pin", 0},      {"station", 0},
+      {"pin", 0},      {"history", 0},  {"station", 0},
       {"replay", 1},   {"recording", 1},
   };
   return counts;
@@ -148,6 +148,10 @@ bool CheckCameraOptions(const Options& options, std::string& error) {
     error = "--report belongs to versions, burn, read, legacy and station";
     return false;
   }
+  if (!options.dbPath.empty() && ((!device && options.command != "history") || options.command == "devices")) {
+    error = "--db belongs to versions, burn, read, legacy and history";
+    return false;
+  }
   if (options.simulatedCameras == 0 || options.simulatedCameras > kMaxSimulatedCameras) {
     error = "--simulate attaches 1 to " + std::to_string(kMaxSimulatedCameras) + " cameras";
     return false;
@@ -202,6 +206,7 @@ const char* UsageText() {
          "  compare FILE1 FILE2  exit 0 when FILE1 equals the start of FILE2, 1 when not\n"
          "  config               print the settings and the job as read from Isp.ini\n"
          "  pin                  write the SHA-256 of the job's three images into Isp.ini\n"
+         "  history              list the recorded runs, newest first (see History below)\n"
          "  devices              list the attached cameras: location, interface path, stage\n"
          "  legacy FIRMWARE      download the ISP core and FIRMWARE to a VEXA611, VEXA616 or\n"
          "                       VEXA618 camera\n"
@@ -232,6 +237,8 @@ const char* UsageText() {
          "  --device LOCATION    use only the camera at LOCATION (see devices)\n"
          "  --all                burn, versions: every attached camera at once\n"
          "  --report FILE        append a JSON line for each run and camera to FILE\n"
+         "  --db PATH|none       the database that records every run (default: [Records]\n"
+         "                       Database, or burnbench.db beside Isp.ini); none for none\n"
          "  --simulate [N]       use N built-in simulated cameras (default 1) instead of USB\n"
          "  --fault [LOCATION:]NAME\n"
          "                       with --simulate, repeatable, for the camera at LOCATION\n"
@@ -267,6 +274,20 @@ const char* UsageText() {
          "  --help               show this text\n"
          "  --version            show the product version\n"
          "\n"
+         "History options (history lists the runs as a table unless --json or --csv):\n"
+         "  --serial S           the runs of the camera with serial number S (any case)\n"
+         "  --slot L             the runs at slot L\n"
+         "  --since WHEN         the runs started at or after WHEN: YYYY-MM-DD, \"YYYY-MM-DD\n"
+         "                       HH:MM[:SS]\", today or yesterday, in local time\n"
+         "  --until WHEN         the runs started before WHEN (a day: before its end)\n"
+         "  --result ok|failed   the runs with that result\n"
+         "  --firmware SHA256    the runs that sent the firmware image with that SHA-256\n"
+         "  --limit N            the newest N runs only\n"
+         "  --json               every run as a JSON line, with its log\n"
+         "  --csv                the runs as CSV with a header, for spreadsheets\n"
+         "  --run ID             one run, with its whole log (ID or its start)\n"
+         "  --import FILE        take in the runs of a JSON-lines report, each once\n"
+         "\n"
          "Log lines go to standard output; status texts, message boxes and progress to\n"
          "standard error. Ctrl-C ends a run with a camera when the camera is safe; a\n"
          "second Ctrl-C quits at once. Exit status: 0 success, 1 the operation failed,\n"
@@ -280,6 +301,7 @@ bool IsDeviceCommand(const std::string& command) {
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
   Options options;
+  std::vector<std::string> serialTexts;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--record") {
@@ -352,11 +374,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       if (!fault) return std::nullopt;
       options.faults.push_back(*fault);
     } else if (argument == "--serial") {
+      // A simulated camera's serial number, or history's filter: the command decides.
       const std::optional<std::string> text = value("--serial");
       if (!text) return std::nullopt;
-      const std::optional<SerialChoice> serial = ParseSerial(*text, error);
-      if (!serial) return std::nullopt;
-      options.serials.push_back(*serial);
+      serialTexts.push_back(*text);
+    } else if (argument == "--db") {
+      const std::optional<std::string> path = value("--db");
+      if (!path) return std::nullopt;
+      if (path->empty()) {
+        error = "--db needs a value";
+        return std::nullopt;
+      }
+      options.dbPath = *path;
     } else if (argument == "--log") {
       options.log = true;
     } else if (argument == "--allow-unpinned") {
@@ -390,6 +419,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
         return std::nullopt;
       }
       options.waitSeconds = *seconds;
+    } else if (TakeHistoryOption(arguments, i, options.history, error)) {
+      continue;
+    } else if (!error.empty()) {
+      return std::nullopt;
     } else if (argument.size() > 1 && argument[0] == '-') {
       error = "unknown option " + argument;
       return std::nullopt;
@@ -400,6 +433,19 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     }
   }
   if (options.help || options.version) return options;
+  if (options.command == "history" && !serialTexts.empty()) {
+    if (serialTexts.size() > 1) {
+      error = "history takes one --serial";
+      return std::nullopt;
+    }
+    options.history.serial = serialTexts[0];
+  } else {
+    for (const std::string& text : serialTexts) {
+      const std::optional<SerialChoice> serial = ParseSerial(text, error);
+      if (!serial) return std::nullopt;
+      options.serials.push_back(*serial);
+    }
+  }
   auto count = OperandCounts().find(options.command);
   if (count == OperandCounts().end()) {
     error = options.command.empty() ? "no command given" : "unknown command " + options.command;
@@ -416,6 +462,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
   if (!CheckStationOptions(options, error)) return std::nullopt;
+  if (!CheckHistoryOptions(options.command, options.history, error)) return std::nullopt;
   if (!CheckCameraOptions(options, error)) return std::nullopt;
   if (!CheckRecordOptions(options, error)) return std::nullopt;
   if (!options.faults.empty() && !options.simulate) {

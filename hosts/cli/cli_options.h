@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "history_options.h"
 #include "platform/usb_id.h"
 #include "sim/named_fault.h"
 
@@ -47,6 +48,9 @@ struct Options {
   std::string device;
   bool all = false;
   std::string reportPath;
+  // --db: the database of runs in place of [Records] Database; "none" for none.
+  std::string dbPath;
+  HistoryOptions history;
   bool virtualClock = false;
   std::uint32_t waitSeconds = kDefaultWaitSeconds;
   // --usb-id, in the order given: replaces [Usb] Ids.

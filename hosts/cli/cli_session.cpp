@@ -153,7 +153,7 @@ class Session {
 
   SessionOutcome Run() {
     if (recording_ && !recording_->Start(options_, context_, profile_, channel_.terminal.Err())) {
-      return SessionOutcome{kExitUnusable, {}, 0};
+      return SessionOutcome{kExitUnusable, {}, 0, {}};
     }
     SessionOutcome outcome = Perform();
     // A run that ended while it waited for the camera lets go of the watch
@@ -241,10 +241,29 @@ class Session {
     record_->succeeded = exitStatus == kExitSuccess;
     outcome.lastLine = record_->lastLogLine;
     outcome.durationMs = record_->endUtcMs - record_->startUtcMs;
+    outcome.runId = record_->runId;
+    record_->log = console_.Lines();
+    if (station_ != nullptr) {
+      record_->station = station_->stationName;
+      record_->operatorName = station_->operatorName;
+      record_->slot = station_->slot;
+    }
     // A command line that could not be used ran no camera, and a replay
     // runs none.
-    if (exitStatus != kExitUnusable && !replaying_) Report(*record_);
+    if (exitStatus != kExitUnusable && !replaying_) {
+      Report(*record_);
+      Record(*record_);
+    }
     return outcome;
+  }
+
+  // A record that the database cannot take waits for the next program, or
+  // at least stands in the warning: the run is done all the same.
+  void Record(const RunRecord& record) {
+    if (setup_.store == nullptr) return;
+    std::string warning;
+    const Kept kept = setup_.store->Add(RowOf(record), warning);
+    if (kept == Kept::kPending || kept == Kept::kOnlyInWarning) channel_.Note(warning);
   }
 
   // A report that cannot be written is only a warning: the run is done.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "camera_link.h"
@@ -10,6 +11,7 @@
 #include "common/context.h"
 #include "common/shared_image.h"
 #include "platform/shared_time.h"
+#include "platform/run_store.h"
 #include "platform/timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "station/station_ports.h"
@@ -36,6 +38,8 @@ struct ProcessSetup {
   // The job's images as read once for every session of the process (--all);
   // null: each run reads its own.
   std::shared_ptr<const SharedImages> sharedImages;
+  // The database that keeps every run; null for none. Shared by the sessions.
+  RunStore* store = nullptr;
 };
 
 // What came of one session's command.
@@ -44,6 +48,8 @@ struct SessionOutcome {
   std::string lastLine;
   // The run's length as its clock measured it; 0 for commands without a camera.
   std::int64_t durationMs = 0;
+  // The run's id in its report and record; empty for commands without a camera.
+  std::string runId;
 };
 
 // Runs the command of the command line as one session, on the calling thread:
@@ -60,6 +66,9 @@ struct StationRun {
   RunWatcher& watcher;
   std::shared_ptr<const SharedImages> images;
   std::string slot;
+  // What every record of the station's runs says of it.
+  std::string stationName;
+  std::optional<std::string> operatorName;
   bool verify = false;
   // True once the run is to end where its camera is safe.
   std::function<bool()> stop;

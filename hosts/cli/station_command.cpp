@@ -88,7 +88,8 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
 
   StationSurvey survey(world, note);
   const bool verify = options.verify || settings.verify;
-  StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; });
+  StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; },
+                           {settings.name, options.operatorName});
   StationSetup stationSetup;
   stationSetup.name = settings.name;
   stationSetup.operatorName = options.operatorName.value_or("");

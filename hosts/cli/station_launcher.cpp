@@ -6,14 +6,15 @@ namespace bb::cli {
 
 StationLauncher::StationLauncher(const ProcessSetup& setup, CameraWorld& world, Terminal& terminal,
                                  SharedTime& time, StationImages& images, bool verify,
-                                 std::function<bool()> stop)
+                                 std::function<bool()> stop, std::pair<std::string, std::optional<std::string>> who)
     : setup_(setup),
       world_(world),
       terminal_(terminal),
       time_(time),
       images_(images),
       verify_(verify),
-      stop_(std::move(stop)) {}
+      stop_(std::move(stop)),
+      who_(std::move(who)) {}
 
 StationLauncher::~StationLauncher() { JoinAll(); }
 
@@ -52,10 +53,10 @@ void StationLauncher::Launch(const RunOrder& order, RunWatcher& watcher) {
   run.thread = std::thread([this, &run, channel, order, &watcher, member = std::move(member)]() mutable {
     {
       SharedTime::Member own = std::move(member);
-      StationRun station{time_, watcher, images_.Images(), order.label, verify_, stop_};
+      StationRun station{time_, watcher, images_.Images(), order.label, who_.first, who_.second, verify_, stop_};
       const SessionOutcome outcome = RunSession(setup_, world_, channel, order.camera.location, station);
       watcher.Ended(RunWatcher::Outcome{outcome.exitStatus == kExitSuccess, outcome.durationMs,
-                                        outcome.lastLine, {}});
+                                        outcome.lastLine, outcome.runId});
     }
     run.done = true;
   });

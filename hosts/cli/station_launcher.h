@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <string>
 #include <thread>
 
@@ -24,8 +26,10 @@ namespace bb::cli {
 // --log.
 class StationLauncher final : public RunLauncher {
  public:
+  // `who`: the station's name and its operator, for every run's record.
   StationLauncher(const ProcessSetup& setup, CameraWorld& world, Terminal& terminal, SharedTime& time,
-                  StationImages& images, bool verify, std::function<bool()> stop);
+                  StationImages& images, bool verify, std::function<bool()> stop,
+                  std::pair<std::string, std::optional<std::string>> who);
   // Waits for every run it started.
   ~StationLauncher() override;
   StationLauncher(const StationLauncher&) = delete;
@@ -52,6 +56,7 @@ class StationLauncher final : public RunLauncher {
   StationImages& images_;
   bool verify_;
   std::function<bool()> stop_;
+  std::pair<std::string, std::optional<std::string>> who_;
   std::mutex mutex_;
   std::map<std::string, int> channels_;
   std::list<Running> running_;

@@ -1,61 +1,44 @@
 #include "app/run_report.h"
 
-#include <chrono>
-
+#include "platform/run_row_json.h"
 #include "util/format.h"
-#include "util/json_text.h"
 #include "util/paths.h"
 
 namespace bb {
 
 namespace {
 
-std::string VersionText(const VersionRecord& record) {
-  return Format("\"%u.%u.%u.%u\"", record[0], record[1], record[2], record[3]);
-}
-
-std::string TextOrNull(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
-
-std::string VersionsObject(const VersionsRead& versions) {
-  std::string out;
-  for (const auto& [key, record] : {std::pair{"ap", &versions.ap}, std::pair{"isp", &versions.isp},
-                                    std::pair{"customer", &versions.customer}}) {
-    if (!*record) continue;
-    out += out.empty() ? "" : ",";
-    out += Format("\"%s\":", key) + VersionText(**record);
-  }
-  return "{" + out + "}";
-}
-
-std::string FilesObject(const std::vector<RunRecord::ImageFile>& files) {
-  std::string out;
-  for (const RunRecord::ImageFile& file : files) {
-    out += out.empty() ? "" : ",";
-    out += JsonString(file.key) + ":{\"path\":" + JsonString(file.path);
-    if (file.digest) {
-      out += ",\"sha256\":\"" + ToHex(file.digest->digest) + "\"";
-      out += Format(",\"size\":%llu", static_cast<unsigned long long>(file.digest->size));
-    } else {
-      out += ",\"sha256\":null,\"size\":null";
-    }
-    out += "}";
-  }
-  return "{" + out + "}";
+std::string VersionText(const std::optional<VersionRecord>& record) {
+  if (!record) return {};
+  return Format("%u.%u.%u.%u", (*record)[0], (*record)[1], (*record)[2], (*record)[3]);
 }
 
 }  // namespace
 
-std::string IsoUtc(std::int64_t utcMs) {
-  using namespace std::chrono;
-  const sys_time<milliseconds> time{milliseconds(utcMs)};
-  const sys_days day = floor<days>(time);
-  const year_month_day date{day};
-  const hh_mm_ss clock{time - day};
-  return Format("%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                static_cast<int>(clock.seconds().count()),
-                static_cast<int>(clock.subseconds().count()));
+RunRow RowOf(const RunRecord& record) {
+  RunRow row;
+  row.runId = record.runId;
+  row.startUtcMs = record.startUtcMs;
+  row.endUtcMs = record.endUtcMs;
+  row.command = RunCommandText(record.command);
+  row.station = record.station;
+  row.operatorName = record.operatorName;
+  row.slot = record.slot;
+  row.location = record.location;
+  row.interfacePath = record.interfacePath;
+  row.serial = record.serial;
+  row.apVersion = VersionText(record.versions.ap);
+  row.ispVersion = VersionText(record.versions.isp);
+  row.customerVersion = VersionText(record.versions.customer);
+  for (const RunRecord::ImageFile& file : record.files) {
+    row.files.push_back(RunRow::Image{file.key, file.path, file.digest});
+  }
+  row.result = record.succeeded ? kResultOk : kResultFailed;
+  row.exitStatus = record.exitStatus;
+  row.lastLogLine = record.lastLogLine;
+  row.log = record.log;
+  row.readBack = record.readBack;
+  return row;
 }
 
 std::string ReportPath(const std::string& configured, const std::string& folder) {
@@ -71,22 +54,7 @@ std::string ReportPath(const std::string& configured, const std::string& folder)
 }
 
 std::string RunReportLine(const RunRecord& record) {
-  std::string line = "{";
-  line += "\"start\":\"" + IsoUtc(record.startUtcMs) + "\"";
-  line += ",\"end\":\"" + IsoUtc(record.endUtcMs) + "\"";
-  line += ",\"command\":" + JsonString(RunCommandText(record.command));
-  line += ",\"location\":" + TextOrNull(record.location);
-  line += ",\"interface\":" + TextOrNull(record.interfacePath);
-  line += ",\"serial\":" + TextOrNull(record.serial);
-  line += ",\"versions\":" + VersionsObject(record.versions);
-  line += ",\"files\":" + FilesObject(record.files);
-  line += Format(",\"result\":\"%s\"", record.succeeded ? "ok" : "failed");
-  line += Format(",\"exit_status\":%d", record.exitStatus);
-  line += ",\"last_log_line\":" + JsonString(record.lastLogLine);
-  line += Format(",\"duration_ms\":%lld",
-                 static_cast<long long>(record.endUtcMs - record.startUtcMs));
-  line += "}\n";
-  return line;
+  return RunRowLine(RowOf(record), RowForm::kReport);
 }
 
 }  // namespace bb

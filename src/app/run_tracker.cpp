@@ -1,6 +1,7 @@
 #include "app/run_tracker.h"
 
 #include "common/job_images.h"
+#include "util/uuid.h"
 
 namespace bb {
 
@@ -40,8 +41,10 @@ void RunTracker::Begin(RunCommand command) {
   record_ = RunRecord{};
   record_.command = command;
   record_.startUtcMs = clock_.UtcNowMs();
+  record_.runId = RandomUuid();
   commands_.ForgetVersions();
   window_.imagesRead.clear();
+  window_.readBack.reset();
   binding_.BeginRun();
   if (beginListener_) beginListener_();
 }
@@ -53,6 +56,7 @@ void RunTracker::End() {
   record_.interfacePath = binding_.RunPath();
   record_.serial = binding_.RunSerial();
   record_.versions = commands_.Versions();
+  record_.readBack = window_.readBack;
   binding_.EndRun();
   // Versions and legacy downloads send none of the job's files. The files are
   // told as the run read them: hashed again now, they could be other bytes.

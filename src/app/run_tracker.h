@@ -49,6 +49,16 @@ struct RunRecord {
   bool succeeded = false;
   int exitStatus = 1;
   std::string lastLogLine;
+  // Made when the run begins: the key of its record wherever it is kept.
+  std::string runId;
+  // Where and by whom, as the host knows it; none when it does not say.
+  std::optional<std::string> station;
+  std::optional<std::string> operatorName;
+  std::optional<std::string> slot;
+  // The run's log lines as its operator saw them; the host fills them in.
+  std::vector<std::string> log;
+  // What a read verify or a read-back read from the camera, as it arrived.
+  std::optional<FileDigest> readBack;
 };
 
 // The runs of one session. A run lasts from the first step of an operation

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/burn_job.h"
@@ -30,6 +31,9 @@ struct WindowState {
   // sends these bytes rather than read the files again. None: each run reads
   // its own.
   std::shared_ptr<const SharedImages> sharedImages;
+  // The SHA-256 and size of the image that the run going on read back from
+  // the camera into its raw file, hashed as it arrived.
+  std::optional<FileDigest> readBack;
 };
 
 }  // namespace bb

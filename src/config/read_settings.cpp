@@ -63,6 +63,7 @@ int ReadSettings(Profile& profile, const std::string& path, Settings& settings) 
   settings.NormalNand = profile.ReadInt(path, "MaskFlag", "NormalNand", 0);
   settings.usbIds = profile.ReadString(path, "Usb", "Ids", "", kUsbIdsCapacity);
   settings.reportFile = profile.ReadString(path, "Report", "File", "", kMaxPath);
+  settings.recordsDatabase = profile.ReadString(path, "Records", "Database", "", kMaxPath);
   return 0;
 }
 

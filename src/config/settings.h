@@ -46,6 +46,9 @@ struct Settings {
   std::string usbIds;
   // [Report] File: where every run appends its report line; empty for none.
   std::string reportFile;
+  // [Records] Database: the database of every run, as written; empty for the
+  // default, "none" for none.
+  std::string recordsDatabase;
 };
 
 }  // namespace bb

@@ -15,6 +15,7 @@
 #include "util/byte_order.h"
 #include "util/format.h"
 #include "util/paths.h"
+#include "util/sha256.h"
 
 namespace bb {
 
@@ -126,6 +127,7 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
   std::optional<NativeFile> file = NativeFile::Create(fileName);
   if (!file) return kFileError;
   if (size == 0) {
+    window_.readBack = FileDigest{Sha256().Finish(), 0};
     Log("  OK!");
     return kOk;
   }
@@ -137,12 +139,17 @@ int ReadBack::ReadResource(const std::string& fileName, ReadPurpose purpose) {
     Log(Format("Alloc Size(%u) error...", pieceSize));
     return kNoBuffer;
   }
+  Sha256 hash;
   status = ReadPieces(size, address, std::span(piece.get(), pieceSize),
-                      [&file](std::span<const std::uint8_t> arrived) { return file->Write(arrived); });
+                      [&file, &hash](std::span<const std::uint8_t> arrived) {
+                        hash.Update(arrived);
+                        return file->Write(arrived);
+                      });
   // A read or a disk that fails part-way must not leave a short image that
   // looks complete.
   if (status != kOk) file->Truncate();
   if (!file->Close() && status == kOk) status = kFileError;
+  if (status == kOk) window_.readBack = FileDigest{hash.Finish(), size};
   Log(status == kOk ? "  OK!" : "  Fail!");
   return status;
 }

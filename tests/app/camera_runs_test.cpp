@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <sstream>
 
 #include "app/main_window.h"
@@ -10,6 +11,7 @@
 #include "app/run_report.h"
 #include "common/control_ids.h"
 #include "common/steps.h"
+#include "platform/run_row_json.h"
 #include "util/format.h"
 #include "util/json_text.h"
 #include "support/test_host.h"
@@ -18,6 +20,7 @@ namespace bb {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 class NoProcess final : public ProcessInfo {
@@ -116,6 +119,47 @@ TEST_F(CameraRunsTest, ARunReportLineTellsTheWholeRun) {
                                     "\"duration_ms\":%llu}\n",
                                     static_cast<unsigned long long>(clock.NowMs()))))
       << line;
+}
+
+// Each run has an id of its own from its start; a verify keeps what the camera
+// gave back, and the whole form of a record carries it and the log.
+TEST_F(CameraRunsTest, EachRunHasItsOwnIdAndAVerifyKeepsWhatTheCameraGaveBack) {
+  controls.checked[kReadVerifyCheck] = true;
+  bench.burn.StartBurn();
+  Pump();
+  cameraA->stage = 0;
+  controls.checked[kReadVerifyCheck] = false;
+  bench.burn.StartBurn();
+  Pump();
+  ASSERT_EQ(records.size(), 2u);
+  const std::regex v4("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+  EXPECT_TRUE(std::regex_match(records[0].runId, v4)) << records[0].runId;
+  EXPECT_TRUE(std::regex_match(records[1].runId, v4)) << records[1].runId;
+  EXPECT_NE(records[0].runId, records[1].runId);
+
+  const std::optional<FileDigest> raw = HashFile(bench.window.job.FwFile + ".raw");
+  ASSERT_TRUE(raw.has_value());
+  ASSERT_TRUE(records[0].readBack.has_value());
+  EXPECT_EQ(ToHex(records[0].readBack->digest), ToHex(raw->digest));
+  EXPECT_EQ(records[0].readBack->size, raw->size);
+  EXPECT_GT(raw->size, 0u);
+  // A burn without a verify reads nothing back.
+  EXPECT_FALSE(records[1].readBack.has_value());
+
+  RunRecord& record = records[0];
+  EXPECT_THAT(RunReportLine(record),
+              HasSubstr(",\"run_id\":\"" + record.runId +
+                        "\",\"station\":null,\"operator\":null,\"slot\":null,\"command\":"));
+  record.station = "line-2";
+  record.slot = "C";
+  record.log = {"first", "last \"one\""};
+  const std::string whole = RunRowLine(RowOf(record), RowForm::kWhole);
+  EXPECT_THAT(whole, HasSubstr(",\"station\":\"line-2\",\"operator\":null,\"slot\":\"C\","));
+  EXPECT_TRUE(whole.ends_with(",\"read_back\":{\"sha256\":\"" + ToHex(raw->digest) +
+                              Format("\",\"size\":%llu},", static_cast<unsigned long long>(raw->size)) +
+                              "\"log\":[\"first\",\"last \\\"one\\\"\"]}\n"))
+      << whole;
+  EXPECT_EQ(RunReportLine(record).find("\"log\""), std::string::npos);
 }
 
 // The window judges a run as the command line's exit status does: a read-back

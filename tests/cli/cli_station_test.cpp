@@ -45,7 +45,9 @@ class StationCliTest : public test::CliProcessTest {
 
 TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
   ASSERT_TRUE(pinned_);
-  const Result shift = Station("--simulate 8 --line 200 --line-serials T- --fault @5:write-fails:1 --fault @77:busy");
+  const std::string ini = JobWith("named.ini", {{"[MaskFlag]", "[Station]\nName=line 2\n[MaskFlag]"}});
+  const Result shift = Station(
+      "--simulate 8 --line 200 --line-serials T- --operator Ada --fault @5:write-fails:1 --fault @77:busy", ini);
   EXPECT_EQ(shift.status, 1) << shift.err;
   std::map<std::string, std::string> results;
   for (const std::vector<std::string>& fields : Fields(shift.out)) {
@@ -65,15 +67,29 @@ TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
   EXPECT_NE(shift.err.find("200 runs: 198 passed, 2 failed"), std::string::npos) << shift.err;
   EXPECT_NE(shift.err.find("fault fired: @5:write-fails:1"), std::string::npos);
 
-  // The report has a line for each run, and each camera once.
+  // The report has a line for each run, and each camera once, each run with
+  // an id of its own and the station, operator and slot it ran at.
   std::map<std::string, int> reported;
+  std::set<std::string> runIds;
   for (const std::string& line : test::Lines(test::Slurp(work.Path() / "runs.jsonl"))) {
     const std::size_t at = line.find("\"serial\":\"");
     ASSERT_NE(at, std::string::npos) << line;
     ++reported[line.substr(at + 10, 7)];
+    const std::size_t id = line.find("\"run_id\":\"");
+    ASSERT_NE(id, std::string::npos) << line;
+    runIds.insert(line.substr(id + 10, 36));
+    EXPECT_NE(line.find("\"station\":\"line 2\",\"operator\":\"Ada\",\"slot\":\""), std::string::npos) << line;
   }
   EXPECT_EQ(reported.size(), 200u);
+  EXPECT_EQ(runIds.size(), 200u);
   for (const auto& [serial, count] : reported) EXPECT_EQ(count, 1) << serial;
+
+  // The database beside Isp.ini holds the same runs.
+  EXPECT_EQ(Run(ini + "history --json").out.size(), 200u);
+  EXPECT_EQ(Run(ini + "history --json --result failed").out.size(), 2u);
+  const Result one = Run(ini + "history --json --serial t-00077");
+  ASSERT_EQ(one.out.size(), 1u) << one.err;
+  EXPECT_NE(one.out[0].find("\"result\":\"failed\""), std::string::npos) << one.out[0];
 }
 
 TEST_F(StationCliTest, AShortShiftWithoutFaultsPasses) {

@@ -53,6 +53,18 @@ bool WriteAll(int fd, std::string_view text) {
   return true;
 }
 
+bool ReadAll(int fd, std::string& text, std::size_t size) {
+  text.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t read = ::pread(fd, text.data() + done, size - done, static_cast<off_t>(done));
+    if (read < 0 && errno == EINTR) continue;
+    if (read <= 0) return false;
+    done += static_cast<std::size_t>(read);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool AppendWhole(const std::string& path, std::string_view text) {
@@ -70,6 +82,23 @@ bool AppendWhole(const std::string& path, std::string_view text) {
   // No reader may meet a line cut short, and the next line must not be glued to it.
   [[maybe_unused]] const int undone = ::ftruncate(file.Get(), info.st_size);
   return false;
+}
+
+bool TakeWhole(const std::string& path, const TakeText& take) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  const LockedFile file(fd);
+  struct stat info {};
+  if (!file.Locked() || ::fstat(file.Get(), &info) != 0) return false;
+  if (info.st_size <= 0) return true;
+  if (static_cast<std::uint64_t>(info.st_size) > kLargestTakenFile) return false;
+  std::string text;
+  if (!ReadAll(file.Get(), text, static_cast<std::size_t>(info.st_size))) return false;
+  const std::optional<std::string> left = take(text);
+  if (!left) return true;
+  // O_APPEND is not set here: the text left starts at the first byte.
+  return ::ftruncate(file.Get(), 0) == 0 && ::lseek(file.Get(), 0, SEEK_SET) == 0 &&
+         WriteAll(file.Get(), *left) && ::fsync(file.Get()) == 0;
 }
 
 }  // namespace bb
