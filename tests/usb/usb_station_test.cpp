@@ -121,5 +121,36 @@ TEST_F(UsbStationTest, ACameraIsBurnedOnceAndAgainOnlyAfterItStoodUnplugged) {
   EXPECT_EQ(stray.Claims(), 0);
 }
 
+// A camera that arrives held by another program is left alone, and looked at
+// again at every look: once the other program lets go, it is burned.
+TEST_F(UsbStationTest, ACameraAnotherProgramHoldsIsBurnedOnceItIsLetGo) {
+  EmulatedCamera camera(testbed_, "1-2");
+  sim::SetUpFreshCamera(camera.Model(), false);
+  camera.SetSerial(u"CAM-2");
+  camera.Fault().claimedElsewhere = true;
+  EmulatedCamera stray(testbed_, "1-3");
+  stray.SetSerial(u"STRAY");
+  stray.Plug();
+
+  CliProcess station = Station({&camera, &stray});
+  ASSERT_TRUE(WaitForLooks(stray, 2));
+  camera.Plug();
+  ASSERT_TRUE(WaitForLooks(stray, 3));
+  EXPECT_GE(camera.RefusedClaims(), 2);
+  EXPECT_TRUE(camera.Requests().empty());
+  EXPECT_TRUE(station.Lines().empty());
+
+  camera.ReleaseClaimElsewhere();
+  ASSERT_TRUE(station.WaitForLines(1));
+  station.Interrupt();
+  const CliResult result = station.Finish();
+  ASSERT_FALSE(result.hung);
+  EXPECT_EQ(result.status, 0) << result.err;
+  ASSERT_EQ(result.out.size(), 1u);
+  EXPECT_THAT(Fields(result.out[0]), ElementsAre("A", "1-2", "CAM-2", "ok", _, "ISP Write File OK !!!"));
+  EXPECT_EQ(camera.Model().storageWrites, 1);
+  EXPECT_THAT(result.err, HasSubstr("1 runs: 1 passed, 0 failed"));
+}
+
 }  // namespace
 }  // namespace bb::test
