@@ -22,8 +22,8 @@ std::string Slurp(const std::string& path) {
 
 // Between fork and exec only calls that are safe in a copy of a
 // multi-threaded process.
-[[noreturn]] void ExecChild(char* const* argv, int out, const char* errPath, const passwd* user,
-                           int extraOpenFiles) {
+[[noreturn]] void ExecChild(char* const* argv, char* const* environment, int out, const char* errPath,
+                           const passwd* user, int extraOpenFiles) {
   const int in = open("/dev/null", O_RDONLY);
   const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
@@ -37,7 +37,7 @@ std::string Slurp(const std::string& path) {
        setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0)) {
     _exit(125);
   }
-  execv(argv[0], argv);
+  execve(argv[0], argv, environment);
   _exit(127);
 }
 
@@ -55,6 +55,12 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, std::vector<Em
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   const passwd* nobody = options_.asNobody && geteuid() == 0 ? getpwnam("nobody") : nullptr;
+  // The first of two settings of one name is the one that counts.
+  std::vector<std::string> settings = options_.environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) settings.emplace_back(*entry);
+  std::vector<char*> environment;
+  for (std::string& setting : settings) environment.push_back(setting.data());
+  environment.push_back(nullptr);
   for (EmulatedCamera* camera : cameras_) {
     camera->OnNeedsService([this] {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -69,7 +75,9 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, std::vector<Em
     return;
   }
   child_ = fork();
-  if (child_ == 0) ExecChild(argv.data(), output[1], errPath_.c_str(), nobody, options_.extraOpenFiles);
+  if (child_ == 0) {
+    ExecChild(argv.data(), environment.data(), output[1], errPath_.c_str(), nobody, options_.extraOpenFiles);
+  }
   close(output[1]);
   if (child_ < 0) {
     close(output[0]);
@@ -78,11 +86,13 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, std::vector<Em
     return;
   }
   reader_ = std::thread([this, pipe = output[0]] { ReadOutput(pipe); });
+  // The ended child stays unreaped until Reap, so that its number cannot
+  // pass to another process while a signal may still be sent to it.
   waiter_ = std::thread([this] {
-    int raw = 0;
-    waitpid(child_, &raw, 0);
+    siginfo_t ended{};
+    while (waitid(P_PID, static_cast<id_t>(child_), &ended, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
     const std::lock_guard<std::mutex> lock(mutex_);
-    raw_ = raw;
     exited_ = true;
     changed_.notify_all();
   });
@@ -91,10 +101,15 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments, std::vector<Em
 CliProcess::~CliProcess() {
   if (waiter_.joinable()) {
     kill(child_, SIGKILL);
-    waiter_.join();
-    reader_.join();
+    Reap();
   }
   for (EmulatedCamera* camera : cameras_) camera->OnNeedsService(nullptr);
+}
+
+void CliProcess::Reap() {
+  waiter_.join();
+  reader_.join();
+  waitpid(child_, &raw_, 0);
 }
 
 void CliProcess::ReadOutput(int pipe) {
@@ -159,8 +174,7 @@ CliResult CliProcess::Finish() {
     changed_.wait(lock, [this] { return exited_ && outputClosed_; });
   }
   lock.unlock();
-  if (waiter_.joinable()) waiter_.join();
-  if (reader_.joinable()) reader_.join();
+  if (waiter_.joinable()) Reap();
   result.status = WIFEXITED(raw_) ? WEXITSTATUS(raw_) : -1;
   result.out = Lines();
   result.err = Slurp(errPath_);

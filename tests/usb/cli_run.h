@@ -37,6 +37,8 @@ struct CliRunOptions {
   // a program's socket for device events by its file number, so two programs
   // that run at once on one testbed must not open it under the same number.
   int extraOpenFiles = 0;
+  // Set in the program's environment besides this process's own, as NAME=value.
+  std::vector<std::string> environment;
 };
 
 // burnbench-cli with the arguments as a separate process, which finds the
@@ -66,6 +68,8 @@ class CliProcess {
   // serving the cameras meanwhile; true when `done` holds.
   bool ServeUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done);
   void ReadOutput(int pipe);
+  // Once it ended: its threads joined, its exit status taken.
+  void Reap();
 
   std::vector<EmulatedCamera*> cameras_;
   CliRunOptions options_;
