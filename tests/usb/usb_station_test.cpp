@@ -56,6 +56,11 @@ class UsbStationTest : public ::testing::Test {
   CliProcess Station(const std::vector<EmulatedCamera*>& cameras) {
     CliRunOptions options;
     options.deadline = std::chrono::seconds(60);
+    // libusb 1.0.26 now and then keeps a device it enumerated past the end of
+    // a context that device events reached as it closed; a station, which
+    // opens one for every look at the bus, meets that under the leak checker.
+    std::ofstream(work_.Path() / "lsan.supp") << "leak:libusb-1.0.so\n";
+    options.environment.push_back("LSAN_OPTIONS=suppressions=" + work_.File("lsan.supp"));
     return CliProcess({"--virtual-clock", "--ini", work_.File("Isp.ini"), "station"}, cameras, work_, options);
   }
 
