@@ -279,8 +279,11 @@ class Session {
   // does not is waited for until Ctrl-C, as the window waits for Esc, or
   // until --wait runs out, which ends the wait as Esc does.
   RunEnd Pump() {
-    CameraWait wait = station_ != nullptr ? CameraWait(options_.waitSeconds, station_->time)
-                                          : CameraWait(options_.waitSeconds, VirtualTime());
+    // A station's simulated cameras come back on the station's time; any
+    // other camera comes back, or never does, in real time, however fast the
+    // station's simulated time runs meanwhile.
+    CameraWait wait = station_ != nullptr && options_.simulate ? CameraWait(options_.waitSeconds, station_->time)
+                                                               : CameraWait(options_.waitSeconds, VirtualTime());
     RunLoop loop(
         bench_->sequencer, steps_, bench_->arrivals, [this] { return link_->Idle(); },
         [this, &wait] {
