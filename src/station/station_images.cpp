@@ -34,8 +34,11 @@ class FirstLine final : public Console {
 StationImages::StationImages(Profile& profile, Context context, bool allowUnpinned)
     : profile_(profile), context_(std::move(context)), allowUnpinned_(allowUnpinned) {}
 
-StationImages::Stamp StationImages::StampOf(const std::string& path) {
-  Stamp stamp{path, std::nullopt, 0};
+StationImages::Stamp StationImages::StampOf(const std::string& path, bool withContent) {
+  Stamp stamp{path, std::nullopt, 0, std::nullopt};
+  if (withContent) {
+    if (const std::optional<FileDigest> hashed = HashFile(path)) stamp.content = hashed->digest;
+  }
   std::error_code error;
   const auto time = std::filesystem::last_write_time(FsPath(path), error);
   if (!error) stamp.time = time;
@@ -47,7 +50,7 @@ StationImages::Stamp StationImages::StampOf(const std::string& path) {
 bool StationImages::Unchanged() const {
   if (stamps_.empty()) return false;
   for (const Stamp& stamp : stamps_) {
-    if (!(StampOf(stamp.path) == stamp)) return false;
+    if (!(StampOf(stamp.path, stamp.content.has_value()) == stamp)) return false;
   }
   return true;
 }
@@ -63,7 +66,7 @@ std::string StationImages::Refresh() {
 std::string StationImages::Load() {
   // The files as they stand before they are read: a change while they are
   // read shows at the next look and is read again.
-  stamps_ = {StampOf(context_.configPath)};
+  stamps_ = {StampOf(context_.configPath, true)};
   pinMissing_ = false;
   BurnJob job;
   FirstLine said;
@@ -74,7 +77,7 @@ std::string StationImages::Load() {
   pinPrefix_ = job.FwSha256 ? job.FwSha256->substr(0, 12) : std::string();
   auto images = std::make_shared<SharedImages>();
   for (const JobImage& image : JobImages(job)) {
-    stamps_.push_back(StampOf(image.path));
+    stamps_.push_back(StampOf(image.path, false));
     if (!image.pin && !allowUnpinned_) {
       pinMissing_ = true;
       return Format("%s is not set: a station burns only pinned images", std::string(image.pinKey).c_str());

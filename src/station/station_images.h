@@ -11,6 +11,7 @@
 #include "common/shared_image.h"
 #include "platform/profile.h"
 #include "station/station_ports.h"
+#include "util/sha256.h"
 
 namespace bb {
 
@@ -39,10 +40,14 @@ class StationImages final : public ImageSupply {
     std::string path;
     std::optional<std::filesystem::file_time_type> time;
     std::uintmax_t size = 0;
+    // Of the configuration file, whose rewrite may keep its size and, on
+    // some file systems, its time: its pins change at the same length.
+    std::optional<Sha256Digest> content;
     bool operator==(const Stamp&) const = default;
   };
 
-  static Stamp StampOf(const std::string& path);
+  // `withContent`: the file is small enough to hash at every look.
+  static Stamp StampOf(const std::string& path, bool withContent);
   bool Unchanged() const;
   // Reads the job and its images; empty, or why they cannot be burned.
   std::string Load();
