@@ -1,5 +1,4 @@
 #include <chrono>
-#include <mutex>
 #include <set>
 
 #include "camera_link.h"
@@ -18,10 +17,8 @@ constexpr std::chrono::milliseconds kIdleWait{100};
 // Cameras through libusb: the devices with the configured ids.
 class UsbCamera final : public CameraLink {
  public:
-  UsbCamera(const std::vector<UsbId>& ids, CameraWorld::Notes notes)
+  UsbCamera(const std::vector<UsbId>& ids, const CameraWorld::Notes& notes)
       : transport_(context_, ids), arrivals_(context_, ids, LibusbArrivalWatch::BestMode(context_)) {
-    // A link made only to look at the bus (a station's) may have nothing to say.
-    if (!notes) notes = [](const std::string&) {};
     transport_.OnUsbUnavailable([notes](const std::string& reason) {
       notes("burnbench-cli: libusb cannot reach USB devices: " + reason);
     });
@@ -62,23 +59,11 @@ class UsbWorld final : public CameraWorld {
  public:
   explicit UsbWorld(std::vector<UsbId> ids) : ids_(std::move(ids)) {}
   std::unique_ptr<CameraLink> Connect(CameraTime, Notes notes) override {
-    {
-      // What the bus announced to the kept context is of no use: dropped here
-      // so that it does not pile up over a station's shift.
-      const std::lock_guard lock(keptMutex_);
-      kept_.HandleEvents(std::chrono::milliseconds(0));
-    }
     return std::make_unique<UsbCamera>(ids_, notes);
   }
 
  private:
   std::vector<UsbId> ids_;
-  // libusb watches the bus for device events while any context of the
-  // process lives. A station makes a link for every look at the bus; this
-  // context keeps the watch up between them, rather than starting and
-  // stopping it four times a second while devices come and go.
-  UsbContext kept_;
-  std::mutex keptMutex_;
 };
 
 }  // namespace

@@ -87,7 +87,6 @@ void EmulatedCamera::Plug() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     address_ = testbed_.NextAddress();
-    if (std::exchange(poweredOff_, false)) model_.PoweredUp();
     plugged_ = true;
     pulled_ = false;
     claimedBy_ = nullptr;
@@ -102,12 +101,7 @@ void EmulatedCamera::Plug() {
 }
 
 void EmulatedCamera::Unplug() {
-  LeaveBus();
-  const std::lock_guard<std::mutex> lock(mutex_);
-  poweredOff_ = true;
-}
 
-void EmulatedCamera::LeaveBus() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     plugged_ = false;
@@ -128,11 +122,6 @@ void EmulatedCamera::DenyAccess() const {
   chmod(node.c_str(), geteuid() == 0 ? 0600 : 0);
 }
 
-void EmulatedCamera::ReleaseClaimElsewhere() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  faults_.claimedElsewhere = false;
-}
-
 void EmulatedCamera::Serve() {
   bool restart = false;
   bool unplug = false;
@@ -145,7 +134,7 @@ void EmulatedCamera::Serve() {
   }
   if (unplug) Unplug();
   if (!restart) return;
-  LeaveBus();
+  Unplug();
   if (staysAway) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -173,16 +162,6 @@ std::uint32_t EmulatedCamera::BulkInCount() const {
 void EmulatedCamera::WaitForStalledRead() {
   std::unique_lock<std::mutex> lock(mutex_);
   stalledChanged_.wait(lock, [this] { return !stalled_.empty(); });
-}
-
-int EmulatedCamera::SerialReads() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return serialReads_;
-}
-
-bool EmulatedCamera::WaitForSerialReads(int count, std::chrono::milliseconds limit) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return serialRead_.wait_for(lock, limit, [&] { return serialReads_ >= count; });
 }
 
 std::vector<std::string> EmulatedCamera::FiredFaults() const {
@@ -406,7 +385,7 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
 }
 
 bool EmulatedCamera::AnswerStringRequest(const std::uint8_t* setup, std::uint8_t* data, std::int32_t& status,
-                                         std::int32_t& actual) {
+                                         std::int32_t& actual) const {
   constexpr std::uint8_t kStandardDeviceIn = 0x80;
   constexpr std::uint8_t kGetDescriptor = 6;
   constexpr std::uint8_t kStringType = 3;
@@ -417,8 +396,6 @@ bool EmulatedCamera::AnswerStringRequest(const std::uint8_t* setup, std::uint8_t
   if (index == 0) {
     descriptor.insert(descriptor.end(), {kLanguage & 0xFF, kLanguage >> 8});
   } else if (index == kSerialIndex && !serial_.empty() && GetLe16(packet, 4) == kLanguage) {
-    ++serialReads_;
-    serialRead_.notify_all();
     for (const char16_t unit : serial_) {
       descriptor.push_back(static_cast<std::uint8_t>(unit & 0xFF));
       descriptor.push_back(static_cast<std::uint8_t>(unit >> 8));
