@@ -44,7 +44,7 @@ class CameraWorld {
   using CameraTime = std::function<void(std::uint32_t ms)>;
   // Where a link tells the operator what stands in its way (no permission to
   // open a camera, a camera another program holds): a line for standard
-  // error, which the session writes through the terminal.
+  // error, which the session writes through the terminal. None: nothing is said.
   using Notes = std::function<void(const std::string& line)>;
   // A link for one session, called on the session's own thread.
   virtual std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes notes) = 0;

@@ -17,8 +17,10 @@ constexpr std::chrono::milliseconds kIdleWait{100};
 // Cameras through libusb: the devices with the configured ids.
 class UsbCamera final : public CameraLink {
  public:
-  UsbCamera(const std::vector<UsbId>& ids, const CameraWorld::Notes& notes)
+  UsbCamera(const std::vector<UsbId>& ids, CameraWorld::Notes notes)
       : transport_(context_, ids), arrivals_(context_, ids, LibusbArrivalWatch::BestMode(context_)) {
+    // A link made only to look at the bus (a station's) may have nothing to say.
+    if (!notes) notes = [](const std::string&) {};
     transport_.OnUsbUnavailable([notes](const std::string& reason) {
       notes("burnbench-cli: libusb cannot reach USB devices: " + reason);
     });
