@@ -26,8 +26,8 @@ bool SameLabel(std::string_view a, std::string_view b) {
          });
 }
 
-std::optional<std::vector<SlotSpec>> ParseSlots(std::string_view text, std::string& error) {
-  std::vector<SlotSpec> slots;
+std::optional<std::vector<SlotPlace>> ParseSlots(std::string_view text, std::string& error) {
+  std::vector<SlotPlace> slots;
   while (!Trimmed(text).empty()) {
     const std::size_t comma = text.find(',');
     const std::string_view entry = Trimmed(text.substr(0, comma));
@@ -40,7 +40,7 @@ std::optional<std::vector<SlotSpec>> ParseSlots(std::string_view text, std::stri
       error = "a slot is written LABEL:LOCATION, not \"" + std::string(entry) + "\"";
       return std::nullopt;
     }
-    for (const SlotSpec& slot : slots) {
+    for (const SlotPlace& slot : slots) {
       if (SameLabel(slot.label, label)) {
         error = "two slots are labelled " + std::string(label);
         return std::nullopt;
@@ -50,7 +50,7 @@ std::optional<std::vector<SlotSpec>> ParseSlots(std::string_view text, std::stri
         return std::nullopt;
       }
     }
-    slots.push_back(SlotSpec{std::string(label), std::string(location)});
+    slots.push_back(SlotPlace{std::string(label), std::string(location)});
   }
   return slots;
 }

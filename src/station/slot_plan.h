@@ -9,7 +9,7 @@ namespace bb {
 
 // One slot of a station: the label the operator knows it by, and the
 // location of the port it is (as `devices` lists locations).
-struct SlotSpec {
+struct SlotPlace {
   std::string label;
   std::string location;
 };
@@ -18,7 +18,7 @@ struct SlotSpec {
 // blanks around either left out. Nothing when a slot lacks either, a label
 // holds a control character, or two slots share a label (in any case) or a
 // location; `error` then says which.
-std::optional<std::vector<SlotSpec>> ParseSlots(std::string_view text, std::string& error);
+std::optional<std::vector<SlotPlace>> ParseSlots(std::string_view text, std::string& error);
 
 // Labels compare as the operator reads them: "a" is slot "A".
 bool SameLabel(std::string_view a, std::string_view b);

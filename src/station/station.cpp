@@ -69,11 +69,11 @@ Station::Station(StationSetup setup, CameraSurvey& survey, ImageSupply& images, 
     : setup_(std::move(setup)), survey_(survey), images_(images), launcher_(launcher), time_(time), feed_(feed) {
   header_.name = setup_.name;
   header_.operatorName = setup_.operatorName;
-  for (const SlotSpec& spec : setup_.slots) {
+  for (const SlotPlace& place : setup_.slots) {
     auto slot = std::make_unique<Slot>();
     slot->index = slots_.size();
-    slot->view.label = spec.label;
-    slot->view.location = spec.location;
+    slot->view.label = place.label;
+    slot->view.location = place.location;
     slot->watcher = std::make_unique<Watcher>(*this, *slot);
     slots_.push_back(std::move(slot));
   }

@@ -19,7 +19,7 @@ struct StationSetup {
   std::string name;
   std::string operatorName;
   // None: every location a camera shows up at is a slot, labelled by it.
-  std::vector<SlotSpec> slots;
+  std::vector<SlotPlace> slots;
   // How long a slot must have stood empty before the same camera, or one
   // without a serial, is burned there again.
   std::uint32_t unplugMs = 3000;

@@ -48,7 +48,7 @@ bool ReadStationSettings(Profile& profile, const std::string& path, const std::s
   const std::optional<std::string> slots = ReadOptionalString(*reading, "Station", "Slots", kLongestProfileValue);
   if (slots) {
     std::string why;
-    const std::optional<std::vector<SlotSpec>> parsed = ParseSlots(*slots, why);
+    const std::optional<std::vector<SlotPlace>> parsed = ParseSlots(*slots, why);
     if (!parsed) {
       error = "Slots in [Station]: " + why;
       return false;

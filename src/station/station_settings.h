@@ -18,7 +18,7 @@ struct StationSettings {
   // Verify=1: every burn reads its image back.
   bool verify = false;
   // Slots: none means every location is a slot.
-  std::vector<SlotSpec> slots;
+  std::vector<SlotPlace> slots;
 };
 
 inline constexpr std::uint32_t kLeastUnplugSeconds = 1;

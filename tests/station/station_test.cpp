@@ -74,7 +74,7 @@ class Views final : public StationListener {
 
 class StationTest : public ::testing::Test {
  protected:
-  void Open(std::vector<SlotSpec> slots) {
+  void Open(std::vector<SlotPlace> slots) {
     feed.Subscribe(views);
     StationSetup setup{"line-1", "ana", std::move(slots), 3000, 250};
     station.emplace(setup, survey, images, launcher, time, feed);
