@@ -89,8 +89,7 @@ ctest --preset tsan -j "$jobs"
 # a window; under wine the tests run one at a time.
 begin_stage "win64: the Windows build and its tests under wine64"
 source scripts/wine-env.sh
-ensure_wine_prefix
-"$wineserver" -p >/dev/null 2>&1 &
+start_lasting_wineserver
 wineserver_started=yes
 "$wine64" wineboot --init >/dev/null 2>&1 </dev/null || true
 cmake --preset win64 >/dev/null

@@ -23,3 +23,13 @@ ensure_wine_prefix() {
     </dev/null >/dev/null 2>&1 || true
   [ -f "$ready" ] || { echo "wine: cannot create the prefix $WINEPREFIX" >&2; return 1; }
 }
+
+# One wine server for this prefix that stays until it is stopped, so that each
+# test program does not start a server and Wine's services of its own. A
+# server that wineboot started (the prefix's creation) ends only when it is
+# idle; until it has, a new server cannot take the prefix, so wait for it.
+start_lasting_wineserver() {
+  ensure_wine_prefix
+  "$wineserver" -w >/dev/null 2>&1 </dev/null || true
+  "$wineserver" -p >/dev/null 2>&1 </dev/null || true
+}
