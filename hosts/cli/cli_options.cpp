@@ -89,10 +89,10 @@ std::optional<unsigned> ParseCount(const std::string& text, unsigned most) {
 // The options only a station takes, and what they need.
 bool CheckStationOptions(const Options& options, std::string& error) {
   const bool station = options.command == "station";
-  const bool stationOnly = options.operatorName || options.log || options.allowUnpinned ||
+  const bool stationOnly = options.operatorName || options.log || options.allowUnpinned || options.reburn ||
                            options.lineCameras != 0 || !options.lineSerials.empty() || options.timeScale != 0;
   if (stationOnly && !station) {
-    error = "--operator, --log, --allow-unpinned, --line, --line-serials and --time-scale belong to station";
+    error = "--operator, --log, --allow-unpinned, --reburn, --line, --line-serials and --time-scale belong to station";
     return false;
   }
   if (options.lineCameras != 0 && !options.simulate) {
@@ -259,6 +259,7 @@ const char* UsageText() {
          "  --operator NAME      station: who runs it, for the run reports\n"
          "  --log                station: print every run's log lines, by slot\n"
          "  --allow-unpinned     station: burn images that Isp.ini does not pin\n"
+         "  --reburn             station: burn a camera that passed the job before too\n"
          "  --line COUNT         station with --simulate N: a simulated operator plugs COUNT\n"
          "                       cameras into the N slots, one after the other\n"
          "  --line-serials PREFIX\n"
@@ -390,6 +391,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       options.log = true;
     } else if (argument == "--allow-unpinned") {
       options.allowUnpinned = true;
+    } else if (argument == "--reburn") {
+      options.reburn = true;
     } else if (argument == "--operator" || argument == "--line-serials") {
       const std::optional<std::string> given = value(argument.c_str());
       if (!given) return std::nullopt;

@@ -74,6 +74,8 @@ struct Options {
   std::optional<std::string> operatorName;
   bool log = false;
   bool allowUnpinned = false;
+  // A station burns a camera that its records say passed the job before.
+  bool reburn = false;
   unsigned lineCameras = 0;
   std::string lineSerials;
   unsigned timeScale = 0;

@@ -35,6 +35,8 @@ std::string StateOf(const SlotView& slot) {
   return state;
 }
 
+const char* ResultOf(const RunEnded& run) { return run.doneBefore ? "done before" : run.passed ? "ok" : "failed"; }
+
 int Width(const std::vector<SlotView>& slots, std::size_t least, std::string (*field)(const SlotView&)) {
   std::size_t width = least;
   for (const SlotView& slot : slots) width = std::max(width, field(slot).size());
@@ -51,8 +53,10 @@ std::vector<std::string> StationBoardLines(const StationSnapshot& snapshot) {
   title += "   firmware " + Shown(header.firmware);
   if (!header.pinPrefix.empty()) title += "   FwSha256 " + header.pinPrefix;
   lines.push_back(title);
-  lines.push_back(Format("passed %u   failed %u   %.1f cameras per hour   running since %s", header.passed,
-                         header.failed, header.camerasPerHour, LocalClock(header.startUtcMs).c_str()));
+  const std::string doneBefore = header.doneBefore == 0 ? "" : Format("   done before %u", header.doneBefore);
+  lines.push_back(Format("passed %u   failed %u%s   %.1f cameras per hour   running since %s", header.passed,
+                         header.failed, doneBefore.c_str(), header.camerasPerHour,
+                         LocalClock(header.startUtcMs).c_str()));
   if (!header.notReady.empty()) lines.push_back("not ready: " + Shown(header.notReady));
   if (header.stopping) {
     lines.push_back("stopping: the runs under way finish; Ctrl-C again ends them where their camera is safe");
@@ -82,7 +86,7 @@ std::vector<std::string> StationBoardLines(const StationSnapshot& snapshot) {
 
 std::string RunEndedLine(const RunEnded& run) {
   return Format("%s\t%s\t%s\t%s\t%.1f\t%s\n", run.label.c_str(), run.location.c_str(), Shown(run.serial).c_str(),
-                run.passed ? "ok" : "failed", static_cast<double>(run.durationMs) / 1000.0, run.lastLine.c_str());
+                ResultOf(run), static_cast<double>(run.durationMs) / 1000.0, run.lastLine.c_str());
 }
 
 std::string ShiftSummary(const std::vector<RunEnded>& runs) {
@@ -97,14 +101,16 @@ std::string ShiftSummary(const std::vector<RunEnded>& runs) {
   std::string text = Format("%-*s  %-*s  %-6s  %8s  %s\n", column, "slot", serialColumn, "serial", "result", "time",
                             "last line");
   unsigned passed = 0;
+  unsigned failed = 0;
+  unsigned doneBefore = 0;
   for (const RunEnded& run : runs) {
-    passed += run.passed ? 1 : 0;
+    (run.doneBefore ? doneBefore : run.passed ? passed : failed) += 1;
     text += Format("%-*s  %-*s  %-6s  %8s  %s\n", column, Shown(run.label).c_str(), serialColumn,
-                   Shown(run.serial).c_str(), run.passed ? "ok" : "failed", Seconds(run.durationMs).c_str(),
-                   run.lastLine.c_str());
+                   Shown(run.serial).c_str(), ResultOf(run), Seconds(run.durationMs).c_str(), run.lastLine.c_str());
   }
-  text += Format("%zu runs: %u passed, %zu failed\n", runs.size(), passed, runs.size() - passed);
-  return text;
+  text += Format("%u runs: %u passed, %u failed", passed + failed, passed, failed);
+  if (doneBefore != 0) text += Format("; %u done before, not burned again", doneBefore);
+  return text + "\n";
 }
 
 void StationBoard::OnSnapshot(const StationSnapshot& snapshot, std::uint64_t) {

@@ -16,6 +16,7 @@
 #include "station/station_settings.h"
 #include "station_board.h"
 #include "station_launcher.h"
+#include "station_passes.h"
 #include "station_survey.h"
 
 namespace bb::cli {
@@ -95,6 +96,14 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   stationSetup.operatorName = options.operatorName.value_or("");
   stationSetup.slots = settings.slots;
   stationSetup.unplugMs = settings.unplugSeconds * 1000;
+  std::unique_ptr<StationPasses> passes;
+  if (setup.store != nullptr && !options.reburn) {
+    passes = std::make_unique<StationPasses>(
+        *setup.store, images, *time,
+        StationRecordFacts{settings.name, options.operatorName, verify ? "burn --verify" : "burn", setup.reportPath},
+        note);
+    stationSetup.passes = passes.get();
+  }
   Station station(stationSetup, survey, images, launcher, *time, feed);
 
   std::unique_ptr<LineOperator> lineOperator;
@@ -135,7 +144,8 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   const std::vector<RunEnded> runs = station.Runs();
   terminal.Print(ShiftSummary(runs));
   if (InterruptPresses() >= 2) return kExitInterrupted;
-  const bool allPassed = std::all_of(runs.begin(), runs.end(), [](const RunEnded& run) { return run.passed; });
+  const bool allPassed =
+      std::all_of(runs.begin(), runs.end(), [](const RunEnded& run) { return run.passed || run.doneBefore; });
   return allPassed ? kExitSuccess : kExitFailure;
 }
 

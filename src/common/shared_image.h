@@ -17,6 +17,8 @@ struct SharedImage {
   std::shared_ptr<const std::uint8_t[]> buffer;
   FileDigest digest{};
   std::uint64_t slack = 0;
+  // The job's key that names the file (ParamFile, IspFile, FwFile).
+  std::string key;
 };
 
 using SharedImages = std::vector<SharedImage>;

@@ -35,7 +35,7 @@ struct RunRow {
   std::string ispVersion;
   std::string customerVersion;
   std::vector<Image> files;
-  std::string result;  // kResultOk or kResultFailed
+  std::string result;  // kResultOk, kResultFailed or kResultDoneBefore
   int exitStatus = 1;
   std::string lastLogLine;
   // The log lines of the run, as its operator saw them.
@@ -46,6 +46,8 @@ struct RunRow {
 
 inline constexpr char kResultOk[] = "ok";
 inline constexpr char kResultFailed[] = "failed";
+// No run: a station found that the camera had passed the same job before.
+inline constexpr char kResultDoneBefore[] = "done before";
 
 // Which runs a query asks for; every condition given must hold.
 struct RunFilter {

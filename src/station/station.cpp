@@ -14,6 +14,10 @@ using Steady = std::chrono::steady_clock;
 // Progress of one slot reaches the views at most this often.
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
+// Why a camera the records know nothing certain of is burned all the same.
+constexpr char kNoSerialNote[] = "no serial: burned without a look at its records";
+constexpr char kTwinNote[] = ": burned without a look at its records";
+
 bool SameSerial(const std::string& a, const std::string& b) { return SameLabel(a, b); }
 
 bool SameView(const SlotView& a, const SlotView& b) {
@@ -133,6 +137,7 @@ void Station::Look() {
   // meanwhile the runs under way report without waiting for the station.
   for (Slot* slot : due) {
     const SeenCamera camera = *slot->camera;
+    if (DoneBefore(*slot, camera)) continue;
     const bool held = survey_.HeldByOther(camera);
     {
       std::lock_guard lock(mutex_);
@@ -152,7 +157,8 @@ void Station::Look() {
       slot->view.runMs = 0;
       slot->view.serial = camera.serial;
       slot->ruleNote.clear();
-      if (slot->twinNote.empty()) slot->view.note.clear();
+      if (setup_.passes != nullptr && camera.serial.empty()) slot->ruleNote = kNoSerialNote;
+      slot->view.note = slot->twinNote.empty() ? slot->ruleNote : slot->twinNote;
       PublishSlot(*slot);
     }
     launcher_.Launch(RunOrder{slot->index, slot->view.label, camera}, *slot->watcher);
@@ -209,6 +215,7 @@ void Station::Place(const std::vector<SeenCamera>& cameras, bool atStart) {
       const SeenCamera* twin = at[other->index];
       if (other != slot && twin != nullptr && SameSerial(twin->serial, camera->serial)) {
         slot->twinNote = "serial " + camera->serial + " also at slot " + other->view.label;
+        if (setup_.passes != nullptr) slot->twinNote += kTwinNote;
       }
     }
   }
@@ -263,6 +270,34 @@ void Station::Judge(Slot& slot, const SeenCamera* camera) {
     const unsigned seconds = (setup_.unplugMs + 999) / 1000;
     slot.ruleNote = Format("back within %u s: not burned again; unplug it for %u s to burn it", seconds, seconds);
   }
+}
+
+bool Station::DoneBefore(Slot& slot, const SeenCamera& camera) {
+  {
+    // A serial that two cameras show tells nothing of either's past.
+    std::lock_guard lock(mutex_);
+    if (setup_.passes == nullptr || camera.serial.empty() || !slot.twinNote.empty()) return false;
+  }
+  const std::optional<EarlierPass> earlier = setup_.passes->PassedBefore(camera.serial);
+  if (!earlier) return false;
+  const RunOrder order{slot.index, slot.view.label, camera};
+  const std::string line = "passed before at " + earlier->when + " (run " + earlier->runId + "): not burned again";
+  const std::string runId = setup_.passes->KeepDoneBefore(order, *earlier, line);
+  std::lock_guard lock(mutex_);
+  slot.pending = false;
+  slot.lastSerial = camera.serial;
+  slot.view.state = SlotState::kDoneBefore;
+  slot.view.percent = -1;
+  slot.view.runMs = 0;
+  slot.view.serial = camera.serial;
+  slot.view.detail = "passed " + earlier->when;
+  header_.doneBefore += 1;
+  const RunEnded run{slot.view.label, slot.view.location, camera.serial, false, 0, line, runId, true};
+  runs_.push_back(run);
+  PublishSlot(slot);
+  feed_.AddRunEnded(run);
+  PublishHeader();
+  return true;
 }
 
 void Station::Progressed(Slot& slot, SlotState state, int percent) {

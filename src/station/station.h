@@ -25,6 +25,9 @@ struct StationSetup {
   std::uint32_t unplugMs = 3000;
   // How often the station looks at the bus.
   std::uint32_t lookMs = 250;
+  // Where a camera's earlier pass is looked up; null: every camera is burned
+  // (no records, or the operator asked to burn again).
+  PassRecords* passes = nullptr;
 };
 
 // A production station: slots, each with the camera plugged into it, the
@@ -60,7 +63,8 @@ class Station {
   Slot* SlotAt(const std::string& location);
   void Place(const std::vector<SeenCamera>& cameras, bool atStart);
   void Judge(Slot& slot, const SeenCamera* camera);
-  void TryToStart(Slot& slot, const std::string& notReady);
+  // A camera that passed the job before is not burned: true when it did.
+  bool DoneBefore(Slot& slot, const SeenCamera& camera);
   void Progressed(Slot& slot, SlotState state, int percent);
   void Ended(Slot& slot, const RunWatcher::Outcome& outcome);
   void PublishSlot(Slot& slot);

@@ -88,7 +88,7 @@ std::string StationImages::Load() {
       return "cannot read " + image.path;
     }
     if (!CheckImageDigest(image, bytes.digest, said)) return said.line;
-    images->push_back(SharedImage{image.path, bytes.buffer, bytes.digest, kFirmwareSlack});
+    images->push_back(SharedImage{image.path, bytes.buffer, bytes.digest, kFirmwareSlack, std::string(image.fileKey)});
   }
   images_ = std::move(images);
   return {};

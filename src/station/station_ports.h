@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,26 @@ class RunLauncher {
  public:
   virtual ~RunLauncher() = default;
   virtual void Launch(const RunOrder& order, RunWatcher& watcher) = 0;
+};
+
+// A camera's earlier pass of the job the station burns.
+struct EarlierPass {
+  std::string runId;
+  // When it ended, as the operator reads it.
+  std::string when;
+};
+
+// The runs the station keeps: whether a camera passed the job as it stands
+// before, so that it is not burned a second time by mistake. Called on the
+// station's own thread.
+class PassRecords {
+ public:
+  virtual ~PassRecords() = default;
+  // The last run that passed the job's images on the camera of this serial.
+  virtual std::optional<EarlierPass> PassedBefore(const std::string& serial) = 0;
+  // Keeps that the camera was not burned again, with the line that says so;
+  // returns the record's run id.
+  virtual std::string KeepDoneBefore(const RunOrder& order, const EarlierPass& earlier, const std::string& line) = 0;
 };
 
 }  // namespace bb

@@ -63,6 +63,8 @@ struct StationHeader {
   std::string pinPrefix;
   unsigned passed = 0;
   unsigned failed = 0;
+  // Cameras that passed the job before and were not burned again.
+  unsigned doneBefore = 0;
   double camerasPerHour = 0;
   std::int64_t startUtcMs = 0;
   // Empty while the station takes cameras; else why it does not.
@@ -81,6 +83,8 @@ struct RunEnded {
   std::int64_t durationMs = 0;
   std::string lastLine;
   std::string runId;
+  // No run: the camera passed the job before (passed is false).
+  bool doneBefore = false;
 };
 
 struct StationSnapshot {

@@ -1,6 +1,7 @@
 // The database of runs as the command-line program keeps and shows it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <set>
 
 #include "cli/cli_process.h"
+#include "util/format.h"
 #include "util/iso_time.h"
 
 namespace bb::test {
@@ -33,6 +35,21 @@ class CliRecordsTest : public CliProcessTest {
  protected:
   CliRecordsTest() { setenv("TZ", "UTC", 1); }
   std::string Db() { return "--db '" + work.File("runs.db") + "' "; }
+  std::string Ini() { return "--ini '" + work.File("Isp.ini") + "' "; }
+  // A simulated line's shift at a station of the sample job, pinned first.
+  std::string Shift(unsigned slots, unsigned cameras, const std::string& serials) {
+    if (!pinned_) pinned_ = Run(Ini() + "pin").status == 0;
+    return Format("--virtual-clock %sstation --simulate %u --line %u --line-serials %s ", Ini().c_str(), slots,
+                  cameras, serials.c_str());
+  }
+  std::vector<std::string> History(const std::string& filters = "") {
+    const Result history = Run(Ini() + "history --json " + filters);
+    EXPECT_EQ(history.status, 0) << history.err;
+    return history.out;
+  }
+
+ private:
+  bool pinned_ = false;
 };
 
 // Two programs with their own cameras record at once, each run once.
@@ -152,6 +169,79 @@ TEST_F(CliRecordsTest, EveryRunGoesToTheDatabaseThatTheIniOrCommandLineNames) {
   EXPECT_EQ(Run(elsewhere + "history --json").out.size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(work.Path() / "kept" / "runs.db"));
   EXPECT_EQ(Run("--db none history").status, 2);
+}
+
+// A camera that passed the job is not burned again by a station: its line and
+// a record say so, naming the run that passed; --reburn burns it all the same.
+TEST_F(CliRecordsTest, AStationDoesNotBurnACameraThatPassedTheJobBefore) {
+  const std::string shift = Shift(2, 3, "R-");
+  ASSERT_EQ(Run(shift).status, 0);
+  const std::vector<std::string> first = History();
+  ASSERT_EQ(first.size(), 3u);
+  const std::vector<std::string> passedIds = Members(first, "run_id");
+
+  const Result again = Run(shift);
+  EXPECT_EQ(again.status, 0) << again.err;
+  ASSERT_EQ(again.out.size(), 3u);
+  for (const std::string& line : again.out) {
+    EXPECT_THAT(line, HasSubstr("\tdone before\t0.0\tpassed before at "));
+    EXPECT_THAT(line, HasSubstr("): not burned again"));
+  }
+  EXPECT_THAT(again.err, HasSubstr("0 runs: 0 passed, 0 failed; 3 done before, not burned again"));
+  const std::vector<std::string> kept = History("--serial r-00002");
+  ASSERT_EQ(kept.size(), 2u);
+  const auto doneBefore = std::find_if(kept.begin(), kept.end(), [](const std::string& line) {
+    return line.find("\"result\":\"done before\"") != std::string::npos;
+  });
+  ASSERT_NE(doneBefore, kept.end());
+  const std::vector<std::string> passed = History("--serial r-00002 --result ok");
+  ASSERT_EQ(passed.size(), 1u);
+  EXPECT_THAT(*doneBefore, HasSubstr("(run " + Members(passed, "run_id")[0] + "): not burned again"));
+  EXPECT_THAT(*doneBefore, HasSubstr("\"FwFile\":{\"path\":"));
+
+  const Result reburned = Run(shift + "--reburn");
+  EXPECT_EQ(reburned.status, 0) << reburned.err;
+  ASSERT_EQ(reburned.out.size(), 3u);
+  for (const std::string& line : reburned.out) EXPECT_THAT(line, HasSubstr("\tok\t"));
+  EXPECT_EQ(History("--result ok").size(), 6u);
+}
+
+// Two stations of one machine share its database: every run of each once.
+TEST_F(CliRecordsTest, TwoStationsRecordIntoOneDatabaseAtOnce) {
+  const auto station = [&](const std::string& serials) {
+    return std::string("'") + BURNBENCH_CLI_PATH + "' " + Shift(4, 30, serials) + ">/dev/null 2>>'" +
+           work.File("err.txt") + "'";
+  };
+  const std::string script =
+      work.Write("both.sh", station("A-") + " & a=$!\n" + station("B-") + " & b=$!\nwait $a && wait $b\n");
+  ASSERT_EQ(std::system(("timeout 300 sh '" + script + "'").c_str()), 0) << Slurp(work.Path() / "err.txt");
+  const std::vector<std::string> runs = History();
+  ASSERT_EQ(runs.size(), 60u);
+  const std::vector<std::string> ids = Members(runs, "run_id");
+  EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 60u);
+  const std::vector<std::string> serials = Members(runs, "serial");
+  EXPECT_EQ(std::set<std::string>(serials.begin(), serials.end()).size(), 60u);
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "burnbench-pending.jsonl"));
+}
+
+// A database that another program keeps locked past the retry does not fail
+// a station's run: its record waits in the pending file, and the next program
+// that opens the database takes it in.
+TEST_F(CliRecordsTest, AStationsRecordsWaitWhileAnotherProgramLocksTheDatabase) {
+  ASSERT_EQ(Run(Shift(1, 1, "P-")).status, 0);
+  sqlite3* locker = nullptr;
+  ASSERT_EQ(sqlite3_open(work.File("burnbench.db").c_str(), &locker), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const Result locked = Run(Shift(1, 1, "Q-"));
+  sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(locker);
+  EXPECT_EQ(locked.status, 0) << locked.err;
+  EXPECT_THAT(locked.err, HasSubstr("it waits in " + work.File("burnbench-pending.jsonl")));
+  EXPECT_EQ(Lines(Slurp(work.Path() / "burnbench-pending.jsonl")).size(), 1u);
+
+  const std::vector<std::string> runs = History();
+  EXPECT_THAT(Members(runs, "serial"), ::testing::ElementsAre("Q-00001", "P-00001"));
+  EXPECT_EQ(Slurp(work.Path() / "burnbench-pending.jsonl"), "") << "taken in, and emptied";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -47,6 +48,24 @@ class TestLauncher final : public RunLauncher {
   std::vector<RunWatcher*> watchers;
 };
 
+// The records as the test arranges them: serial -> the earlier pass.
+class TestPasses final : public PassRecords {
+ public:
+  std::optional<EarlierPass> PassedBefore(const std::string& serial) override {
+    asked.push_back(serial);
+    const auto found = passed.find(serial);
+    if (found == passed.end()) return std::nullopt;
+    return found->second;
+  }
+  std::string KeepDoneBefore(const RunOrder& order, const EarlierPass&, const std::string& line) override {
+    kept.push_back(order.label + ":" + order.camera.serial + ": " + line);
+    return "kept-" + std::to_string(kept.size());
+  }
+  std::map<std::string, EarlierPass> passed;
+  std::vector<std::string> asked;
+  std::vector<std::string> kept;
+};
+
 // Every slot's state as the feed last told it, and the runs it told of.
 class Views final : public StationListener {
  public:
@@ -59,6 +78,7 @@ class Views final : public StationListener {
     }
     if (event.kind == StationEvent::Kind::kStrays) strays = event.strays;
     if (event.kind == StationEvent::Kind::kHeader) header = event.header;
+    if (event.kind == StationEvent::Kind::kRunEnded) runs.push_back(event.run);
   }
   const SlotView& Slot(const std::string& label) const {
     for (const SlotView& view : slots) {
@@ -70,13 +90,14 @@ class Views final : public StationListener {
   std::vector<StrayCamera> strays;
   StationHeader header;
   std::map<std::string, std::vector<std::string>> states;
+  std::vector<RunEnded> runs;
 };
 
 class StationTest : public ::testing::Test {
  protected:
-  void Open(std::vector<SlotPlace> slots) {
+  void Open(std::vector<SlotPlace> slots, PassRecords* passes = nullptr) {
     feed.Subscribe(views);
-    StationSetup setup{"line-1", "ana", std::move(slots), 3000, 250};
+    StationSetup setup{"line-1", "ana", std::move(slots), 3000, 250, passes};
     station.emplace(setup, survey, images, launcher, time, feed);
     station->Start();
   }
@@ -251,6 +272,59 @@ TEST(SlotPlanTest, SlotsAreLabelledLocationsWithNeitherShared) {
     EXPECT_FALSE(ParseSlots(text, error)) << text;
     EXPECT_EQ(error, why);
   }
+}
+
+}  // namespace
+}  // namespace bb
+
+namespace bb {
+namespace {
+
+// A camera that passed the job before is not burned again, each time it is
+// plugged in, and the records keep that; a camera that the records cannot
+// tell apart (no serial, or a serial two cameras show) is burned, with why.
+TEST_F(StationTest, ACameraThatPassedBeforeIsNotBurnedAgainUnlessTheRecordsCannotTellItApart) {
+  TestPasses passes;
+  passes.passed["SN1"] = EarlierPass{"run-a", "2026-12-09 10:04:01"};
+  passes.passed["SN2"] = EarlierPass{"run-b", "2026-12-09 11:00:00"};
+  Open({{"A", "1"}, {"B", "2"}, {"C", "3"}}, &passes);
+  survey.cameras = {{"1", "SN1"}, {"3", "SN3"}};
+  Pass(250);
+  EXPECT_EQ(Burned(), std::vector<std::string>{"C:SN3"});
+  EXPECT_EQ(views.Slot("A").state, SlotState::kDoneBefore);
+  EXPECT_EQ(views.Slot("A").detail, "passed 2026-12-09 10:04:01");
+  const std::string line = "passed before at 2026-12-09 10:04:01 (run run-a): not burned again";
+  EXPECT_EQ(passes.kept, std::vector<std::string>{"A:SN1: " + line});
+  ASSERT_EQ(views.runs.size(), 1u);
+  EXPECT_TRUE(views.runs[0].doneBefore);
+  EXPECT_FALSE(views.runs[0].passed);
+  EXPECT_EQ(views.runs[0].runId, "kept-1");
+  EXPECT_EQ(views.runs[0].lastLine, line);
+  EXPECT_EQ(views.header.doneBefore, 1u);
+  EXPECT_EQ(views.header.passed + views.header.failed, 0u);
+
+  Pass(2000);
+  EXPECT_EQ(passes.kept.size(), 1u) << "asked once while it stays";
+  survey.cameras.erase("1");
+  Pass(3000);
+  survey.cameras["1"] = "SN1";
+  Pass(250);
+  EXPECT_EQ(passes.kept.size(), 2u) << "plugged in again: refused again, and kept again";
+  EXPECT_EQ(Burned(), std::vector<std::string>{"C:SN3"});
+
+  survey.cameras["2"] = "";
+  Pass(250);
+  EXPECT_EQ(Burned().back(), "B:");
+  EXPECT_EQ(views.Slot("B").note, "no serial: burned without a look at its records");
+  End(1, true, "ISP Write File OK !!!");
+  survey.cameras.erase("2");
+  Pass(3000);
+  survey.cameras["2"] = "SN2";  // passed before, but C shows that serial too
+  survey.cameras["3"] = "SN2";
+  Pass(250);
+  EXPECT_EQ(Burned().back(), "B:SN2");
+  EXPECT_EQ(views.Slot("B").note, "serial SN2 also at slot C: burned without a look at its records");
+  EXPECT_EQ(std::count(passes.asked.begin(), passes.asked.end(), "SN2"), 0);
 }
 
 }  // namespace

@@ -138,8 +138,8 @@ bool ReadOutcome(const Json& object, RunRow& row, std::string& why) {
     why = "it has no command";
     return false;
   }
-  if (row.result != kResultOk && row.result != kResultFailed) {
-    why = "its result is neither ok nor failed";
+  if (row.result != kResultOk && row.result != kResultFailed && row.result != kResultDoneBefore) {
+    why = "its result is not ok, failed or done before";
     return false;
   }
   row.startUtcMs = *start;
