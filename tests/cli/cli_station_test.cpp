@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 
+#include <ctime>
 #include <map>
 #include <set>
 
@@ -45,6 +46,12 @@ class StationCliTest : public test::CliProcessTest {
 
 TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
   ASSERT_TRUE(pinned_);
+  // The minute the shift began, in local time, as history takes it.
+  const std::time_t began = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&began, &local);
+  char since[32] = {};
+  std::strftime(since, sizeof since, "%Y-%m-%d %H:%M", &local);
   const std::string ini = JobWith("named.ini", {{"[MaskFlag]", "[Station]\nName=line 2\n[MaskFlag]"}});
   const Result shift = Station(
       "--simulate 8 --line 200 --line-serials T- --operator Ada --fault @5:write-fails:1 --fault @77:busy", ini);
@@ -86,7 +93,8 @@ TEST_F(StationCliTest, AShiftBurnsEveryCameraOnceAndExactlyTheFaultedRunsFail) {
 
   // The database beside Isp.ini holds the same runs.
   EXPECT_EQ(Run(ini + "history --json").out.size(), 200u);
-  EXPECT_EQ(Run(ini + "history --json --result failed").out.size(), 2u);
+  EXPECT_EQ(Run(ini + "history --json --result failed --since '" + since + "'").out.size(), 2u);
+  EXPECT_EQ(Run(ini + "history --json --until '" + since + "'").out.size(), 0u);
   const Result one = Run(ini + "history --json --serial t-00077");
   ASSERT_EQ(one.out.size(), 1u) << one.err;
   EXPECT_NE(one.out[0].find("\"result\":\"failed\""), std::string::npos) << one.out[0];
