@@ -169,8 +169,10 @@ void LineOperator::Seen(const SlotView& view) {
   for (Port& port : slots_) {
     if (port.location != view.location || port.camera == 0 || port.resulted || view.serial != port.serial) continue;
     if (RunsIn(view.state)) port.ran = true;
+    // A camera that passed before is shown as such without a run.
+    const bool done = view.state == SlotState::kDoneBefore;
     const bool result = view.state == SlotState::kPassed || view.state == SlotState::kFailed;
-    if (!port.ran || !result) continue;
+    if (!(done || (port.ran && result))) continue;
     port.resulted = true;
     PlanAfterResult(port, now);
     changed_ = true;
