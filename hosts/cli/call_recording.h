@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "camera_link.h"
+#include "cli_options.h"
 #include "common/context.h"
+#include "platform/camera_link.h"
 #include "platform/profile.h"
 #include "platform/record/recording_transport.h"
 #include "platform/record/recording_writer.h"

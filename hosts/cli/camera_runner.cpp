@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "app/process_values.h"
 #include "app/run_report.h"
 #include "camera_ids.h"
-#include "camera_link.h"
+#include "camera_worlds.h"
 #include "cli_session.h"
 #include "config/read_settings.h"
 #include "config_location.h"
@@ -17,19 +16,21 @@
 #include "device/command_table.h"
 #include "device/device_link.h"
 #include "device/status_codes.h"
+#include "every_camera.h"
 #include "native_process_info.h"
 #include "native_profile.h"
+#include "offline_command.h"
 #include "platform/record/call_text.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "records.h"
 #include "recording_command.h"
 #include "replay_command.h"
-#include "station/station_images.h"
 #include "station_command.h"
 #include "terminal.h"
 #include "terminal_prompts.h"
 #include "util/format.h"
+#include "util/paths.h"
 
 namespace bb::cli {
 
@@ -93,54 +94,6 @@ int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, Te
   return kExitSuccess;
 }
 
-struct CameraResult {
-  std::string location;
-  SessionOutcome outcome;
-};
-
-// One row per camera: its location, result, time and last log line.
-std::string Summary(const std::vector<CameraResult>& results) {
-  std::size_t width = 6;
-  for (const CameraResult& result : results) width = std::max(width, result.location.size());
-  const int column = static_cast<int>(width);
-  std::string text = Format("%-*s  %-6s  %8s  %s\n", column, "camera", "result", "time", "last line");
-  for (const CameraResult& result : results) {
-    const SessionOutcome& outcome = result.outcome;
-    text += Format("%-*s  %-6s  %6.1f s  %s\n", column, result.location.c_str(),
-                   outcome.exitStatus == kExitSuccess ? "ok" : "failed",
-                   static_cast<double>(outcome.durationMs) / 1000.0, outcome.lastLine.c_str());
-  }
-  return text;
-}
-
-// Every camera at once, each in a session on its own thread; the lines of each
-// carry its location.
-int RunEveryCamera(const ProcessSetup& setup, CameraWorld& world,
-                   const std::vector<AttachedCamera>& cameras, Terminal& terminal) {
-  std::vector<CameraResult> results(cameras.size());
-  std::vector<int> channels;
-  for (std::size_t i = 0; i < cameras.size(); ++i) {
-    results[i].location = cameras[i].location;
-    channels.push_back(terminal.AddChannel("[" + cameras[i].location + "] "));
-  }
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < cameras.size(); ++i) {
-    threads.emplace_back([&, i] {
-      results[i].outcome =
-          RunSession(setup, &world, TerminalChannel{terminal, channels[i]}, results[i].location);
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  terminal.Print(Summary(results));
-  const auto any = [&](int status) {
-    return std::any_of(results.begin(), results.end(),
-                       [status](const CameraResult& result) { return result.outcome.exitStatus == status; });
-  };
-  // Ctrl-C that ended a camera's run ends the program as it ends one run.
-  if (any(kExitInterrupted)) return kExitInterrupted;
-  return any(kExitFailure) || any(kExitUnusable) ? kExitFailure : kExitSuccess;
-}
-
 }  // namespace
 
 int RunCommandLine(const Options& options, const std::string& executablePath, std::FILE* out,
@@ -160,7 +113,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
     for (const std::string& note : records.notes) terminal.Print(note + "\n");
   }
   if (!IsDeviceCommand(options.command)) {
-    return RunSession(setup, nullptr, TerminalChannel{terminal, terminal.AddChannel("")}, "").exitStatus;
+    return RunOfflineCommand(setup, TerminalChannel{terminal, terminal.AddChannel("")});
   }
   // A simulated line brings its cameras along.
   if (station && options.lineCameras != 0) return RunStation(setup, nullptr, terminal);
@@ -217,33 +170,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
       return kExitUnusable;
     }
   }
-  if (options.all) {
-    if (cameras.empty()) {
-      terminal.Print("burnbench-cli: no camera attached\n");
-      return kExitFailure;
-    }
-    const bool located = std::none_of(cameras.begin(), cameras.end(),
-                                      [](const AttachedCamera& camera) { return camera.location.empty(); });
-    if (!located) {
-      terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
-                     "--all cannot keep them apart\n");
-      return kExitUnusable;
-    }
-    if (const std::optional<std::string> twice = RepeatedLocation(cameras)) {
-      terminal.Print("burnbench-cli: several cameras report the location " + *twice +
-                     "; --all cannot keep them apart\n");
-      return kExitUnusable;
-    }
-    if (options.command == "burn" && !setup.settingsRead) {
-      terminal.Print("burnbench-cli: cannot read " + setup.iniPath + "\n");
-      return kExitUnusable;
-    }
-    // One copy of each image for every camera, read and hashed once.
-    NativeProfile profile;
-    StationImages images(profile, Context(setup.values), true);
-    if (options.command == "burn" && images.Refresh().empty()) setup.sharedImages = images.Images();
-    return RunEveryCamera(setup, *world, cameras, terminal);
-  }
+  if (options.all) return RunEveryCamera(setup, *world, cameras, terminal);
   if (options.device.empty() && cameras.size() > 1) {
     const bool many = options.command == "burn" || options.command == "versions";
     terminal.Print(Format("burnbench-cli: %zu cameras are attached, at %s; choose one with --device "
@@ -251,8 +178,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
                           cameras.size(), LocationList(cameras).c_str(), many ? ", or all with --all" : ""));
     return kExitUnusable;
   }
-  return RunSession(setup, world.get(), TerminalChannel{terminal, terminal.AddChannel("")}, options.device)
-      .exitStatus;
+  return RunSession(setup, *world, TerminalChannel{terminal, terminal.AddChannel("")}, options.device).exitStatus;
 }
 
 }  // namespace bb::cli

@@ -1,30 +1,24 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "camera_link.h"
+#include "app/camera_session.h"
+#include "app/exit_status.h"
 #include "cli_options.h"
 #include "common/context.h"
 #include "common/shared_image.h"
-#include "platform/shared_time.h"
+#include "platform/camera_link.h"
 #include "platform/run_store.h"
+#include "platform/shared_time.h"
 #include "platform/timer_service.h"
 #include "platform/virtual/virtual_clock.h"
 #include "station/station_ports.h"
 #include "terminal.h"
 
 namespace bb::cli {
-
-// Exit statuses of the program and of each camera's session.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUnusable = 2;
-// As a shell reports a program that Ctrl-C ended.
-inline constexpr int kExitInterrupted = 130;
 
 // What every session of the process shares; read-only while sessions run.
 struct ProcessSetup {
@@ -42,20 +36,10 @@ struct ProcessSetup {
   RunStore* store = nullptr;
 };
 
-// What came of one session's command.
-struct SessionOutcome {
-  int exitStatus = kExitFailure;
-  std::string lastLine;
-  // The run's length as its clock measured it; 0 for commands without a camera.
-  std::int64_t durationMs = 0;
-  // The run's id in its report and record; empty for commands without a camera.
-  std::string runId;
-};
-
-// Runs the command of the command line as one session, on the calling thread:
-// for the camera at `location`, or, without one, for whichever camera the run
-// finds first. `world` is null for commands that need no camera.
-SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld* world, TerminalChannel channel,
+// Runs the camera command of the command line as one session, on the calling
+// thread: for the camera at `location`, or, without one, for whichever camera
+// the run finds first.
+SessionOutcome RunSession(const ProcessSetup& setup, CameraWorld& world, TerminalChannel channel,
                           const std::string& location);
 
 // A burn that a station starts on the camera at one of its slots: the

@@ -35,11 +35,6 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-}
-
 std::string UserConfigFile(const ConfigSearch& search) {
   // A relative $XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
   if (!search.xdgConfigHome.empty() && search.xdgConfigHome.front() == '/') {

@@ -7,9 +7,6 @@
 
 namespace bb::cli {
 
-// The folder part of a path: everything before its last "\" or "/", or ".".
-std::string FolderOf(const std::string& path);
-
 // What the search for an installed program's Isp.ini depends on; an empty
 // value stands for one that is not known.
 struct ConfigSearch {

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include "camera_link.h"
+#include "camera_worlds.h"
 #include "platform/win32/win_arrival_watch.h"
 #include "platform/win32/win_device_transport.h"
 

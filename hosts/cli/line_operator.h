@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "camera_link.h"
 #include "cli_options.h"
+#include "platform/camera_link.h"
 #include "platform/shared_time.h"
 #include "station/station_feed.h"
 

@@ -1,9 +1,11 @@
-#include "pin_command.h"
+#include "offline_command.h"
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "burn/job_config.h"
 #include "burn/legacy_image.h"
 #include "common/job_images.h"
 #include "util/sha256.h"
@@ -19,8 +21,13 @@ struct Pin {
   std::string hex;
 };
 
-}  // namespace
-
+// `pin`: hashes the job's three images and writes ParamSha256, IspSha256 and
+// FwSha256 into section "2860" of the configuration file, and, where the
+// legacy firmware write merges the bad-pixel table (LinkFlag=1), the table's
+// BadPixelSha256 into section "BadPixel"; all in one write that changes
+// nothing else in the file. Prints each key as it was written. Returns the
+// exit status: 0, 1 when the file could not be written (saying why), 2 when
+// an image cannot be read or is empty (nothing is written then).
 int PinJobImages(Profile& profile, const Context& context, const BurnJob& job, std::FILE* out,
                  std::FILE* err) {
   std::vector<Pin> pins;
@@ -62,6 +69,16 @@ int PinJobImages(Profile& profile, const Context& context, const BurnJob& job, s
   }
   for (const Pin& pin : pins) std::fprintf(out, "%s = %s\n", pin.key.c_str(), pin.hex.c_str());
   return 0;
+}
+
+}  // namespace
+
+int RunPin(OfflineCommand& command) {
+  if (!command.SettingsRead()) return kExitUnusable;
+  BurnJob job;
+  if (LoadJob(command.profile, command.context, command.console, kVexa2860, &job) != 0) return kExitUnusable;
+  return PinJobImages(command.profile, command.context, job, command.channel.terminal.Out(),
+                      command.channel.terminal.Err());
 }
 
 }  // namespace bb::cli

@@ -6,18 +6,19 @@
 
 #include "app/sequencer.h"
 #include "burn/image_files.h"
-#include "camera_link.h"
 #include "camera_runner.h"
 #include "cli_session.h"
 #include "config_location.h"
 #include "job_images.h"
 #include "native_profile.h"
+#include "platform/camera_link.h"
 #include "platform/record/call_text.h"
 #include "platform/record/recording_format.h"
 #include "platform/record/replay.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "record_options.h"
 #include "scratch_folder.h"
+#include "util/paths.h"
 
 namespace bb::cli {
 

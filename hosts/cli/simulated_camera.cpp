@@ -3,13 +3,13 @@
 #include <optional>
 #include <string>
 
-#include "camera_link.h"
-#include "simulated_link.h"
+#include "camera_worlds.h"
 #include "sim/fresh_camera.h"
 #include "sim/named_fault.h"
 #include "sim/shared_bus.h"
 #include "sim/sim_arrival_watch.h"
 #include "sim/sim_bus.h"
+#include "simulated_link.h"
 
 namespace bb::cli {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "camera_link.h"
 #include "cli_options.h"
+#include "platform/camera_link.h"
 #include "sim/shared_bus.h"
 #include "sim/sim_bus.h"
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "camera_link.h"
+#include "platform/camera_link.h"
 #include "sim/shared_bus.h"
 
 namespace bb::cli {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "camera_link.h"
 #include "cli_session.h"
+#include "platform/camera_link.h"
 #include "terminal.h"
 
 namespace bb::cli {

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "camera_link.h"
 #include "cli_session.h"
+#include "platform/camera_link.h"
 #include "platform/shared_time.h"
 #include "station/station_images.h"
 #include "station/station_ports.h"

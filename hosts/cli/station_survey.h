@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "camera_link.h"
+#include "platform/camera_link.h"
 #include "station/station_ports.h"
 
 namespace bb::cli {

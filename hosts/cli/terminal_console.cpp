@@ -2,11 +2,6 @@
 
 namespace bb {
 
-void TerminalConsole::AddLogLine(std::string_view text) {
-  lines_.emplace_back(text);
-  channel_.Log(text);
-}
-
 void TerminalConsole::SetStatusText(std::string_view text) {
   if (!channel_.Quiet()) channel_.Note("[status] " + std::string(text));
 }

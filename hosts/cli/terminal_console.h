@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/console.h"
 #include "terminal.h"
@@ -14,19 +13,15 @@ class TerminalConsole final : public Console {
  public:
   explicit TerminalConsole(cli::TerminalChannel channel) : channel_(channel) {}
 
-  void AddLogLine(std::string_view text) override;
-  // The terminal keeps what it printed; the list as the window would show it
-  // decides the exit status.
-  void ClearLog() override { lines_.clear(); }
+  void AddLogLine(std::string_view text) override { channel_.Log(text); }
+  // The terminal keeps what it printed.
+  void ClearLog() override {}
   void SetStatusText(std::string_view text) override;
   void SetCaption(std::string_view text) override;
   // Every line is on its way as soon as it is written.
   void RepaintNow() override {}
 
-  const std::vector<std::string>& Lines() const { return lines_; }
-
  private:
-  std::vector<std::string> lines_;
   cli::TerminalChannel channel_;
 };
 

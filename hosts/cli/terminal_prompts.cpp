@@ -12,9 +12,7 @@ BoxAnswer TerminalPrompts::ShowMessageBox(const MessageBoxRequest& request) {
     text += "\n(not answered: give --yes to answer questions with yes)";
   }
   channel_.Note(text);
-  if (error) stopped_.store(true);
   if (request.buttons == BoxButtons::kOkOnly) return BoxAnswer::kOkPressed;
-  if (!answerYes_) stopped_.store(true);
   if (request.buttons == BoxButtons::kOkCancel) {
     return answerYes_ ? BoxAnswer::kOkPressed : BoxAnswer::kCancel;
   }

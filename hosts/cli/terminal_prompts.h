@@ -1,6 +1,6 @@
 #pragma once
 
-#include <atomic>
+#include <optional>
 #include <string>
 
 #include "platform/prompts.h"
@@ -24,16 +24,11 @@ class TerminalPrompts final : public Prompts {
   std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override;
   void SetOpenFile(std::string path) { openFile_ = std::move(path); }
 
-  // True once an error box was shown or a question was not answered yes.
-  bool Stopped() const { return stopped_.load(); }
-
  private:
   cli::TerminalChannel channel_;
   bool answerYes_;
   std::string folder_;
   std::optional<std::string> openFile_;
-  // The watchdog shows its box from the timer's thread.
-  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace bb

@@ -1,7 +1,7 @@
 #include <chrono>
 #include <set>
 
-#include "camera_link.h"
+#include "camera_worlds.h"
 #include "platform/libusb/libusb_arrival_watch.h"
 #include "platform/libusb/libusb_transport.h"
 #include "platform/libusb/usb_context.h"

@@ -87,6 +87,11 @@ Station::~Station() = default;
 
 void Station::Run(const std::function<bool()>& end) {
   Start();
+  if (setup_.intake == Intake::kPresentCameras) {
+    // No camera comes after those present: the station ends with their runs.
+    while (RunsUnderWay()) time_.WaitUntil(time_.NowMs() + setup_.lookMs, [this] { return !RunsUnderWay(); });
+    return;
+  }
   while (!end()) {
     time_.SleepUntil(time_.NowMs() + setup_.lookMs);
     Look();
@@ -95,16 +100,28 @@ void Station::Run(const std::function<bool()>& end) {
 
 void Station::Start() {
   const std::vector<SeenCamera> cameras = survey_.Look();
-  const std::string notReady = images_.Refresh();
-  std::lock_guard lock(mutex_);
-  startMs_ = time_.NowMs();
-  header_.startUtcMs = time_.UtcNowMs();
-  header_.firmware = images_.Firmware();
-  header_.pinPrefix = images_.PinPrefix();
-  header_.notReady = notReady;
-  PublishHeader();
-  for (const auto& slot : slots_) PublishSlot(*slot);
-  Place(cameras, true);
+  const bool present = setup_.intake == Intake::kPresentCameras;
+  // The runs of the cameras present read their images themselves.
+  const std::string notReady = present ? std::string() : images_.Refresh();
+  std::vector<Slot*> due;
+  {
+    std::lock_guard lock(mutex_);
+    startMs_ = time_.NowMs();
+    header_.startUtcMs = time_.UtcNowMs();
+    header_.firmware = images_.Firmware();
+    header_.pinPrefix = images_.PinPrefix();
+    header_.notReady = notReady;
+    PublishHeader();
+    for (const auto& slot : slots_) PublishSlot(*slot);
+    // The cameras present are the ones to burn, or were there before the station.
+    Place(cameras, !present);
+    if (present) {
+      for (const auto& slot : slots_) {
+        if (slot->pending) due.push_back(slot.get());
+      }
+    }
+  }
+  StartRuns(due);
 }
 
 void Station::Look() {
@@ -133,12 +150,16 @@ void Station::Look() {
       due.push_back(slot.get());
     }
   }
-  // Asking another program's claim and starting a session take their time:
-  // meanwhile the runs under way report without waiting for the station.
+  StartRuns(due);
+}
+
+// Asking another program's claim and starting a session take their time:
+// meanwhile the runs under way report without waiting for the station.
+void Station::StartRuns(const std::vector<Slot*>& due) {
   for (Slot* slot : due) {
     const SeenCamera camera = *slot->camera;
     if (DoneBefore(*slot, camera)) continue;
-    const bool held = survey_.HeldByOther(camera);
+    const bool held = setup_.intake == Intake::kArrivals && survey_.HeldByOther(camera);
     {
       std::lock_guard lock(mutex_);
       if (held) {
@@ -172,7 +193,7 @@ Station::Slot* Station::SlotAt(const std::string& location) {
   return nullptr;
 }
 
-void Station::Place(const std::vector<SeenCamera>& cameras, bool atStart) {
+void Station::Place(const std::vector<SeenCamera>& cameras, bool thereBefore) {
   std::vector<StrayCamera> strays;
   std::vector<const SeenCamera*> at(slots_.size(), nullptr);
   for (const SeenCamera& camera : cameras) {
@@ -195,7 +216,7 @@ void Station::Place(const std::vector<SeenCamera>& cameras, bool atStart) {
   }
   for (const auto& slot : slots_) {
     const SeenCamera* camera = at[slot->index];
-    if (atStart && camera != nullptr) {
+    if (thereBefore && camera != nullptr) {
       slot->camera = *camera;
       slot->emptyLongAgo = false;
       slot->lastSerial = camera->serial;
@@ -314,6 +335,12 @@ void Station::Progressed(Slot& slot, SlotState state, int percent) {
 }
 
 void Station::Ended(Slot& slot, const RunWatcher::Outcome& outcome) {
+  EndRun(slot, outcome);
+  // A station that waits for its runs to end looks again.
+  time_.Notify();
+}
+
+void Station::EndRun(Slot& slot, const RunWatcher::Outcome& outcome) {
   std::lock_guard lock(mutex_);
   slot.running = false;
   slot.view.state = outcome.passed ? SlotState::kPassed : SlotState::kFailed;

@@ -15,6 +15,18 @@
 
 namespace bb {
 
+// Which cameras a station takes.
+enum class Intake {
+  // Every camera that arrives at a slot, until it is told to stop; the
+  // cameras present at its start are shown and wait to be plugged in again.
+  kArrivals,
+  // The cameras present at its start, at once and as they are, and none
+  // after them (burn --all): no camera is asked first whether another
+  // program holds it, nor held back while the images cannot be burned; each
+  // run finds that out and reports it itself.
+  kPresentCameras,
+};
+
 struct StationSetup {
   std::string name;
   std::string operatorName;
@@ -25,6 +37,7 @@ struct StationSetup {
   std::uint32_t unplugMs = 3000;
   // How often the station looks at the bus.
   std::uint32_t lookMs = 250;
+  Intake intake = Intake::kArrivals;
   // Where a camera's earlier pass is looked up; null: every camera is burned
   // (no records, or the operator asked to burn again).
   PassRecords* passes = nullptr;
@@ -45,7 +58,9 @@ class Station {
 
   // Looks at the bus every lookMs of the shared time until `end` says so;
   // the calling thread must take part in the time. What is present at the
-  // first look was there before the station: shown, not burned.
+  // first look was there before the station: shown, not burned. Taking the
+  // cameras present, it looks once, starts their runs and returns once they
+  // have all ended, without asking `end`.
   void Run(const std::function<bool()>& end);
   // The first look, and each after it; Run makes them.
   void Start();
@@ -61,12 +76,15 @@ class Station {
   class Watcher;
 
   Slot* SlotAt(const std::string& location);
-  void Place(const std::vector<SeenCamera>& cameras, bool atStart);
+  // `thereBefore`: the cameras were there before the station started.
+  void Place(const std::vector<SeenCamera>& cameras, bool thereBefore);
   void Judge(Slot& slot, const SeenCamera* camera);
+  void StartRuns(const std::vector<Slot*>& due);
   // A camera that passed the job before is not burned: true when it did.
   bool DoneBefore(Slot& slot, const SeenCamera& camera);
   void Progressed(Slot& slot, SlotState state, int percent);
   void Ended(Slot& slot, const RunWatcher::Outcome& outcome);
+  void EndRun(Slot& slot, const RunWatcher::Outcome& outcome);
   void PublishSlot(Slot& slot);
   void PublishHeader();
 

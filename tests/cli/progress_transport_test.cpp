@@ -1,6 +1,6 @@
 // The progress line of the command-line program, drawn from the counts that
 // the transport beneath reports.
-#include "progress_transport.h"
+#include "app/progress_transport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "device/request_block.h"
 #include "support/temp_folder.h"
+#include "terminal_progress.h"
 #include "util/byte_order.h"
 
 namespace bb::cli {
@@ -47,7 +48,8 @@ TEST(ProgressTransportTest, ACountBeyondTheBufferNeverGoesPastAFullBar) {
   {
     Terminal terminal(stdout, err, false);
     OvercountingCamera camera;
-    ProgressTransport progress(camera, TerminalChannel{terminal, terminal.AddChannel("")}, 256);
+    TerminalProgress bar(TerminalChannel{terminal, terminal.AddChannel("")});
+    ProgressTransport progress(camera, bar, 256);
     // A read request announces what the reads will move: here less than
     // the buffer of the first read holds.
     std::array<std::uint8_t, 8> request{};

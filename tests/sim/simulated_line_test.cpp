@@ -56,7 +56,7 @@ TEST(SimulatedLineTest, CamerasComeAndGoAtOnePortWhileAnotherPortBurnsItsOwn) {
   std::atomic<bool> lineDone{false};
 
   std::thread other([&] {
-    const std::unique_ptr<cli::CameraLink> watcher = world.Connect({}, {});
+    const std::unique_ptr<CameraLink> watcher = world.Connect({}, {});
     for (int j = 1; j <= 2 || !lineDone; ++j) {
       const std::string serial = Format("P2-%03d", j);
       std::string error;
@@ -78,7 +78,7 @@ TEST(SimulatedLineTest, CamerasComeAndGoAtOnePortWhileAnotherPortBurnsItsOwn) {
   });
   std::atomic<int> listings{0};
   std::thread lister([&] {
-    const std::unique_ptr<cli::CameraLink> link = world.Connect({}, {});
+    const std::unique_ptr<CameraLink> link = world.Connect({}, {});
     while (!lineDone) {
       const std::vector<AttachedCamera> cameras = ListCameras(link->Transport());
       EXPECT_LE(cameras.size(), 2u);

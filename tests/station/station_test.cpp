@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/virtual/event_time.h"
@@ -97,7 +99,7 @@ class StationTest : public ::testing::Test {
  protected:
   void Open(std::vector<SlotPlace> slots, PassRecords* passes = nullptr) {
     feed.Subscribe(views);
-    StationSetup setup{"line-1", "ana", std::move(slots), 3000, 250, passes};
+    StationSetup setup{"line-1", "ana", std::move(slots), 3000, 250, Intake::kArrivals, passes};
     station.emplace(setup, survey, images, launcher, time, feed);
     station->Start();
   }
@@ -251,6 +253,40 @@ TEST_F(StationTest, AnUnpluggedRunFailsAndAStoppingStationTakesNoMoreCameras) {
   EXPECT_EQ(runs[0].lastLine, "Write File Fail !!!");
   EXPECT_FALSE(runs[0].passed);
   EXPECT_TRUE(views.header.stopping);
+}
+
+// A station of the cameras present (burn --all) burns each at once at a slot
+// of its location, twin serials and all, and asks neither another program's
+// claim nor the images first: each run finds that out itself. It takes no
+// camera after them, and ends once their runs have all ended.
+TEST_F(StationTest, AStationOfTheCamerasPresentBurnsThemAtOnceAndEndsWithTheirRuns) {
+  survey.cameras = {{"1-2", "SN1"}, {"1-3", ""}, {"1-4", "SN1"}};
+  survey.held.insert("1-3");
+  images.notReady = "fw.brn does not match FwSha256";
+  feed.Subscribe(views);
+  station.emplace(StationSetup{"", "", {}, 3000, 250, Intake::kPresentCameras}, survey, images, launcher, time,
+                  feed);
+  // The runs end one after another, while the station waits for them.
+  std::thread runs([this, member = SharedTime::Member(time)]() mutable {
+    SharedTime::Member own = std::move(member);
+    time.SleepUntil(500);
+    survey.cameras["1-5"] = "SN5";
+    for (std::size_t run = 0; run < 3; ++run) {
+      time.SleepUntil(1000 * (run + 1));
+      End(run, run != 1, run != 1 ? "ISP Write File OK !!!" : "USB Connection Error !!!");
+    }
+  });
+  station->Run([] { return true; });
+  const std::uint64_t returnedMs = time.NowMs();
+  runs.join();
+  EXPECT_EQ(Burned(), (std::vector<std::string>{"1-2:SN1", "1-3:", "1-4:SN1"}));
+  EXPECT_GE(returnedMs, 3000u) << "it ended before the last run";
+  EXPECT_EQ(station->Runs().size(), 3u);
+  EXPECT_EQ(views.Slot("1-3").state, SlotState::kFailed);
+  EXPECT_EQ(views.Slot("1-4").state, SlotState::kPassed);
+  for (const auto& [label, states] : views.states) {
+    EXPECT_EQ(std::count(states.begin(), states.end(), "plug in again to burn"), 0) << label;
+  }
 }
 
 TEST(SlotPlanTest, SlotsAreLabelledLocationsWithNeitherShared) {

@@ -10,8 +10,8 @@
 #include "app/run_outcome.h"
 #include "app/workbench.h"
 #include "burn/job_config.h"
-#include "camera_link.h"
 #include "common/control_ids.h"
+#include "platform/camera_link.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/virtual/manual_timer_service.h"
 #include "platform/virtual/virtual_clock.h"
@@ -45,7 +45,7 @@ struct CameraSession {
   CameraSession(sim::SharedBus& shared, const std::string& location, int seed,
                 sim::SharedBus::TimePassage passTime = {})
       : CameraSession(cli::MakeSimulatedLink(shared.Connect(std::move(passTime))), location, seed) {}
-  CameraSession(std::unique_ptr<cli::CameraLink> camera, const std::string& location, int seed)
+  CameraSession(std::unique_ptr<CameraLink> camera, const std::string& location, int seed)
       : link(std::move(camera)),
         platform{link->Transport(), clock,   timers, console, controls,
                  prompts,           steps,   link->Arrivals(), profile} {
@@ -95,7 +95,7 @@ struct CameraSession {
   Context context;
   VirtualClock clock;
   ManualTimerService timers{clock};
-  std::unique_ptr<cli::CameraLink> link;
+  std::unique_ptr<CameraLink> link;
   test::RecordingConsole console;
   test::RecordingControls controls;
   test::RecordingPrompts prompts;

@@ -1,27 +1,31 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <utility>
 
 #include "platform/device_transport.h"
-#include "terminal.h"
 
-namespace bb::cli {
+namespace bb {
 
-// Passes every call to the real transport and draws a progress line on a
-// terminal: the bytes of each bulk transfer against the length its header
-// announced, and the polls of a storage write. One per session.
+// Told how the transfers of a run go, on the run's thread.
+class TransferProgress {
+ public:
+  virtual ~TransferProgress() = default;
+  // `done` of the `total` bytes its header announced have moved;
+  // `what` is "bytes read" or "bytes written".
+  virtual void Moved(const char* what, std::uint64_t done, std::uint64_t total) = 0;
+  // The storage write was polled for the `polls`th time.
+  virtual void StoragePolled(std::uint32_t polls) = 0;
+  // The transfer or storage write under way is over.
+  virtual void Finished() = 0;
+};
+
+// Passes every call to the real transport and tells `progress` how each
+// transfer goes: the bytes of each bulk transfer against the length its
+// header announced, and the polls of a storage write. One per session.
 class ProgressTransport final : public DeviceTransport {
  public:
-  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit)
-      : inner_(inner), channel_(channel), blockUnit_(blockUnit) {}
-  // Tells the share of each transfer done, in percent, instead of drawing it:
-  // a station shows it on its board.
-  using PercentSink = std::function<void(int percent)>;
-  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit,
-                    PercentSink percent)
-      : inner_(inner), channel_(channel), blockUnit_(blockUnit), percent_(std::move(percent)) {}
+  ProgressTransport(DeviceTransport& inner, TransferProgress& progress, std::uint16_t blockUnit)
+      : inner_(inner), progress_(progress), blockUnit_(blockUnit) {}
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
     return inner_.OpenInterfaceSet(interfaceClass);
@@ -46,22 +50,17 @@ class ProgressTransport final : public DeviceTransport {
   void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
   void Close(Handle handle) override { inner_.Close(handle); }
 
-  // Ends the line in progress: the run is over.
-  void Finish();
+  // Ends what is in progress: the run is over.
+  void Finish() { progress_.Finished(); }
 
  private:
-  void Draw(const char* what, std::uint64_t done, std::uint64_t total);
-
   DeviceTransport& inner_;
-  cli::TerminalChannel channel_;
+  TransferProgress& progress_;
   std::uint16_t blockUnit_;
   std::uint64_t expected_ = 0;
   std::uint64_t moved_ = 0;
   std::uint32_t polls_ = 0;
   bool storageWriting_ = false;
-  bool drawn_ = false;
-  PercentSink percent_;
-  int lastPercent_ = -1;
 };
 
-}  // namespace bb::cli
+}  // namespace bb

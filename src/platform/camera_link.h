@@ -1,18 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "cli_options.h"
 #include "platform/arrival_watch.h"
 #include "platform/device_transport.h"
-#include "platform/usb_id.h"
 
-namespace bb::cli {
+namespace bb {
 
 // What one session holds of the cameras: a transport of its own and its own
 // arrival notifications. Made and used on the session's thread.
@@ -33,9 +29,8 @@ class CameraLink {
   virtual bool HeldElsewhere(const std::string& /*path*/) const { return false; }
 };
 
-// Where the command-line program finds cameras: the built-in simulated ones,
-// or the cameras' driver (on Windows) or libusb in its place. One for the
-// process.
+// Where a program finds cameras: simulated ones, or the cameras' driver (on
+// Windows) or libusb in its place. One for the process.
 class CameraWorld {
  public:
   virtual ~CameraWorld() = default;
@@ -50,23 +45,4 @@ class CameraWorld {
   virtual std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes notes) = 0;
 };
 
-// `count` simulated cameras at ports 1, 2, ... with the chosen faults and
-// serial numbers; nullptr with the reason in `error` when one names no camera. Legacy cameras are
-// VEXA611, VEXA616 or VEXA618. Each fault that fires is told, as a line
-// "fault fired: NAME", to `tellFired`.
-std::unique_ptr<CameraWorld> MakeSimulatedWorld(unsigned count, const std::vector<FaultChoice>& faults,
-                                                const std::vector<SerialChoice>& serials, bool legacy,
-                                                std::function<void(const std::string&)> tellFired,
-                                                std::string& error);
-
-// A link to no camera at all, for the commands that need none.
-std::unique_ptr<CameraLink> MakeNoCamera();
-
-// True where cameras are found by configured USB ids (libusb); the Windows
-// driver knows its cameras itself.
-bool DriverCamerasNeedIds();
-
-// The real cameras.
-std::unique_ptr<CameraWorld> MakeDriverWorld(const std::vector<UsbId>& ids);
-
-}  // namespace bb::cli
+}  // namespace bb

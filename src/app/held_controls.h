@@ -4,11 +4,11 @@
 
 #include "platform/controls.h"
 
-namespace bb::cli {
+namespace bb {
 
-// The window's controls as the command line set them: check boxes hold what
-// the options asked for; enabling buttons has nothing to show.
-class CliControls final : public Controls {
+// The window's controls for a session without a window: check boxes hold
+// what its order set; enabling buttons has nothing to show.
+class HeldControls final : public Controls {
  public:
   bool IsChecked(int id) override { return checked_[id]; }
   void SetChecked(int id, bool checked) override { checked_[id] = checked; }
@@ -19,4 +19,4 @@ class CliControls final : public Controls {
   std::map<int, bool> checked_;
 };
 
-}  // namespace bb::cli
+}  // namespace bb

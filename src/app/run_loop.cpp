@@ -1,4 +1,4 @@
-#include "run_loop.h"
+#include "app/run_loop.h"
 
 #include <algorithm>
 #include <utility>
@@ -6,7 +6,7 @@
 
 #include "common/steps.h"
 
-namespace bb::cli {
+namespace bb {
 
 RunLoop::RunLoop(Sequencer& sequencer, FifoStepQueue& steps, ArrivalWatcher& arrivals,
                  std::function<bool()> idle, std::function<bool()> waitAWhile,
@@ -58,4 +58,4 @@ bool RunLoop::StopRun() {
   return true;
 }
 
-}  // namespace bb::cli
+}  // namespace bb

@@ -6,7 +6,7 @@
 #include "common/arrival_watcher.h"
 #include "platform/std/fifo_step_queue.h"
 
-namespace bb::cli {
+namespace bb {
 
 // How a run driven by the loop came to its end.
 enum class RunEnd {
@@ -51,4 +51,4 @@ class RunLoop {
   std::function<void(std::uint32_t)> onStep_;
 };
 
-}  // namespace bb::cli
+}  // namespace bb

@@ -1,16 +1,12 @@
-#include "progress_transport.h"
+#include "app/progress_transport.h"
 
 #include <algorithm>
-#include <string>
 
 #include "util/byte_order.h"
-#include "util/format.h"
 
-namespace bb::cli {
+namespace bb {
 
 namespace {
-
-constexpr int kBarWidth = 30;
 
 // The request fields as the block carries them; the data stage is read through
 // the block's data address, as the driver reads it.
@@ -30,28 +26,6 @@ Peek PeekAt(std::span<const std::uint8_t> block) {
 
 }  // namespace
 
-void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t total) {
-  if (percent_) {
-    const int percent = done >= total ? 100 : static_cast<int>(done * 100 / total);
-    if (percent != lastPercent_) percent_(percent);
-    lastPercent_ = percent;
-    return;
-  }
-  // A header may announce less than the transfers move: the bar stays full.
-  const int filled = done >= total ? kBarWidth : static_cast<int>(done * kBarWidth / total);
-  const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
-                          std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
-  channel_.Progress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
-                           static_cast<unsigned long long>(total), what));
-  drawn_ = true;
-}
-
-void ProgressTransport::Finish() {
-  if (!drawn_) return;
-  channel_.ProgressDone();
-  drawn_ = false;
-}
-
 bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
   const Peek peek = PeekAt(block);
   if (peek.bRequest == 0xFD && peek.data != nullptr) {
@@ -66,11 +40,7 @@ bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<s
     polls_ = 0;
   }
   const bool ok = inner_.IoControl(handle, code, block);
-  if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4 && !percent_) {
-    ++polls_;
-    channel_.Progress(Format("  storage write: poll %u", polls_));
-    drawn_ = true;
-  }
+  if (storageWriting_ && peek.bRequest == 0x21 && peek.wValue == 4) progress_.StoragePolled(++polls_);
   if (peek.bRequest == 0x20 || peek.bRequest == 0x70) {
     storageWriting_ = false;
     Finish();
@@ -82,7 +52,7 @@ bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std:
   const bool ok = inner_.Read(handle, buffer, done);
   // Only what fits the buffer has moved, whatever count comes back.
   moved_ += std::min<std::uint64_t>(done, buffer.size());
-  Draw("bytes read", moved_, expected_);
+  progress_.Moved("bytes read", moved_, expected_);
   if (moved_ >= expected_) Finish();
   return ok;
 }
@@ -90,9 +60,9 @@ bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std:
 bool ProgressTransport::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
   const bool ok = inner_.Write(handle, data, done);
   moved_ += std::min<std::uint64_t>(done, data.size());
-  Draw("bytes written", moved_, expected_);
+  progress_.Moved("bytes written", moved_, expected_);
   if (moved_ >= expected_) Finish();
   return ok;
 }
 
-}  // namespace bb::cli
+}  // namespace bb

@@ -1,6 +1,6 @@
-// The command-line program's loop of one run, and Ctrl-C in it, against the
-// simulated camera on a virtual clock.
-#include "run_loop.h"
+// The loop of one run of a session without a window, and Ctrl-C in it,
+// against the simulated camera on a virtual clock.
+#include "app/run_loop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include "common/control_ids.h"
 #include "support/test_host.h"
 
-namespace bb::cli {
+namespace bb {
 namespace {
 
 using ::testing::Contains;
@@ -85,4 +85,4 @@ TEST_F(RunLoopTest, WithoutCtrlCTheRunFinishes) {
 }
 
 }  // namespace
-}  // namespace bb::cli
+}  // namespace bb
