@@ -8,6 +8,14 @@ namespace bb::cli {
 
 namespace {
 
+bool ToLocal(std::time_t seconds, std::tm& local) {
+#if defined(_WIN32)
+  return localtime_s(&local, &seconds) == 0;
+#else
+  return localtime_r(&seconds, &local) != nullptr;
+#endif
+}
+
 bool Digits(const std::string& text, std::size_t at, std::size_t count, int& value) {
   if (text.size() < at + count) return false;
   value = 0;
@@ -22,7 +30,7 @@ bool Digits(const std::string& text, std::size_t at, std::size_t count, int& val
 std::optional<std::int64_t> Midnight(std::int64_t utcMs, int days) {
   const std::time_t seconds = static_cast<std::time_t>(utcMs / 1000);
   std::tm local{};
-  if (localtime_r(&seconds, &local) == nullptr) return std::nullopt;
+  if (!ToLocal(seconds, local)) return std::nullopt;
   local.tm_hour = local.tm_min = local.tm_sec = 0;
   local.tm_mday += days;
   local.tm_isdst = -1;
@@ -69,7 +77,7 @@ std::optional<std::int64_t> ParseLocalMoment(const std::string& text, bool end, 
 std::string LocalTimeText(std::int64_t utcMs) {
   const std::time_t seconds = static_cast<std::time_t>(utcMs / 1000);
   std::tm local{};
-  if (localtime_r(&seconds, &local) == nullptr) return "?";
+  if (!ToLocal(seconds, local)) return "?";
   return Format("%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                 local.tm_hour, local.tm_min, local.tm_sec);
 }
