@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "native_profile.h"
 #include "platform/std/scaled_time.h"

@@ -13,7 +13,8 @@ class CameraWait {
  public:
   // Milliseconds on that time.
   using Now = std::function<std::uint64_t()>;
-  CameraWait(std::uint32_t limitSeconds, Now now) : limitMs_(std::uint64_t{limitSeconds} * 1000), now_(std::move(now)) {}
+  CameraWait(std::uint32_t limitSeconds, Now now)
+      : limitMs_(std::uint64_t{limitSeconds} * 1000), now_(std::move(now)) {}
 
   // The machine's steady clock: a real camera comes back in real time.
   static Now Steady();
