@@ -115,7 +115,7 @@ TEST_F(UsbStationTest, ACameraIsBurnedOnceAndAgainOnlyAfterItStoodUnplugged) {
   EXPECT_EQ(result.status, 0) << result.err;
   ASSERT_EQ(result.out.size(), 2u) << result.err;
   for (const std::string& line : result.out) {
-    EXPECT_THAT(Fields(line), ElementsAre("A", "1-2", "CAM-1", "ok", _, "ISP Write File OK !!!"));
+    EXPECT_THAT(Fields(line), ElementsAre("A", "1-2", "CAM-1", "ok", _, "ISP Write File OK !!!")) << result.err;
   }
   EXPECT_EQ(camera.Model().storageWrites, 2);
   EXPECT_EQ(camera.Reenumerations(), 2);
