@@ -9,7 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "camera_link.h"
+#include "sim/fresh_camera.h"
+#include "sim/shared_bus.h"
+#include "sim/sim_bus.h"
+#include "simulated_link.h"
 #include "station_survey.h"
 
 namespace bb::cli {
@@ -17,14 +20,17 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// Counts the links made and the drops asked of them, around simulated cameras.
+// Two simulated cameras, at ports 1 and 2; counts the links made and the
+// drops asked of them.
 class CountingWorld final : public CameraWorld {
  public:
-  explicit CountingWorld(CameraWorld& inner) : inner_(inner) {}
+  CountingWorld() {
+    for (int i = 0; i < 2; ++i) sim::SetUpFreshCamera(bus_.Attach(), false);
+  }
 
-  std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes notes) override {
+  std::unique_ptr<CameraLink> Connect(CameraTime passTime, Notes) override {
     ++links;
-    return std::make_unique<CountingLink>(inner_.Connect(std::move(passTime), std::move(notes)), drops);
+    return std::make_unique<CountingLink>(MakeSimulatedLink(shared_.Connect(std::move(passTime))), drops);
   }
 
   int links = 0;
@@ -48,15 +54,12 @@ class CountingWorld final : public CameraWorld {
     int& drops_;
   };
 
-  CameraWorld& inner_;
+  sim::SimBus bus_;
+  sim::SharedBus shared_{bus_};
 };
 
 TEST(StationSurveyTest, OneLinkServesEveryLookAndDropsWhatWasAnnouncedToIt) {
-  std::string error;
-  const std::unique_ptr<CameraWorld> simulated =
-      MakeSimulatedWorld(2, {}, {}, false, [](const std::string&) {}, error);
-  ASSERT_TRUE(simulated) << error;
-  CountingWorld world(*simulated);
+  CountingWorld world;
   StationSurvey survey(world, {});
   std::vector<SeenCamera> seen;
   for (int look = 0; look < 3; ++look) {
