@@ -27,6 +27,7 @@ class SimulatedLink final : public CameraLink {
   }
   // A camera that restarted comes back once the program waits for it.
   bool Idle() override { return connection_->Idle(); }
+  void DropAnnounced() override { connection_->DropArrivals(); }
 
  private:
   std::unique_ptr<sim::SharedBus::Connection> connection_;

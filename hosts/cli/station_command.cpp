@@ -37,8 +37,8 @@ std::vector<std::string> PortLocations(unsigned count) {
   return locations;
 }
 
-bool Located(CameraWorld& world) {
-  const std::vector<SeenCamera> cameras = StationSurvey(world, {}).Look();
+bool Located(CameraSurvey& survey) {
+  const std::vector<SeenCamera> cameras = survey.Look();
   return std::all_of(cameras.begin(), cameras.end(), [](const SeenCamera& camera) { return !camera.location.empty(); });
 }
 
@@ -70,7 +70,8 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   std::unique_ptr<SimulatedLine> line;
   if (given == nullptr) line = MakeSimulatedLine(options.simulatedCameras, note);
   CameraWorld& world = given != nullptr ? *given : line->World();
-  if (!Located(world)) {
+  StationSurvey survey(world, note);
+  if (!Located(survey)) {
     terminal.Print("burnbench-cli: the driver does not tell where the cameras are plugged in; "
                    "a station cannot tell its slots apart\n");
     return kExitUnusable;
@@ -87,7 +88,6 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
       });
   feed.Subscribe(board);
 
-  StationSurvey survey(world, note);
   const bool verify = options.verify || settings.verify;
   StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; },
                            {settings.name, options.operatorName});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <utility>
+#include <memory>
 #include <vector>
 
 #include "platform/camera_link.h"
@@ -9,11 +9,13 @@
 namespace bb::cli {
 
 // The station's look at the bus: each camera present, where it is plugged in
-// and its serial. Each look takes a link of its own and lets it go, so that
-// nothing the bus announces piles up between looks.
+// and its serial, through one link kept for the station's life and made on
+// its thread. Through libusb a link of its own per look would start and stop
+// libusb's watch of the bus at every look, and each of those contexts ends
+// while device events may be arriving.
 class StationSurvey final : public CameraSurvey {
  public:
-  StationSurvey(CameraWorld& world, CameraWorld::Notes notes) : world_(world), notes_(std::move(notes)) {}
+  StationSurvey(CameraWorld& world, CameraWorld::Notes notes);
 
   std::vector<SeenCamera> Look() override;
   // Opens the camera and lets it go at once, as devices does: a camera
@@ -22,7 +24,7 @@ class StationSurvey final : public CameraSurvey {
 
  private:
   CameraWorld& world_;
-  CameraWorld::Notes notes_;
+  std::unique_ptr<CameraLink> link_;
 };
 
 }  // namespace bb::cli

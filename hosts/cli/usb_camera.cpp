@@ -46,6 +46,9 @@ class UsbCamera final : public CameraLink {
     });
   }
   bool Idle() override { return arrivals_.Wait(kIdleWait); }
+  // Nothing is registered on such a link: its arrivals go nowhere, and
+  // libusb frees what it kept of the bus's events.
+  void DropAnnounced() override { arrivals_.Wait(std::chrono::milliseconds(0)); }
   bool HeldElsewhere(const std::string& path) const override { return held_.count(path) != 0; }
 
  private:

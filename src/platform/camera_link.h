@@ -24,6 +24,10 @@ class CameraLink {
   // Lets the outside world move while no step is queued; true when something
   // happened that may have queued a step.
   virtual bool Idle() = 0;
+  // For a link kept only to look at the bus (a station's): takes in what the
+  // platform announced since the last call and drops it, without waiting, so
+  // that nothing piles up in a link that never idles.
+  virtual void DropAnnounced() {}
   // True when an open of the interface at `path` found it held by another
   // program; only libusb tells that apart from other failures.
   virtual bool HeldElsewhere(const std::string& /*path*/) const { return false; }

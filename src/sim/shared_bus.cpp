@@ -72,6 +72,11 @@ class SharedBus::Session final : public SharedBus::Connection {
     return !arrived.empty();
   }
 
+  void DropArrivals() override {
+    const std::lock_guard lock(inboxMutex_);
+    inbox_.clear();
+  }
+
  private:
   SharedBus& shared_;
   Port port_;

@@ -30,6 +30,9 @@ class SharedBus {
     // come back, and every return since the last call is announced (to a
     // registration held now). True when a camera came back.
     virtual bool Idle() = 0;
+    // Forgets the returns announced to it so far, for a connection that only
+    // looks at the bus and never idles; nothing comes back by it.
+    virtual void DropArrivals() = 0;
   };
 
   // Takes over the bus's arrival handler.

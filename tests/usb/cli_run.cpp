@@ -7,23 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <cerrno>
 #include <fstream>
-#include <mutex>
-#include <sstream>
-#include <thread>
 #include <utility>
 
 namespace bb::test {
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -31,13 +21,11 @@ std::string Slurp(const std::string& path) {
 }
 
 // Between fork and exec only calls that are safe in a copy of a
-// multi-threaded process.
-[[noreturn]] void ExecChild(char* const* argv, const char* outPath, const char* errPath, const passwd* user,
-                           int extraOpenFiles) {
-  const int in = open("/dev/null", O_RDONLY);
-  const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+// multi-threaded process, and none that umockdev's preloaded library wraps:
+// another thread of this process may have held its lock at the fork.
+[[noreturn]] void ExecChild(char* const* argv, char* const* environment, int in, int out, int err,
+                           const passwd* user, int extraOpenFiles) {
+  if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
   // At fixed numbers: the low ones may hold files of this process that close
   // at the exec.
   for (int i = 0; i < extraOpenFiles; ++i) {
@@ -48,67 +36,154 @@ std::string Slurp(const std::string& path) {
        setresuid(user->pw_uid, user->pw_uid, user->pw_uid) != 0)) {
     _exit(125);
   }
-  execv(argv[0], argv);
+  execve(argv[0], argv, environment);
   _exit(127);
 }
 
 }  // namespace
 
-CliResult RunCli(const std::vector<std::string>& arguments, const std::vector<EmulatedCamera*>& cameras,
-                 const TempFolder& work, CliRunOptions options) {
+CliProcess::CliProcess(const std::vector<std::string>& arguments, std::vector<EmulatedCamera*> cameras,
+                       const TempFolder& work, CliRunOptions options)
+    : cameras_(std::move(cameras)),
+      options_(std::move(options)),
+      errPath_(work.File("cli-stderr.txt")),
+      deadline_(std::chrono::steady_clock::now() + options_.deadline) {
   std::vector<std::string> words{BURNBENCH_CLI_PATH};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  const std::string outPath = work.File("cli-stdout.txt");
-  const std::string errPath = work.File("cli-stderr.txt");
-  const passwd* nobody = options.asNobody && geteuid() == 0 ? getpwnam("nobody") : nullptr;
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool exited = false;
-  bool wanted = false;
-  for (EmulatedCamera* camera : cameras) {
-    camera->OnNeedsService([&] {
-      const std::lock_guard<std::mutex> lock(mutex);
-      wanted = true;
-      changed.notify_all();
+  const passwd* nobody = options_.asNobody && geteuid() == 0 ? getpwnam("nobody") : nullptr;
+  // The first of two settings of one name is the one that counts.
+  std::vector<std::string> settings = options_.environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) settings.emplace_back(*entry);
+  std::vector<char*> environment;
+  for (std::string& setting : settings) environment.push_back(setting.data());
+  environment.push_back(nullptr);
+  for (EmulatedCamera* camera : cameras_) {
+    camera->OnNeedsService([this] {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      wanted_ = true;
+      changed_.notify_all();
     });
   }
-
-  CliResult result;
-  const pid_t child = fork();
-  if (child == 0) ExecChild(argv.data(), outPath.c_str(), errPath.c_str(), nobody, options.extraOpenFiles);
-  int raw = 0;
-  std::thread waiter([&] {
-    waitpid(child, &raw, 0);
-    const std::lock_guard<std::mutex> lock(mutex);
-    exited = true;
-    changed.notify_all();
-  });
-  const auto deadline = std::chrono::steady_clock::now() + options.deadline;
-  std::unique_lock<std::mutex> lock(mutex);
-  while (!exited) {
-    if (!changed.wait_until(lock, deadline, [&] { return exited || wanted; })) {
-      result.hung = true;
-      kill(child, SIGKILL);
-      changed.wait(lock, [&] { return exited; });
-      break;
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int output[2] = {-1, -1};
+  if (in >= 0 && err >= 0 && pipe2(output, O_CLOEXEC) == 0) {
+    child_ = fork();
+    if (child_ == 0) {
+      ExecChild(argv.data(), environment.data(), in, output[1], err, nobody, options_.extraOpenFiles);
     }
-    wanted = false;
+  }
+  for (const int file : {in, err, output[1]}) {
+    if (file >= 0) close(file);
+  }
+  if (child_ <= 0) {
+    if (output[0] >= 0) close(output[0]);
+    exited_ = outputClosed_ = true;
+    raw_ = -1;
+    return;
+  }
+  reader_ = std::thread([this, pipe = output[0]] { ReadOutput(pipe); });
+  // The ended child stays unreaped until Reap, so that its number cannot
+  // pass to another process while a signal may still be sent to it.
+  waiter_ = std::thread([this] {
+    siginfo_t ended{};
+    while (waitid(P_PID, static_cast<id_t>(child_), &ended, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    exited_ = true;
+    changed_.notify_all();
+  });
+}
+
+CliProcess::~CliProcess() {
+  if (waiter_.joinable()) {
+    kill(child_, SIGKILL);
+    Reap();
+  }
+  for (EmulatedCamera* camera : cameras_) camera->OnNeedsService(nullptr);
+}
+
+void CliProcess::Reap() {
+  waiter_.join();
+  reader_.join();
+  waitpid(child_, &raw_, 0);
+}
+
+void CliProcess::ReadOutput(int pipe) {
+  std::string partial;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(pipe, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    partial.append(buffer, static_cast<std::size_t>(got));
+    std::vector<std::string> complete;
+    for (std::size_t end = partial.find('\n'); end != std::string::npos; end = partial.find('\n')) {
+      complete.push_back(partial.substr(0, end));
+      partial.erase(0, end + 1);
+    }
+    if (complete.empty()) continue;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lines_.insert(lines_.end(), complete.begin(), complete.end());
+    changed_.notify_all();
+  }
+  close(pipe);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!partial.empty()) lines_.push_back(partial);
+  outputClosed_ = true;
+  changed_.notify_all();
+}
+
+bool CliProcess::ServeUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
+  const auto ended = [this] { return exited_ && outputClosed_; };
+  while (!done()) {
+    if (ended()) return false;
+    if (!changed_.wait_until(lock, deadline_, [&] { return done() || ended() || wanted_; })) return false;
+    if (!std::exchange(wanted_, false)) continue;
     lock.unlock();
-    if (options.beforeFirstService) std::exchange(options.beforeFirstService, nullptr)();
-    for (EmulatedCamera* camera : cameras) camera->Serve();
+    if (options_.beforeFirstService) std::exchange(options_.beforeFirstService, nullptr)();
+    for (EmulatedCamera* camera : cameras_) camera->Serve();
     lock.lock();
   }
+  return true;
+}
+
+bool CliProcess::WaitForLines(std::size_t count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return ServeUntil(lock, [&] { return lines_.size() >= count; });
+}
+
+std::vector<std::string> CliProcess::Lines() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return lines_;
+}
+
+void CliProcess::Interrupt() {
+  if (child_ > 0) kill(child_, SIGINT);
+}
+
+CliResult CliProcess::Finish() {
+  CliResult result;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!ServeUntil(lock, [this] { return exited_ && outputClosed_; })) {
+    result.hung = true;
+    kill(child_, SIGKILL);
+    changed_.wait(lock, [this] { return exited_ && outputClosed_; });
+  }
   lock.unlock();
-  waiter.join();
-  for (EmulatedCamera* camera : cameras) camera->OnNeedsService(nullptr);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = Lines(Slurp(outPath));
-  result.err = Slurp(errPath);
+  if (waiter_.joinable()) Reap();
+  result.status = WIFEXITED(raw_) ? WEXITSTATUS(raw_) : -1;
+  result.out = Lines();
+  result.err = Slurp(errPath_);
   return result;
+}
+
+CliResult RunCli(const std::vector<std::string>& arguments, const std::vector<EmulatedCamera*>& cameras,
+                 const TempFolder& work, CliRunOptions options) {
+  return CliProcess(arguments, cameras, work, std::move(options)).Finish();
 }
 
 }  // namespace bb::test

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "util/byte_order.h"
@@ -44,14 +45,32 @@ usbdevfs_urb* UrbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_
 
 }  // namespace
 
+// The way in from umockdev's worker thread. Each signal connection holds it
+// until umockdev lets go of the handler, which its clients keep alive past the
+// camera: a program's files may close after the camera went.
+struct EmulatedCamera::Gate {
+  std::mutex mutex;
+  EmulatedCamera* camera = nullptr;
+};
+
+void EmulatedCamera::ForgetGate(void* gate, GClosure*) { delete static_cast<std::shared_ptr<Gate>*>(gate); }
+
 EmulatedCamera::EmulatedCamera(UsbTestbed& testbed, std::string sysName, UsbId id)
-    : testbed_(testbed), sysName_(std::move(sysName)), id_(id) {
+    : testbed_(testbed), sysName_(std::move(sysName)), id_(id), gate_(std::make_shared<Gate>()) {
+  gate_->camera = this;
   handler_ = umockdev_ioctl_base_new();
-  g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::HandleIoctl), this);
-  g_signal_connect(handler_, "client-vanished", G_CALLBACK(&EmulatedCamera::ClientVanished), this);
+  g_signal_connect_data(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::HandleIoctl),
+                        new std::shared_ptr<Gate>(gate_), &EmulatedCamera::ForgetGate, GConnectFlags{});
+  g_signal_connect_data(handler_, "client-vanished", G_CALLBACK(&EmulatedCamera::ClientVanished),
+                        new std::shared_ptr<Gate>(gate_), &EmulatedCamera::ForgetGate, GConnectFlags{});
 }
 
 EmulatedCamera::~EmulatedCamera() {
+  {
+    // Waits for a call under way on the worker thread; later ones find no camera.
+    const std::lock_guard<std::mutex> closing(gate_->mutex);
+    gate_->camera = nullptr;
+  }
   if (plugged_) Unplug();
   for (const std::string& node : nodes_) umockdev_testbed_detach_ioctl(testbed_.Get(), node.c_str(), nullptr);
   const std::lock_guard<std::mutex> lock(mutex_);
@@ -87,6 +106,7 @@ void EmulatedCamera::Plug() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     address_ = testbed_.NextAddress();
+    if (std::exchange(poweredOff_, false)) model_.PoweredUp();
     plugged_ = true;
     pulled_ = false;
     claimedBy_ = nullptr;
@@ -101,7 +121,12 @@ void EmulatedCamera::Plug() {
 }
 
 void EmulatedCamera::Unplug() {
+  LeaveBus();
+  const std::lock_guard<std::mutex> lock(mutex_);
+  poweredOff_ = true;
+}
 
+void EmulatedCamera::LeaveBus() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     plugged_ = false;
@@ -122,6 +147,11 @@ void EmulatedCamera::DenyAccess() const {
   chmod(node.c_str(), geteuid() == 0 ? 0600 : 0);
 }
 
+void EmulatedCamera::ReleaseClaimElsewhere() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  faults_.claimedElsewhere = false;
+}
+
 void EmulatedCamera::Serve() {
   bool restart = false;
   bool unplug = false;
@@ -134,7 +164,7 @@ void EmulatedCamera::Serve() {
   }
   if (unplug) Unplug();
   if (!restart) return;
-  Unplug();
+  LeaveBus();
   if (staysAway) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -164,6 +194,16 @@ void EmulatedCamera::WaitForStalledRead() {
   stalledChanged_.wait(lock, [this] { return !stalled_.empty(); });
 }
 
+int EmulatedCamera::SerialReads() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return serialReads_;
+}
+
+bool EmulatedCamera::WaitForSerialReads(int count, std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return serialRead_.wait_for(lock, limit, [&] { return serialReads_ >= count; });
+}
+
 std::vector<std::string> EmulatedCamera::FiredFaults() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return fired_;
@@ -185,12 +225,20 @@ int EmulatedCamera::RefusedClaims() const {
 }
 
 void EmulatedCamera::OnNeedsService(std::function<void()> wake) {
+  // Behind the gate: once this returns, no call of the former one is under way.
+  const std::lock_guard<std::mutex> passing(gate_->mutex);
   const std::lock_guard<std::mutex> lock(mutex_);
   wake_ = std::move(wake);
 }
 
-int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
-  auto* camera = static_cast<EmulatedCamera*>(self);
+int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* gate) {
+  Gate& way = **static_cast<std::shared_ptr<Gate>*>(gate);
+  const std::lock_guard<std::mutex> passing(way.mutex);
+  EmulatedCamera* camera = way.camera;
+  if (camera == nullptr) {
+    Complete(client, ENODEV);
+    return TRUE;
+  }
   bool handled = false;
   std::function<void()> wake;
   {
@@ -203,10 +251,12 @@ int EmulatedCamera::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
 }
 
 // A file closed without releasing its claim: the kernel releases it then.
-void EmulatedCamera::ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
-  auto* camera = static_cast<EmulatedCamera*>(self);
-  const std::lock_guard<std::mutex> lock(camera->mutex_);
-  if (camera->claimedBy_ == client) camera->claimedBy_ = nullptr;
+void EmulatedCamera::ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* gate) {
+  Gate& way = **static_cast<std::shared_ptr<Gate>*>(gate);
+  const std::lock_guard<std::mutex> passing(way.mutex);
+  if (way.camera == nullptr) return;
+  const std::lock_guard<std::mutex> lock(way.camera->mutex_);
+  if (way.camera->claimedBy_ == client) way.camera->claimedBy_ = nullptr;
 }
 
 void EmulatedCamera::Claim(UMockdevIoctlClient* client) {
@@ -385,7 +435,7 @@ void EmulatedCamera::Control(std::uint8_t* setup, std::int32_t& status, std::int
 }
 
 bool EmulatedCamera::AnswerStringRequest(const std::uint8_t* setup, std::uint8_t* data, std::int32_t& status,
-                                         std::int32_t& actual) const {
+                                         std::int32_t& actual) {
   constexpr std::uint8_t kStandardDeviceIn = 0x80;
   constexpr std::uint8_t kGetDescriptor = 6;
   constexpr std::uint8_t kStringType = 3;
@@ -396,6 +446,8 @@ bool EmulatedCamera::AnswerStringRequest(const std::uint8_t* setup, std::uint8_t
   if (index == 0) {
     descriptor.insert(descriptor.end(), {kLanguage & 0xFF, kLanguage >> 8});
   } else if (index == kSerialIndex && !serial_.empty() && GetLe16(packet, 4) == kLanguage) {
+    ++serialReads_;
+    serialRead_.notify_all();
     for (const char16_t unit : serial_) {
       descriptor.push_back(static_cast<std::uint8_t>(unit & 0xFF));
       descriptor.push_back(static_cast<std::uint8_t>(unit >> 8));

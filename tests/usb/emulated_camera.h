@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,6 +20,7 @@
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
+typedef struct _GClosure GClosure;
 
 namespace bb::test {
 
@@ -59,6 +62,8 @@ class EmulatedCamera {
   EmulatedCamera& operator=(const EmulatedCamera&) = delete;
 
   void Plug();
+  // Out of its socket the camera has no power: plugged in again, it starts
+  // afresh, as it does when it is first plugged in.
   void Unplug();
   // Only the owner may open the device node from now on.
   void DenyAccess() const;
@@ -66,6 +71,9 @@ class EmulatedCamera {
   // Set before a program talks to the camera.
   sim::SimCamera& Model() { return model_; }
   Faults& Fault() { return faults_; }
+  // The other program that held the interface lets go of it, while a program
+  // may be talking to the camera.
+  void ReleaseClaimElsewhere();
   // The serial number string it carries from its next plug on; none unless set.
   void SetSerial(std::u16string serial) { serial_ = std::move(serial); }
 
@@ -86,6 +94,11 @@ class EmulatedCamera {
   std::vector<std::string> FiredFaults() const;
   // Blocks until a bulk-in transfer has stalled in the camera.
   void WaitForStalledRead();
+  // How many times its serial number string was read; a program that looks
+  // at the bus reads it at every look.
+  int SerialReads() const;
+  // Blocks until it was read `count` times in all, or `limit` passed: false then.
+  bool WaitForSerialReads(int count, std::chrono::milliseconds limit);
 
   // Called (on the worker thread) when the camera needs the test's thread
   // to take it off the bus or bring it back.
@@ -94,16 +107,18 @@ class EmulatedCamera {
   void Serve();
 
  private:
+  struct Gate;
   struct Queued {
     UMockdevIoctlClient* client;
     UMockdevIoctlData* urb;
   };
-  static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
-  static void ClientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* gate);
+  static void ClientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* gate);
+  static void ForgetGate(void* gate, GClosure* closure);
   void Claim(UMockdevIoctlClient* client);
   // A standard request for a string: true when it was one.
   bool AnswerStringRequest(const std::uint8_t* setup, std::uint8_t* data, std::int32_t& status,
-                           std::int32_t& actual) const;
+                           std::int32_t& actual);
   bool Handle(UMockdevIoctlClient* client);
   void LetGo();
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* urbData);
@@ -114,13 +129,17 @@ class EmulatedCamera {
   void RestartIfFirmwareArrived();
   // The camera leaves during a transfer, which ends with `status`.
   void PullOut(std::int32_t& status, std::string fired);
+  // Off the bus, as for a restart, with its power kept.
+  void LeaveBus();
   std::string Node() const;
   std::string Descriptors() const;
 
   UsbTestbed& testbed_;
   const std::string sysName_;
   const UsbId id_;
+  std::shared_ptr<Gate> gate_;
   UMockdevIoctlBase* handler_ = nullptr;
+  // Set and called behind the gate.
   std::function<void()> wake_;
   std::vector<std::string> nodes_;  // every node this camera had, test thread only
 
@@ -129,6 +148,7 @@ class EmulatedCamera {
   Faults faults_;
   unsigned address_ = 0;
   bool plugged_ = false;
+  bool poweredOff_ = false;
   // Pulled out: the node answers "no such device" from now on.
   bool pulled_ = false;
   bool restartWanted_ = false;
@@ -147,6 +167,8 @@ class EmulatedCamera {
   std::deque<Queued> reapable_;
   std::vector<Queued> stalled_;
   std::condition_variable stalledChanged_;
+  int serialReads_ = 0;
+  std::condition_variable serialRead_;
 };
 
 }  // namespace bb::test

@@ -263,5 +263,43 @@ TEST_F(LibusbTransportTest, ArrivalsOfCamerasAreAnnouncedWhileWatched) {
   }
 }
 
+// A camera restarts the moment its last bytes are in, and may be back before
+// the run registers for its return: libusb took in the bus's events while the
+// run waited for that last transfer. Nothing waited for arrivals in between,
+// so the return counts for the registration that follows.
+TEST_F(LibusbTransportTest, ACameraBackBeforeTheRegistrationIsAnnounced) {
+  for (const auto mode : {LibusbArrivalWatch::Mode::kHotplug, LibusbArrivalWatch::Mode::kPoll}) {
+    SCOPED_TRACE(mode == LibusbArrivalWatch::Mode::kHotplug ? "hotplug" : "poll");
+    EmulatedCamera camera(*testbed_);
+    // A watch on the context, registered all along, tells when libusb has
+    // taken in a camera's arrival.
+    LibusbArrivalWatch witness(*context_, {EmulatedCamera::kId}, mode);
+    std::vector<std::string> witnessed;
+    witness.SetAnnouncer([&](const std::string& path) { witnessed.push_back(path); });
+    const ArrivalWatch::Registration watching = witness.Register();
+    const auto taken = [&] {
+      witnessed.clear();
+      for (int i = 0; i < 200 && witnessed.empty(); ++i) witness.Wait(LibusbArrivalWatch::kPollInterval);
+      return witnessed;
+    };
+    camera.Plug();
+    ASSERT_EQ(taken(), std::vector<std::string>{camera.InterfacePath()});
+
+    // The run's watch, made when its camera was there.
+    LibusbArrivalWatch watch(*context_, {EmulatedCamera::kId}, mode);
+    std::vector<std::string> announced;
+    watch.SetAnnouncer([&](const std::string& path) { announced.push_back(path); });
+    camera.Unplug();
+    camera.Plug();
+    ASSERT_EQ(taken(), std::vector<std::string>{camera.InterfacePath()});
+
+    const ArrivalWatch::Registration registration = watch.Register();
+    for (int i = 0; i < 40 && announced.empty(); ++i) watch.Wait(LibusbArrivalWatch::kPollInterval);
+    EXPECT_EQ(announced, std::vector<std::string>{camera.InterfacePath()});
+    watch.Unregister(registration);
+    witness.Unregister(watching);
+  }
+}
+
 }  // namespace
 }  // namespace bb::test

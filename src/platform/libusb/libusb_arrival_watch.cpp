@@ -19,10 +19,24 @@ int LIBUSB_CALL OnHotplug(libusb_context*, libusb_device* device, libusb_hotplug
 }  // namespace
 
 LibusbArrivalWatch::LibusbArrivalWatch(UsbContext& context, std::vector<UsbId> ids, Mode mode)
-    : context_(context), ids_(std::move(ids)), mode_(mode) {}
+    : context_(context), ids_(std::move(ids)), mode_(mode) {
+  if (context_.Get() == nullptr) return;
+  if (mode_ == Mode::kPoll) {
+    seen_ = PresentPaths();
+    lastPoll_ = std::chrono::steady_clock::now();
+    return;
+  }
+  // libusb matches one id per callback; the list is matched on arrival.
+  libusb_hotplug_callback_handle handle = 0;
+  if (libusb_hotplug_register_callback(context_.Get(), LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, 0,
+                                       LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+                                       &OnHotplug, this, &handle) == LIBUSB_SUCCESS) {
+    hotplug_ = handle;
+  }
+}
 
 LibusbArrivalWatch::~LibusbArrivalWatch() {
-  while (!registrations_.empty()) Unregister(registrations_.begin()->first);
+  if (hotplug_) libusb_hotplug_deregister_callback(context_.Get(), *hotplug_);
 }
 
 LibusbArrivalWatch::Mode LibusbArrivalWatch::BestMode(const UsbContext& context) {
@@ -30,34 +44,16 @@ LibusbArrivalWatch::Mode LibusbArrivalWatch::BestMode(const UsbContext& context)
 }
 
 ArrivalWatch::Registration LibusbArrivalWatch::Register() {
-  if (context_.Get() == nullptr) return kNone;
-  int hotplug = 0;
-  if (mode_ == Mode::kHotplug) {
-    // libusb matches one id per callback; the list is matched on arrival.
-    libusb_hotplug_callback_handle handle = 0;
-    const int result = libusb_hotplug_register_callback(
-        context_.Get(), LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, 0, LIBUSB_HOTPLUG_MATCH_ANY,
-        LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, &OnHotplug, this, &handle);
-    if (result != LIBUSB_SUCCESS) return kNone;
-    hotplug = handle;
-  } else if (registrations_.empty()) {
-    seen_ = PresentPaths();
-    lastPoll_ = std::chrono::steady_clock::now();
-  }
+  if (context_.Get() == nullptr || (mode_ == Mode::kHotplug && !hotplug_)) return kNone;
   const Registration registration = nextRegistration_++;
-  registrations_.emplace(registration, hotplug);
+  registrations_.insert(registration);
   return registration;
 }
 
 void LibusbArrivalWatch::Unregister(Registration registration) {
-  const auto found = registrations_.find(registration);
-  if (found == registrations_.end()) return;
-  if (mode_ == Mode::kHotplug) libusb_hotplug_deregister_callback(context_.Get(), found->second);
-  registrations_.erase(found);
-  if (registrations_.empty()) {
-    const std::lock_guard<std::mutex> lock(arrivedMutex_);
-    arrived_.clear();
-  }
+  if (registrations_.erase(registration) == 0 || !registrations_.empty()) return;
+  const std::lock_guard<std::mutex> lock(arrivedMutex_);
+  arrived_.clear();
 }
 
 void LibusbArrivalWatch::Arrived(libusb_device* device) {
@@ -91,10 +87,7 @@ bool LibusbArrivalWatch::Wait(std::chrono::milliseconds wait) {
     return false;
   }
   context_.HandleEvents(wait);
-  if (mode_ == Mode::kPoll && !registrations_.empty() &&
-      std::chrono::steady_clock::now() - lastPoll_ >= kPollInterval) {
-    Poll();
-  }
+  if (mode_ == Mode::kPoll && std::chrono::steady_clock::now() - lastPoll_ >= kPollInterval) Poll();
   std::vector<std::string> arrived;
   {
     const std::lock_guard<std::mutex> lock(arrivedMutex_);

@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,6 +20,12 @@ namespace bb {
 // callbacks where the system has them, else a look at the device list every
 // 250 ms. Arrivals are announced from Wait, so they reach the host on the
 // thread that calls it; while nothing is registered none are announced.
+//
+// The watch follows the bus from its making on, registered or not: a camera
+// restarts the moment its last bytes are in and may be back before the run
+// registers for its return, while libusb took in the bus's events inside that
+// last transfer. An arrival that no Wait has passed over yet counts for the
+// registration that follows.
 class LibusbArrivalWatch final : public ArrivalWatch {
  public:
   enum class Mode { kHotplug, kPoll };
@@ -42,7 +48,8 @@ class LibusbArrivalWatch final : public ArrivalWatch {
   void Unregister(Registration registration) override;
 
   // Lets libusb's events run for at most `wait` and announces the cameras that
-  // arrived meanwhile. True when one was announced.
+  // arrived since the last Wait; without a registration they are dropped.
+  // True when one was announced.
   bool Wait(std::chrono::milliseconds wait);
 
   // Called by libusb's hotplug callback for every device that arrives.
@@ -57,8 +64,9 @@ class LibusbArrivalWatch final : public ArrivalWatch {
   std::vector<UsbId> ids_;
   Mode mode_;
   std::function<void(const std::string&)> announcer_;
-  // Our registrations and, with hotplug, libusb's handle behind each.
-  std::map<Registration, int> registrations_;
+  // With hotplug, libusb's handle of the one callback, held all along.
+  std::optional<int> hotplug_;
+  std::set<Registration> registrations_;
   Registration nextRegistration_ = 1;
   // Polling: the cameras seen at the last look, and when that was.
   std::set<std::string> seen_;
