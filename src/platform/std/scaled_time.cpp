@@ -34,6 +34,12 @@ ScaledTime::Steady::time_point ScaledTime::RealPointOf(std::uint64_t dueMs) cons
 }
 
 bool ScaledTime::WaitUntil(std::uint64_t dueMs, const std::function<bool()>& ready) {
+  // A pause waits for nothing that another thread does: it holds no lock, so
+  // the sessions that pause between their transfers never wait on each other.
+  if (!ready) {
+    std::this_thread::sleep_until(RealPointOf(dueMs));
+    return false;
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     const std::uint64_t notifiesBefore = notifies_;
