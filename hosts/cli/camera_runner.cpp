@@ -144,7 +144,7 @@ int RunEveryCamera(const ProcessSetup& setup, CameraWorld& world,
 }  // namespace
 
 int RunCommandLine(const Options& options, const std::string& executablePath, std::FILE* out,
-                   std::FILE* err) {
+                   std::FILE* err, CameraWorld* given) {
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
   if (options.command == "recording") return PrintRecording(options, out, err);
   ProcessSetup setup = MakeSetup(options, executablePath);
@@ -166,12 +166,12 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   if (station && options.lineCameras != 0) return RunStation(setup, nullptr, terminal);
 
   std::string error;
-  std::unique_ptr<CameraWorld> world;
-  if (options.simulate) {
-    world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.serials,
+  std::unique_ptr<CameraWorld> made;
+  if (given == nullptr && options.simulate) {
+    made = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.serials,
                                options.command == "legacy",
                                [&terminal](const std::string& line) { terminal.Print(line + "\n"); }, error);
-  } else {
+  } else if (given == nullptr) {
     CameraIds chosen;
     if (DriverCamerasNeedIds()) {
       NativeProfile profile;
@@ -185,13 +185,14 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
       terminal.Print("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
                      "use it only with a simulated or emulated camera\n");
     }
-    world = MakeDriverWorld(chosen.ids);
+    made = MakeDriverWorld(chosen.ids);
   }
-  if (!world) {
+  CameraWorld* world = given != nullptr ? given : made.get();
+  if (world == nullptr) {
     terminal.Print("burnbench-cli: " + error + "\n");
     return kExitUnusable;
   }
-  if (station) return RunStation(setup, world.get(), terminal);
+  if (station) return RunStation(setup, world, terminal);
 
   std::vector<AttachedCamera> cameras;
   {
@@ -251,7 +252,7 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
                           cameras.size(), LocationList(cameras).c_str(), many ? ", or all with --all" : ""));
     return kExitUnusable;
   }
-  return RunSession(setup, world.get(), TerminalChannel{terminal, terminal.AddChannel("")}, options.device)
+  return RunSession(setup, world, TerminalChannel{terminal, terminal.AddChannel("")}, options.device)
       .exitStatus;
 }
 
