@@ -31,18 +31,26 @@ Peek PeekAt(std::span<const std::uint8_t> block) {
 }  // namespace
 
 void ProgressTransport::Draw(const char* what, std::uint64_t done, std::uint64_t total) {
+  constexpr auto kInterval = std::chrono::milliseconds(100);
+  const Steady::time_point now = now_();
+  if (shown_ && done < total && now - *shown_ < kInterval) return;
   if (percent_) {
     const int percent = done >= total ? 100 : static_cast<int>(done * 100 / total);
     if (percent != lastPercent_) percent_(percent);
     lastPercent_ = percent;
+    shown_ = now;
     return;
   }
   // A header may announce less than the transfers move: the bar stays full.
   const int filled = done >= total ? kBarWidth : static_cast<int>(done * kBarWidth / total);
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
-  channel_.Progress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
-                           static_cast<unsigned long long>(total), what));
+  // Another camera drawing now: this piece goes unshown, the next one tries.
+  if (!channel_.TryProgress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
+                                   static_cast<unsigned long long>(total), what))) {
+    return;
+  }
+  shown_ = now;
   drawn_ = true;
 }
 
@@ -58,6 +66,7 @@ bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<s
     Finish();
     const std::span<const std::uint8_t> data(peek.data, peek.wValue == 0x04F1 ? 16 : 8);
     moved_ = 0;
+    shown_.reset();
     if (peek.wValue == 0x04F3 || peek.wValue == 0x04F2) expected_ = GetLe32(data, 4);
     if (peek.wValue == 0x04F1) expected_ = std::uint64_t{GetLe32(data, 12)} * blockUnit_;
   }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "platform/device_transport.h"
@@ -12,16 +14,23 @@ namespace bb::cli {
 // Passes every call to the real transport and draws a progress line on a
 // terminal: the bytes of each bulk transfer against the length its header
 // announced, and the polls of a storage write. One per session.
+//
+// A transfer is shown when it starts, when it is done, and between at most
+// every 100 ms: drawn at every piece, every camera's transfer would queue up
+// for the terminal (or the station) behind the others'.
 class ProgressTransport final : public DeviceTransport {
  public:
-  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit)
-      : inner_(inner), channel_(channel), blockUnit_(blockUnit) {}
+  using Steady = std::chrono::steady_clock;
+  using Now = std::function<Steady::time_point()>;
+  ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit,
+                    Now now = Steady::now)
+      : inner_(inner), channel_(channel), blockUnit_(blockUnit), now_(std::move(now)) {}
   // Tells the share of each transfer done, in percent, instead of drawing it:
   // a station shows it on its board.
   using PercentSink = std::function<void(int percent)>;
   ProgressTransport(DeviceTransport& inner, cli::TerminalChannel channel, std::uint16_t blockUnit,
-                    PercentSink percent)
-      : inner_(inner), channel_(channel), blockUnit_(blockUnit), percent_(std::move(percent)) {}
+                    PercentSink percent, Now now = Steady::now)
+      : inner_(inner), channel_(channel), blockUnit_(blockUnit), percent_(std::move(percent)), now_(std::move(now)) {}
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
     return inner_.OpenInterfaceSet(interfaceClass);
@@ -62,6 +71,9 @@ class ProgressTransport final : public DeviceTransport {
   bool drawn_ = false;
   PercentSink percent_;
   int lastPercent_ = -1;
+  Now now_;
+  // When the transfer under way was last shown; none before its first piece.
+  std::optional<Steady::time_point> shown_;
 };
 
 }  // namespace bb::cli
