@@ -17,7 +17,7 @@ ScaledTime::~ScaledTime() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  actionsChanged_.notify_all();
   worker_.join();
 }
 
@@ -51,7 +51,7 @@ bool ScaledTime::WaitUntil(std::uint64_t dueMs, const std::function<bool()>& rea
       if (notifies_ != notifiesBefore) continue;
     }
     if (NowMs() >= dueMs) return false;
-    changed_.wait_until(lock, RealPointOf(dueMs), [&] { return notifies_ != notifiesBefore && ready; });
+    noticed_.wait_until(lock, RealPointOf(dueMs), [&] { return notifies_ != notifiesBefore && ready; });
   }
 }
 
@@ -60,7 +60,7 @@ void ScaledTime::Notify() {
     std::lock_guard lock(mutex_);
     ++notifies_;
   }
-  changed_.notify_all();
+  noticed_.notify_all();
 }
 
 SharedTime::ActionId ScaledTime::At(std::uint64_t dueMs, std::function<void()> action) {
@@ -70,7 +70,7 @@ SharedTime::ActionId ScaledTime::At(std::uint64_t dueMs, std::function<void()> a
     id = nextAction_++;
     actions_.emplace(std::make_pair(dueMs, id), std::move(action));
   }
-  changed_.notify_all();
+  actionsChanged_.notify_all();
   return id;
 }
 
@@ -78,19 +78,19 @@ void ScaledTime::Cancel(ActionId id) {
   std::unique_lock lock(mutex_);
   std::erase_if(actions_, [id](const auto& entry) { return entry.first.second == id; });
   if (std::this_thread::get_id() == worker_.get_id()) return;
-  changed_.wait(lock, [&] { return runningAction_ != id; });
+  actionsChanged_.wait(lock, [&] { return runningAction_ != id; });
 }
 
 void ScaledTime::RunActions() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     if (actions_.empty()) {
-      changed_.wait(lock);
+      actionsChanged_.wait(lock);
       continue;
     }
     const std::uint64_t dueMs = actions_.begin()->first.first;
     if (NowMs() < dueMs) {
-      changed_.wait_until(lock, RealPointOf(dueMs));
+      actionsChanged_.wait_until(lock, RealPointOf(dueMs));
       continue;
     }
     auto due = actions_.extract(actions_.begin());
@@ -99,7 +99,7 @@ void ScaledTime::RunActions() {
     due.mapped()();
     lock.lock();
     runningAction_ = kNoAction;
-    changed_.notify_all();
+    actionsChanged_.notify_all();
   }
 }
 
