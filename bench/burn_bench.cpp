@@ -10,14 +10,11 @@
 // of a large image adds.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <vector>
+#include <string>
+
+#include "bench_support.h"
 
 #include "common/arrival_watcher.h"
 #include "common/platform.h"
@@ -43,74 +40,24 @@
 namespace bb {
 namespace {
 
-// The tool's cost is the processor time of the thread that burns: on a machine
-// that other work keeps busy, wall time would measure the other work too.
-double ThreadCpuMs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
+using bench::Checksum;
+using bench::FirmwareByte;
+using bench::ResetPeak;
+using bench::StatusKiB;
+using bench::ThreadCpuMs;
 
 constexpr std::uint32_t kBlockUnit = 256;
 
-std::uint8_t FirmwareByte(std::size_t i) { return static_cast<std::uint8_t>(i * 31 + (i >> 12)); }
-
 std::string WriteFirmwareFile(std::size_t size) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() / "burnbench-bench-fw.bin";
-  std::vector<char> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(FirmwareByte(i));
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+  bench::WriteFirmwareFile(path, size);
   return path.string();
 }
 
-// A sum that sees every byte and its place (the camera's pieces are whole
-// multiples of 8 bytes): what it must receive is the file, then zeros up to the
-// block boundary.
-struct Checksum {
-  std::uint64_t sum = 0;
-  std::uint64_t count = 0;
-  void Add(std::span<const std::uint8_t> bytes) {
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, bytes.data() + i, 8);
-      sum = (sum ^ word) * 1099511628211ull + ++count;
-    }
-    for (; i < bytes.size(); ++i) sum = (sum ^ bytes[i]) * 1099511628211ull + ++count;
-  }
-};
-
 Checksum ExpectedChecksum(std::size_t size) {
   Checksum expected;
-  std::vector<std::uint8_t> piece;
-  for (std::size_t at = 0; at < size; at += piece.size()) {
-    piece.resize(std::min<std::size_t>(size - at, 0x10000));
-    for (std::size_t i = 0; i < piece.size(); ++i) piece[i] = FirmwareByte(at + i);
-    expected.Add(piece);
-  }
-  piece.assign((size + kBlockUnit - 1) / kBlockUnit * kBlockUnit - size, 0);
-  expected.Add(piece);
+  bench::AddFirmware(expected, size, kBlockUnit);
   return expected;
-}
-
-// Resident memory now and at its peak, in KiB; the peak can be reset to now.
-std::uint64_t StatusKiB(const char* field) {
-  std::FILE* status = std::fopen("/proc/self/status", "r");
-  if (status == nullptr) return 0;
-  char line[256];
-  unsigned long long value = 0;
-  const std::size_t length = std::strlen(field);
-  while (std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, field, length) == 0) std::sscanf(line + length, ": %llu", &value);
-  }
-  std::fclose(status);
-  return value;
-}
-void ResetPeak() {
-  if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", refs);
-    std::fclose(refs);
-  }
 }
 
 // One burn of the job's firmware: header, bulk write, re-enumeration, storage
@@ -256,6 +203,9 @@ class GeneratingCamera final : public DeviceTransport {
   }
   bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
     return inner_.ReadInterfaceLocation(set, index, location);
+  }
+  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
+    return inner_.ReadInterfaceSerial(set, index, serial);
   }
   void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
   Handle Open(const std::string& path) override { return inner_.Open(path); }

@@ -11,7 +11,13 @@
 # holding the camera, beside the same request with the camera opened and
 # claimed anew for it, as before (usb_throughput_bench, under umockdev-wrapper),
 # and the database of runs at 100,000 runs (records_bench fills it):
-# `history --serial` as a whole process, and the database's size per run.
+# `history --serial` as a whole process, and the database's size per run;
+# then a station's scale: cameras burning one 64 MiB image at once as
+# `burn --all` runs them, against cameras that only count (many_cameras_bench,
+# each configuration in a process of its own: the peak memory it adds against
+# the image and 2 MiB a camera, the processor time per MiB and camera against
+# one camera's), and a station's cameras per hour on the real clock against
+# the bound its pacing sets (station_bench, best of 3 shifts of some 80 s).
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -21,7 +27,7 @@ runs=${2:-5}
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target burnbench-cli make_large_image burn_bench usb_throughput_bench \
-  records_bench >/dev/null
+  records_bench many_cameras_bench station_bench >/dev/null
 cli=build/bench/hosts/cli/burnbench-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -107,3 +113,39 @@ awk -v h="${history% *}" -v m="${history#* }" \
   -v b="$(awk '$1 == "\"db_bytes_per_run\":" { sub(/,$/, "", $2); print $2 }' <<<"$records")" 'BEGIN {
     printf "| history --serial among 100,000 runs | %.1f ms | %.1f MiB | | | |\n", h / 1e6, m / 1024
     printf "| database of runs, KiB per run | %.2f | | | | |\n", b / 1024 }'
+
+# cameras CAMERAS VERIFY COUNTER: a counter of many_cameras_bench's run of that configuration
+declare -A many
+for n in 1 8 64; do
+  for v in 0 1; do
+    many[$n/$v]=$(build/bench/bench/many_cameras_bench --benchmark_filter="/cameras:$n/verify:$v/" \
+      --benchmark_format=json 2>/dev/null)
+  done
+done
+cameras() {
+  awk -v c="\"$3\":" '$1 == c { sub(/,$/, "", $2); print $2 }' <<<"${many[$1/$2]}"
+}
+for n in 1 8 64; do
+  awk -v n="$n" -v p="$(cameras "$n" 1 peak_added_MiB)" 'BEGIN { t = 64 + 2 * n
+    printf "| burn --all --verify of 64 MiB, %d camera%s at once: peak memory added | | %.1f MiB | image + 2 MiB a camera | %.1f MiB | %.2f |\n",
+      n, n == 1 ? "" : "s", p, t, p / t }'
+done
+for v in 0 1; do
+  one=$(cameras 1 "$v" tool_ms_per_MiB)
+  for n in 1 8 64; do
+    awk -v n="$n" -v v="$v" -v t="$(cameras "$n" "$v" tool_ms_per_MiB)" -v one="$one" 'BEGIN {
+      name = sprintf("burn --all%s of 64 MiB, %d camera%s at once: processor time per MiB per camera",
+                     v ? " --verify" : "", n, n == 1 ? "" : "s")
+      if (n == 1) printf "| %s | %.3f ms | | | | |\n", name, t
+      else printf "| %s | %.3f ms | | one camera | %.3f ms | %.2f |\n", name, t, one, t / one }'
+  done
+done
+awk -v o="$(cameras 1 0 once_ms_per_MiB)" 'BEGIN {
+  printf "| burn --all of 64 MiB: the image read, checked and hashed once (ms per MiB) | %.2f ms | | | | |\n", o }'
+station=$(build/bench/bench/station_bench --benchmark_repetitions=3 --benchmark_format=json 2>/dev/null)
+# The best of the shifts: other work on the machine only ever slows a shift down.
+awk '$1 == "\"run_type\":" { shift = ($2 ~ /iteration/) }
+  shift && $1 == "\"bound_per_hour\":" { sub(/,$/, "", $2); bound = $2 }
+  shift && $1 == "\"cameras_per_hour\":" { sub(/,$/, "", $2); if ($2 > best) { best = $2; itsBound = bound } }
+  END { printf "| station of 16 slots, real clock, verified burns: cameras per hour | %.0f | | bound of the pacing | %.0f | %.3f |\n",
+          best, itsBound, best / itsBound }' <<<"$station"

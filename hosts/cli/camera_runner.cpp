@@ -97,7 +97,7 @@ int ListDevices(CameraLink& link, const std::vector<AttachedCamera>& cameras, Te
 }  // namespace
 
 int RunCommandLine(const Options& options, const std::string& executablePath, std::FILE* out,
-                   std::FILE* err) {
+                   std::FILE* err, CameraWorld* given) {
   if (options.command == "replay") return RunReplay(options, executablePath, out, err);
   if (options.command == "recording") return PrintRecording(options, out, err);
   ProcessSetup setup = MakeSetup(options, executablePath);
@@ -119,12 +119,12 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   if (station && options.lineCameras != 0) return RunStation(setup, nullptr, terminal);
 
   std::string error;
-  std::unique_ptr<CameraWorld> world;
-  if (options.simulate) {
-    world = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.serials,
+  std::unique_ptr<CameraWorld> made;
+  if (given == nullptr && options.simulate) {
+    made = MakeSimulatedWorld(options.simulatedCameras, options.faults, options.serials,
                                options.command == "legacy",
                                [&terminal](const std::string& line) { terminal.Print(line + "\n"); }, error);
-  } else {
+  } else if (given == nullptr) {
     CameraIds chosen;
     if (DriverCamerasNeedIds()) {
       NativeProfile profile;
@@ -138,13 +138,14 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
       terminal.Print("burnbench-cli: --virtual-clock skips the pauses and waits that a real camera needs;\n"
                      "use it only with a simulated or emulated camera\n");
     }
-    world = MakeDriverWorld(chosen.ids);
+    made = MakeDriverWorld(chosen.ids);
   }
-  if (!world) {
+  CameraWorld* world = given != nullptr ? given : made.get();
+  if (world == nullptr) {
     terminal.Print("burnbench-cli: " + error + "\n");
     return kExitUnusable;
   }
-  if (station) return RunStation(setup, world.get(), terminal);
+  if (station) return RunStation(setup, world, terminal);
 
   std::vector<AttachedCamera> cameras;
   {

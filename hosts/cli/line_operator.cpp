@@ -45,21 +45,33 @@ std::vector<FaultChoice> LineOperator::FaultsFor(unsigned camera, const std::str
   return faults;
 }
 
+std::uint64_t TakenAwayAfterMs(unsigned camera) {
+  switch (camera % 10) {
+    case 3:
+    case 9:
+      return kLookAtResultMs + 1000;
+    case 6:
+      return kLookAtResultMs + 2000;
+    default:
+      return kLookAtResultMs;
+  }
+}
+
 void LineOperator::PlanAfterResult(Port& port, std::uint64_t now) {
-  const std::uint64_t shown = now + kLookAtResultMs;
+  const std::uint64_t away = now + TakenAwayAfterMs(port.camera);
   switch (port.camera % 10) {
     case 3:
-      port.steps = {{now + 500, Act::kRestart}, {shown + 1000, Act::kUnplug}};
+      port.steps = {{now + 500, Act::kRestart}, {away, Act::kUnplug}};
       break;
     case 6:
-      port.steps = {{now + 500, Act::kPowerDown}, {now + 1500, Act::kPowerUp}, {shown + 2000, Act::kUnplug}};
+      port.steps = {{now + 500, Act::kPowerDown}, {now + 1500, Act::kPowerUp}, {away, Act::kUnplug}};
       break;
     case 9:
       // Back well within the slot's grace: the same camera, not burned again.
-      port.steps = {{now + 500, Act::kUnplug}, {now + 800, Act::kPlugAgain}, {shown + 1000, Act::kUnplug}};
+      port.steps = {{now + 500, Act::kUnplug}, {now + 800, Act::kPlugAgain}, {away, Act::kUnplug}};
       break;
     default:
-      port.steps = {{shown, Act::kUnplug}};
+      port.steps = {{away, Act::kUnplug}};
       break;
   }
 }

@@ -56,6 +56,10 @@ struct LinePlan {
 std::string LineSerial(const std::string& prefix, unsigned k);
 // A prefix of this process's own, so that two lines never share a serial.
 std::string ProcessSerialPrefix();
+// How long after its result shows the line's operator takes the k-th camera
+// (from 1) away: two seconds, a second or two more for the cameras that
+// restart, power down and up, or are pulled and pushed back after their burn.
+std::uint64_t TakenAwayAfterMs(unsigned camera);
 
 // A simulated operator at a station: plugs the line's cameras one after the
 // other into every port that has stood empty long enough, and takes each away

@@ -91,7 +91,17 @@ void Terminal::Note(int channel, std::string_view text) {
 
 void Terminal::Progress(int channel, std::string_view text) {
   std::lock_guard lock(mutex_);
-  Channel& own = *channels_.at(static_cast<std::size_t>(channel));
+  ShowProgress(*channels_.at(static_cast<std::size_t>(channel)), text);
+}
+
+bool Terminal::TryProgress(int channel, std::string_view text) {
+  const std::unique_lock lock(mutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return false;
+  ShowProgress(*channels_.at(static_cast<std::size_t>(channel)), text);
+  return true;
+}
+
+void Terminal::ShowProgress(Channel& own, std::string_view text) {
   if (own.quiet) return;
   if (board_) {
     own.progress = std::string(text);

@@ -39,6 +39,10 @@ class Terminal {
   void Note(int channel, std::string_view text);
   // The channel's transfer in progress, and its end.
   void Progress(int channel, std::string_view text);
+  // The same from the transfer's own thread: nothing is drawn (false) while
+  // another thread has the terminal, so that a camera's transfer never waits
+  // behind another's drawing.
+  bool TryProgress(int channel, std::string_view text);
   void ProgressDone(int channel);
   // Text of the program's own on standard error, below the board.
   void Print(std::string_view text);
@@ -65,6 +69,8 @@ class Terminal {
   void Write(std::FILE* stream, std::string_view text);
   void EraseBoard();
   void DrawBoard();
+  // With the terminal held.
+  void ShowProgress(Channel& own, std::string_view text);
 
   std::mutex mutex_;
   std::FILE* out_;
@@ -86,6 +92,7 @@ struct TerminalChannel {
   void Log(std::string_view line) const { terminal.Log(channel, line); }
   void Note(std::string_view text) const { terminal.Note(channel, text); }
   void Progress(std::string_view text) const { terminal.Progress(channel, text); }
+  bool TryProgress(std::string_view text) const { return terminal.TryProgress(channel, text); }
   void ProgressDone() const { terminal.ProgressDone(channel); }
   bool Quiet() const { return terminal.Quiet(channel); }
 };

@@ -17,9 +17,11 @@ void TerminalProgress::Moved(const char* what, std::uint64_t done, std::uint64_t
   const int filled = done >= total ? kBarWidth : static_cast<int>(done * kBarWidth / total);
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
-  channel_.Progress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
-                           static_cast<unsigned long long>(total), what));
-  drawn_ = true;
+  // Another camera drawing now: this piece goes unshown, a later one shows.
+  if (channel_.TryProgress(Format("  [%s] %llu/%llu %s", bar.c_str(), static_cast<unsigned long long>(done),
+                                  static_cast<unsigned long long>(total), what))) {
+    drawn_ = true;
+  }
 }
 
 void TerminalProgress::StoragePolled(std::uint32_t polls) {

@@ -26,12 +26,21 @@ Peek PeekAt(std::span<const std::uint8_t> block) {
 
 }  // namespace
 
+void ProgressTransport::Tell(const char* what) {
+  constexpr auto kInterval = std::chrono::milliseconds(100);
+  const Steady::time_point now = now_();
+  if (told_ && moved_ < expected_ && now - *told_ < kInterval) return;
+  told_ = now;
+  progress_.Moved(what, moved_, expected_);
+}
+
 bool ProgressTransport::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) {
   const Peek peek = PeekAt(block);
   if (peek.bRequest == 0xFD && peek.data != nullptr) {
     Finish();
     const std::span<const std::uint8_t> data(peek.data, peek.wValue == 0x04F1 ? 16 : 8);
     moved_ = 0;
+    told_.reset();
     if (peek.wValue == 0x04F3 || peek.wValue == 0x04F2) expected_ = GetLe32(data, 4);
     if (peek.wValue == 0x04F1) expected_ = std::uint64_t{GetLe32(data, 12)} * blockUnit_;
   }
@@ -52,7 +61,7 @@ bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std:
   const bool ok = inner_.Read(handle, buffer, done);
   // Only what fits the buffer has moved, whatever count comes back.
   moved_ += std::min<std::uint64_t>(done, buffer.size());
-  progress_.Moved("bytes read", moved_, expected_);
+  Tell("bytes read");
   if (moved_ >= expected_) Finish();
   return ok;
 }
@@ -60,7 +69,7 @@ bool ProgressTransport::Read(Handle handle, std::span<std::uint8_t> buffer, std:
 bool ProgressTransport::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) {
   const bool ok = inner_.Write(handle, data, done);
   moved_ += std::min<std::uint64_t>(done, data.size());
-  progress_.Moved("bytes written", moved_, expected_);
+  Tell("bytes written");
   if (moved_ >= expected_) Finish();
   return ok;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
 
 #include "platform/device_transport.h"
 
@@ -22,10 +26,17 @@ class TransferProgress {
 // Passes every call to the real transport and tells `progress` how each
 // transfer goes: the bytes of each bulk transfer against the length its
 // header announced, and the polls of a storage write. One per session.
+//
+// A transfer is told when it starts, when it is done, and between at most
+// every 100 ms: told at every piece, every camera's transfer would queue up
+// for the terminal (or the station) behind the others'.
 class ProgressTransport final : public DeviceTransport {
  public:
-  ProgressTransport(DeviceTransport& inner, TransferProgress& progress, std::uint16_t blockUnit)
-      : inner_(inner), progress_(progress), blockUnit_(blockUnit) {}
+  using Steady = std::chrono::steady_clock;
+  using Now = std::function<Steady::time_point()>;
+  ProgressTransport(DeviceTransport& inner, TransferProgress& progress, std::uint16_t blockUnit,
+                    Now now = Steady::now)
+      : inner_(inner), progress_(progress), blockUnit_(blockUnit), now_(std::move(now)) {}
 
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
     return inner_.OpenInterfaceSet(interfaceClass);
@@ -61,6 +72,11 @@ class ProgressTransport final : public DeviceTransport {
   std::uint64_t moved_ = 0;
   std::uint32_t polls_ = 0;
   bool storageWriting_ = false;
+  Now now_;
+  // When the transfer under way was last told; none before its first piece.
+  std::optional<Steady::time_point> told_;
+
+  void Tell(const char* what);
 };
 
 }  // namespace bb

@@ -1,5 +1,6 @@
 #include "sim/shared_bus.h"
 
+#include <map>
 #include <utility>
 
 namespace bb::sim {
@@ -22,23 +23,38 @@ class SharedBus::Port final : public DeviceTransport {
     return bus_.ReadInterfaceSerial(set, index, serial);
   }
   void CloseInterfaceSet(SetHandle set) override { bus_.CloseInterfaceSet(set); }
-  Handle Open(const std::string& path) override { return bus_.Open(path); }
+  Handle Open(const std::string& path) override {
+    const Handle handle = bus_.Open(path);
+    if (std::optional<SimBus::Lane> lane = bus_.LaneOf(handle)) lanes_.emplace(handle, std::move(*lane));
+    return handle;
+  }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override {
-    return bus_.IoControl(handle, code, block);
+    const auto lane = lanes_.find(handle);
+    return lane != lanes_.end() ? bus_.IoControl(handle, code, block, lane->second)
+                                : bus_.IoControl(handle, code, block);
   }
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override {
-    return bus_.ReadPassing(handle, buffer, done, passTime_);
+    const auto lane = lanes_.find(handle);
+    return lane != lanes_.end() ? bus_.ReadPassing(handle, buffer, done, passTime_, lane->second)
+                                : bus_.ReadPassing(handle, buffer, done, passTime_);
   }
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override {
-    return bus_.Write(handle, data, done);
+    const auto lane = lanes_.find(handle);
+    return lane != lanes_.end() ? bus_.Write(handle, data, done, lane->second) : bus_.Write(handle, data, done);
   }
   // Comes from a watchdog's thread while the read it ends waits.
   void CancelPending(Handle handle) override { bus_.CancelPending(handle); }
-  void Close(Handle handle) override { bus_.Close(handle); }
+  void Close(Handle handle) override {
+    lanes_.erase(handle);
+    bus_.Close(handle);
+  }
 
  private:
   SimBus& bus_;
   TimePassage passTime_;
+  // What each handle this session opened leads to: its transfers need not
+  // look it up on the bus. Only the session's own thread uses them.
+  std::map<Handle, SimBus::Lane> lanes_;
 };
 
 class SharedBus::Session final : public SharedBus::Connection {

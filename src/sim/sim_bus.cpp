@@ -60,6 +60,47 @@ std::optional<std::string> JudgeBlock(std::span<const std::uint8_t> block,
   return std::nullopt;
 }
 
+// A request block as the driver reads it into `request`: why the driver
+// refuses it, if it does, and where its data stage lies.
+struct BlockReading {
+  std::optional<std::string> refusal;
+  std::uint8_t* data = nullptr;
+};
+
+BlockReading ReadBlock(std::span<std::uint8_t> block, SimRequest& request) {
+  BlockReading reading;
+  if (block.size() != kBlock.size) {
+    reading.refusal = Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
+                             static_cast<unsigned>(kBlock.size));
+    return reading;
+  }
+  request.bRequest = block[0];
+  request.wIndex = GetLe16(block, 2);
+  request.wValue = GetLe16(block, 4);
+  request.direction = block[kBlock.directionAt];
+  reading.data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kBlock.dataAddressAt));
+  const auto* lengthCell = reinterpret_cast<const std::uint32_t*>(AddressAt(block, kBlock.lengthAddressAt));
+  reading.refusal = JudgeBlock(block, lengthCell, reading.data);
+  if (reading.refusal) return reading;
+  request.wLength = static_cast<std::uint16_t>(*lengthCell);
+  if (request.direction == 0 && request.wLength > 0) {
+    request.data.assign(reading.data, reading.data + request.wLength);
+  }
+  return reading;
+}
+
+// The driver's second control is for request 9 without a data stage; every
+// other request goes through the first.
+bool RightControl(const SimRequest& request, std::uint32_t code) {
+  return code == (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
+}
+
+// The camera sees a request on its request pipe, and the refusal of a block
+// of the wrong size on any pipe.
+bool ReachesCamera(const std::string& pipe, std::span<const std::uint8_t> block) {
+  return pipe == "PIPE00" || block.size() != kBlock.size;
+}
+
 }  // namespace
 
 class SimBus::Hold {
@@ -237,10 +278,9 @@ void SimBus::DropCameraFaults(std::size_t index) {
   port.neverReturns = false;
   port.neverReturnFault = kNoFault;
   port.readStallMs = 0;
-  port.writesSeen = 0;
-  port.readsSeen = 0;
   port.detailUnreadable = false;
   port.heldByOther = false;
+  UpdateQuiet();
 }
 
 void SimBus::AimFaultsAt(std::optional<std::size_t> camera) {
@@ -340,7 +380,26 @@ SimBus::FaultId SimBus::WatchFault(std::string what, std::function<bool(const Si
   Hold hold(*this);
   const FaultId id = AddFault(std::move(what));
   watchedFaults_.push_back(WatchedFault{std::move(showsIn), id, aim_});
+  UpdateQuiet();
   return id;
+}
+
+void SimBus::KeepTranscript(bool keep) {
+  Hold hold(*this);
+  keepTranscript_ = keep;
+  UpdateQuiet();
+}
+
+void SimBus::StallFirstRead(std::size_t camera, std::uint32_t ms) {
+  Hold hold(*this);
+  ports_.at(camera).readStallMs = ms;
+  UpdateQuiet();
+}
+
+void SimBus::UpdateQuiet() {
+  const bool stalls = std::any_of(ports_.begin(), ports_.end(), [](const Port& port) { return port.readStallMs > 0; });
+  quiet_ = !keepTranscript_ && !stalls && writeFaults_.empty() && readFaults_.empty() && requestFaults_.empty() &&
+           watchedFaults_.empty();
 }
 
 SimBus::FaultId SimBus::NeverReturn(std::size_t camera) {
@@ -371,6 +430,7 @@ SimBus::FaultId SimBus::FailRequest(std::uint8_t bRequest, std::optional<std::ui
   const std::string value = wValue ? Format("/%u", static_cast<unsigned>(*wValue)) : std::string();
   const FaultId id = AddFault(Format("request 0x%02x%s%s", bRequest, value.c_str(), Nth(nth).c_str()));
   requestFaults_.push_back(RequestFault{bRequest, wValue, CountedFault{nth, 0}, id, aim_});
+  UpdateQuiet();
   return id;
 }
 
@@ -380,8 +440,9 @@ SimBus::FaultId SimBus::AddTransferFault(Direction direction, std::string what, 
   const bool write = direction == kWrite;
   const FaultId id = AddFault(std::move(what) + Nth(nth));
   const std::uint32_t upcoming =
-      write ? Upcoming(writesSeen_, &Port::writesSeen) : Upcoming(readsSeen_, &Port::readsSeen);
+      write ? Upcoming(writesSeen_, &Model::writesSeen) : Upcoming(readsSeen_, &Model::readsSeen);
   (write ? writeFaults_ : readFaults_).push_back({upcoming + nth, missing, stallMs, id, aim_});
+  UpdateQuiet();
   return id;
 }
 
@@ -406,6 +467,7 @@ void SimBus::ClearFaults() {
   neverReturn_ = false;
   neverReturnFault_ = kNoFault;
   arrivalTimes_ = 1;
+  UpdateQuiet();
 }
 
 SimBus::FaultId SimBus::FailRead(std::uint32_t nth) {
@@ -623,41 +685,25 @@ bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t
     const OpenFile* file = Find(handle);
     port = PortOf(handle);
     if (file != nullptr) generation = file->generation;
-    if (file == nullptr || file->pipe != "PIPE00" || block.size() != kBlock.size) {
-      if (file != nullptr && block.size() != kBlock.size) {
-        refusal = Format("a block of %u bytes, not %u", static_cast<unsigned>(block.size()),
-                         static_cast<unsigned>(kBlock.size));
-        answering = file->port;
-      }
-      failed = true;
-    } else {
+    if (file != nullptr && ReachesCamera(file->pipe, block)) {
       answering = file->port;
-      request.bRequest = block[0];
-      request.wIndex = GetLe16(block, 2);
-      request.wValue = GetLe16(block, 4);
-      request.direction = block[kBlock.directionAt];
-      data = reinterpret_cast<std::uint8_t*>(AddressAt(block, kBlock.dataAddressAt));
-      const auto* lengthCell = reinterpret_cast<const std::uint32_t*>(AddressAt(block, kBlock.lengthAddressAt));
-      refusal = JudgeBlock(block, lengthCell, data);
-      if (refusal) {
+      const BlockReading reading = ReadBlock(block, request);
+      refusal = reading.refusal;
+      data = reading.data;
+    }
+    failed = !answering || refusal.has_value();
+    if (!failed) {
+      const std::size_t firedBefore = tidings_->fired.size();
+      for (RequestFault& fault : requestFaults_) {
+        if (fault.bRequest != request.bRequest) continue;
+        if (fault.wValue && *fault.wValue != request.wValue) continue;
+        if (!Targets(fault.camera, file->port)) continue;
+        if (!fault.when.Hits()) continue;
+        Fire(fault.id, entries_);
         failed = true;
-      } else {
-        request.wLength = static_cast<std::uint16_t>(*lengthCell);
-        if (request.direction == 0 && request.wLength > 0) request.data.assign(data, data + request.wLength);
-        const std::size_t firedBefore = tidings_->fired.size();
-        for (RequestFault& fault : requestFaults_) {
-          if (fault.bRequest != request.bRequest) continue;
-          if (fault.wValue && *fault.wValue != request.wValue) continue;
-          if (!Targets(fault.camera, file->port)) continue;
-          if (!fault.when.Hits()) continue;
-          Fire(fault.id, entries_);
-          failed = true;
-        }
-        fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
-        // The driver's second control is for request 9 without a data stage;
-        // every other request goes through the first.
-        failed = failed || code != (request.bRequest == 9 && request.wLength == 0 ? 0x220010u : 0x22000Cu);
       }
+      fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
+      failed = failed || !RightControl(request, code);
     }
   }
   std::vector<std::uint8_t> answer;
@@ -697,13 +743,14 @@ bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uin
     Hold hold(*this);
     const OpenFile* file = Find(handle);
     port = PortOf(handle);
-    const std::uint32_t portCount = port ? ++ports_[*port].readsSeen : 0;
+    const std::uint32_t portCount = port ? ++ports_[*port].model->readsSeen : 0;
     const std::size_t firedBefore = tidings_->fired.size();
     fault = FaultFor(readFaults_, ++readsSeen_, port, portCount);
     fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
     stallMs = fault ? fault->stallMs : 0;
     if (file != nullptr && ports_[file->port].readStallMs > 0) {
       stallMs = std::exchange(ports_[file->port].readStallMs, 0u);
+      UpdateQuiet();
     }
     if (file != nullptr && file->pipe == "PIPE00") {
       serving = file->port;
@@ -758,7 +805,7 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
     Hold hold(*this);
     const OpenFile* file = Find(handle);
     port = PortOf(handle);
-    const std::uint32_t portCount = port ? ++ports_[*port].writesSeen : 0;
+    const std::uint32_t portCount = port ? ++ports_[*port].model->writesSeen : 0;
     const std::size_t firedBefore = tidings_->fired.size();
     fault = FaultFor(writeFaults_, ++writesSeen_, port, portCount);
     fired.assign(tidings_->fired.begin() + static_cast<std::ptrdiff_t>(firedBefore), tidings_->fired.end());
@@ -782,6 +829,74 @@ bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint3
   Settle(fired);
   RecordCall(event, port);
   return event.ok;
+}
+
+std::optional<SimBus::Lane> SimBus::LaneOf(Handle handle) {
+  Hold hold(*this);
+  const auto found = handles_.find(handle);
+  if (found == handles_.end() || PortOf(handle) != found->second.port) return std::nullopt;
+  Lane lane;
+  lane.model_ = ports_[found->second.port].model;
+  lane.generation_ = found->second.generation;
+  lane.pipe_ = found->second.pipe;
+  return lane;
+}
+
+// On a quiet bus nothing of a call is the bus's but its counts, which are
+// atomic: the handle's camera, under its own lock, is all the call holds. The
+// camera answers only while it is on the bus as it was when the handle was
+// opened, as a call through the bus finds it.
+bool SimBus::IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block, const Lane& lane) {
+  if (!quiet_) return IoControl(handle, code, block);
+  ++entries_;
+  const std::shared_ptr<Model> model = lane.model_.lock();
+  if (!model || !ReachesCamera(lane.pipe_, block)) return false;
+  SimRequest request;
+  request.ioctl = code;
+  const BlockReading reading = ReadBlock(block, request);
+  std::vector<std::uint8_t> answer;
+  {
+    const std::lock_guard lock(model->mutex);
+    if (model->generation != lane.generation_) return false;
+    if (reading.refusal) {
+      model->camera.refusals.push_back(*reading.refusal);
+      return false;
+    }
+    if (!RightControl(request, code) || !model->camera.HandleRequest(request, answer)) return false;
+  }
+  if (request.direction == 1 && reading.data != nullptr) {
+    std::memcpy(reading.data, answer.data(), std::min<std::size_t>(answer.size(), request.wLength));
+  }
+  return true;
+}
+
+bool SimBus::ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done,
+                         const TimePassage& passTime, const Lane& lane) {
+  if (!quiet_) return ReadPassing(handle, buffer, done, passTime);
+  done = 0;
+  ++readsSeen_;
+  ++entries_;
+  const std::shared_ptr<Model> model = lane.model_.lock();
+  if (!model) return false;
+  const std::lock_guard lock(model->mutex);
+  ++model->readsSeen;
+  if (lane.pipe_ != "PIPE00" || model->generation != lane.generation_) return false;
+  done = model->camera.ProvideBulkIn(buffer);
+  return true;
+}
+
+bool SimBus::Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done, const Lane& lane) {
+  if (!quiet_) return Write(handle, data, done);
+  done = 0;
+  ++writesSeen_;
+  ++entries_;
+  const std::shared_ptr<Model> model = lane.model_.lock();
+  if (!model) return false;
+  const std::lock_guard lock(model->mutex);
+  ++model->writesSeen;
+  if (lane.pipe_ != "PIPE01" || model->generation != lane.generation_) return false;
+  done = model->camera.AcceptBulkOut(data);
+  return true;
 }
 
 void SimBus::CancelPending(Handle handle) {

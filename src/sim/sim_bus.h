@@ -27,7 +27,10 @@ namespace bb::sim {
 // (handles, counts, faults, the transcript); a camera's model answers under a
 // lock of that camera alone; and the time a camera takes of its own (a
 // stalled read) passes holding neither, so one camera never holds up
-// another's transfer. The fault observer and the arrival handler are called
+// another's transfer. A caller that keeps its own handles (a shared bus's
+// session, through a Lane) moves data and requests on a bus that keeps no
+// transcript and has no transfer faults holding its camera alone, never the
+// bus. The fault observer and the arrival handler are called
 // on the calling thread once the bus is let go, so they may call it again.
 // Set them and make the ports before calls begin. Cameras attached before
 // calls begin may have faults injected then; a line of cameras plugged into
@@ -35,6 +38,9 @@ namespace bb::sim {
 // takes faults aimed at each camera as it is plugged in. What a test reads
 // back (transcript, reports, a camera's model) it reads once no call runs.
 class SimBus final : public DeviceTransport {
+ private:
+  struct Model;
+
  public:
   // Names an injected fault in its report.
   using FaultId = std::size_t;
@@ -155,7 +161,7 @@ class SimBus final : public DeviceTransport {
   FaultId ShortRead(std::uint32_t nth, std::uint32_t missing = 1);
   FaultId StallRead(std::uint32_t nth, std::uint32_t ms);
   // The next bulk read from this one camera stalls so, whatever the others do.
-  void StallFirstRead(std::size_t camera, std::uint32_t ms) { ports_.at(camera).readStallMs = ms; }
+  void StallFirstRead(std::size_t camera, std::uint32_t ms);
   // A fault of a camera's own state (busy, no storage, ...) that shows at the
   // first call whose transcript entry `showsIn` accepts.
   FaultId WatchFault(std::string what, std::function<bool(const SimEvent&)> showsIn);
@@ -186,7 +192,7 @@ class SimBus final : public DeviceTransport {
   // Without it the calls are still counted (a fault's report names the
   // call's number) but not kept, so that a long line of cameras costs no
   // memory for them.
-  void KeepTranscript(bool keep) { keepTranscript_ = keep; }
+  void KeepTranscript(bool keep);
   const std::vector<SimEvent>& Transcript() const { return transcript_; }
   std::vector<std::string> TranscriptLines() const;
   std::vector<SimRequest> Requests() const;
@@ -195,6 +201,26 @@ class SimBus final : public DeviceTransport {
     entries_ = 0;
   }
   std::size_t OpenHandles() const { return handles_.size(); }
+
+  // --- a caller's own handles ---
+  // What an open handle leads to, taken once after the open by a caller that
+  // keeps its handles apart (a shared bus's session, on its own thread). The
+  // calls that take it count and answer as those without do, but while the
+  // bus keeps no transcript and has no fault that a transfer or request could
+  // fire, they hold the handle's camera alone: many cameras' transfers never
+  // wait for each other.
+  class Lane {
+   private:
+    friend class SimBus;
+    std::weak_ptr<Model> model_;
+    std::uint32_t generation_ = 0;
+    std::string pipe_;
+  };
+  std::optional<Lane> LaneOf(Handle handle);
+  bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block, const Lane& lane);
+  bool ReadPassing(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done,
+                   const TimePassage& passTime, const Lane& lane);
+  bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done, const Lane& lane);
 
   // --- DeviceTransport ---
   SetHandle OpenInterfaceSet(const Guid& interfaceClass) override;
@@ -225,6 +251,9 @@ class SimBus final : public DeviceTransport {
     // The port's generation, kept under `mutex` too: a call answers only
     // while the camera is still on the bus as it was when the call found it.
     std::uint32_t generation = 0;
+    // The camera's own transfers, as faults aimed at it count them.
+    std::atomic<std::uint32_t> writesSeen{0};
+    std::atomic<std::uint32_t> readsSeen{0};
 
    private:
     std::atomic<std::size_t>& live_;
@@ -244,8 +273,6 @@ class SimBus final : public DeviceTransport {
     bool neverReturns = false;
     FaultId neverReturnFault = kNoFault;
     std::uint32_t readStallMs = 0;
-    std::uint32_t writesSeen = 0;
-    std::uint32_t readsSeen = 0;
     std::uint32_t generation = 0;
   };
   struct OpenFile {
@@ -295,9 +322,15 @@ class SimBus final : public DeviceTransport {
                                         std::optional<std::size_t> port, std::uint32_t portCount);
   // The next transfer of the kind these counters count, as a fault aimed now
   // numbers it.
-  std::uint32_t Upcoming(std::uint32_t busSeen, std::uint32_t Port::*portSeen) const {
-    return aim_ ? ports_.at(*aim_).*portSeen : busSeen;
+  std::uint32_t Upcoming(const std::atomic<std::uint32_t>& busSeen,
+                         std::atomic<std::uint32_t> Model::*cameraSeen) const {
+    if (!aim_) return busSeen.load();
+    const std::shared_ptr<Model>& model = ports_.at(*aim_).model;
+    return model ? ((*model).*cameraSeen).load() : 0;
   }
+  // Whether a transfer or a request could fire a fault or be kept in the
+  // transcript; without, a call on a lane need not hold the bus.
+  void UpdateQuiet();
   // The port of the camera a handle was opened on, even when it has left the
   // bus since; none once it was unplugged.
   std::optional<std::size_t> PortOf(Handle handle) const;
@@ -367,9 +400,9 @@ class SimBus final : public DeviceTransport {
   std::vector<PipeFault> pipeOpenFaults_;
   std::vector<RequestFault> requestFaults_;
   std::vector<TransferFault> writeFaults_;
-  std::uint32_t writesSeen_ = 0;
+  std::atomic<std::uint32_t> writesSeen_{0};
   std::vector<TransferFault> readFaults_;
-  std::uint32_t readsSeen_ = 0;
+  std::atomic<std::uint32_t> readsSeen_{0};
   TimePassage passTime_;
   std::uint32_t camerasMade_ = 0;
   // Each attachment and each return gets a new one, so stale handles fail.
@@ -384,7 +417,9 @@ class SimBus final : public DeviceTransport {
   std::vector<SimEvent> transcript_;
   bool keepTranscript_ = true;
   // The calls counted since the transcript began: the next entry's index.
-  std::size_t entries_ = 0;
+  std::atomic<std::size_t> entries_{0};
+  // No transcript kept, and no fault a transfer or request could fire.
+  std::atomic<bool> quiet_{false};
   // The reads in progress, and whether another thread cancelled each.
   std::map<Handle, bool> pendingReads_;
 

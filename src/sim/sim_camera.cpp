@@ -78,7 +78,13 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
         readRequests.push_back(read);
         bulkIn.clear();
         const std::uint64_t start = std::uint64_t{read.address} - imageDeviceAddress;
-        if (read.address < imageDeviceAddress || start + read.size > image_.size()) return false;
+        const std::uint64_t imageSize = bulkSource ? bulkSource->size : image_.size();
+        if (read.address < imageDeviceAddress || start + read.size > imageSize) return false;
+        if (bulkSource) {
+          sourceAt_ = start;
+          sourceEnd_ = start + read.size;
+          return true;
+        }
         bulkIn.assign(image_.begin() + static_cast<std::ptrdiff_t>(start),
                       image_.begin() + static_cast<std::ptrdiff_t>(start + read.size));
         return true;
@@ -113,7 +119,7 @@ bool SimCamera::HandleRequest(const SimRequest& request, std::vector<std::uint8_
       return true;
     case 0x79: {
       std::array<std::uint8_t, 8> reply{};
-      PutLe32(reply, 0, static_cast<std::uint32_t>(image_.size()));
+      PutLe32(reply, 0, bulkSource ? bulkSource->size : static_cast<std::uint32_t>(image_.size()));
       PutLe32(reply, 4, imageDeviceAddress);
       Answer(answer, reply, request.wLength);
       return true;
@@ -146,7 +152,9 @@ std::span<const std::uint8_t> SimCamera::WithoutBlockPadding(std::span<const std
 }
 
 void SimCamera::PrepareImage() {
-  if (servedImage) {
+  if (bulkSource) {
+    image_.clear();
+  } else if (servedImage) {
     image_ = *servedImage;
   } else {
     // A camera without storage has no image to give.
@@ -214,6 +222,12 @@ bool SimCamera::TakeRestart() {
 
 std::uint32_t SimCamera::ProvideBulkIn(std::span<std::uint8_t> buffer) {
   bulkInReads.push_back(static_cast<std::uint32_t>(buffer.size()));
+  if (bulkSource) {
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), sourceEnd_ - sourceAt_));
+    bulkSource->make(sourceAt_, buffer.first(count));
+    sourceAt_ += count;
+    return static_cast<std::uint32_t>(count);
+  }
   const std::size_t count = std::min(buffer.size(), bulkIn.size());
   std::copy_n(bulkIn.begin(), count, buffer.begin());
   bulkIn.erase(bulkIn.begin(), bulkIn.begin() + static_cast<std::ptrdiff_t>(count));

@@ -78,6 +78,14 @@ class SimCamera {
   // Where downloaded bytes go instead of the RAM when set: a benchmark that
   // measures the tool apart from the camera's bookkeeping counts them there.
   std::function<void(std::span<const std::uint8_t>)> bulkSink;
+  // Where read bytes come from instead of the stored image when set: a
+  // benchmark's camera that makes an image of `size` bytes piece by piece as
+  // it is read, and so keeps none of it.
+  struct BulkSource {
+    std::uint32_t size = 0;
+    std::function<void(std::uint64_t offset, std::span<std::uint8_t> piece)> make;
+  };
+  std::optional<BulkSource> bulkSource;
 
   // --- what it received ---
   // Why each refused request was refused, in order.
@@ -121,6 +129,9 @@ class SimCamera {
   static std::span<const std::uint8_t> WithoutBlockPadding(std::span<const std::uint8_t> stored);
 
   std::vector<std::uint8_t> image_;
+  // The part of the bulk source that the last read request asked for.
+  std::uint64_t sourceAt_ = 0;
+  std::uint64_t sourceEnd_ = 0;
   PendingDownload pending_;
   // The image that the last completed download brought; the storage write
   // takes it.

@@ -264,5 +264,52 @@ TEST_F(SimulatedLineBusTest, ACameraThatRestartsOrPowersDownComesBackAsItself) {
   bus.Close(before);
 }
 
+// A session's own handle (its lane) reaches the camera as the bus's calls do,
+// and no more once the camera has left; while the bus keeps a transcript or
+// has a fault injected, its calls are the bus's own: recorded, and hit by
+// the fault.
+TEST_F(SimulatedLineBusTest, ASessionsOwnHandleReachesWhatTheBussCallsReach) {
+  bus.KeepTranscript(false);
+  ASSERT_TRUE(bus.PlugIn(0, "A"));
+  const DeviceTransport::Handle out = OpenPipe("PIPE01");
+  const DeviceTransport::Handle in = OpenPipe("PIPE00");
+  const std::optional<sim::SimBus::Lane> outLane = bus.LaneOf(out);
+  const std::optional<sim::SimBus::Lane> inLane = bus.LaneOf(in);
+  ASSERT_TRUE(outLane && inLane);
+  EXPECT_FALSE(bus.LaneOf(DeviceTransport::kInvalidHandle));
+
+  EXPECT_TRUE(bus.Write(out, data, done, *outLane));
+  EXPECT_EQ(done, 4u);
+  EXPECT_FALSE(bus.Write(in, data, done, *inLane)) << "the request pipe takes no bulk data";
+  bus.ChangeCameras(0, [](sim::SimCamera& camera) { camera.bulkIn = {9, 8}; });
+  std::array<std::uint8_t, 4> read{};
+  EXPECT_TRUE(bus.ReadPassing(in, read, done, {}, *inLane));
+  EXPECT_EQ(done, 2u);
+  EXPECT_EQ(read[0], 9);
+
+  sim::SimBus::FaultId fault = sim::SimBus::kNoFault;
+  {
+    const sim::SimBus::Aiming aiming(bus, 0);
+    fault = bus.FailWrite(1);
+  }
+  EXPECT_FALSE(bus.Write(out, data, done, *outLane));
+  EXPECT_TRUE(bus.Fired(fault));
+  bus.ClearFaults();
+  bus.KeepTranscript(true);
+  EXPECT_TRUE(bus.Write(out, data, done, *outLane));
+  EXPECT_THAT(bus.TranscriptLines(), ElementsAre("write 4/4"));
+  bus.KeepTranscript(false);
+  EXPECT_EQ(bus.Camera(0).bulkBytesReceived, 8u) << "the failed writes were not taken";
+
+  ASSERT_TRUE(bus.Restart(0));
+  ASSERT_TRUE(bus.ReturnCameras());
+  EXPECT_FALSE(bus.Write(out, data, done, *outLane)) << "a handle from before the restart";
+  ASSERT_TRUE(bus.Unplug(0));
+  EXPECT_FALSE(bus.Write(out, data, done, *outLane));
+  EXPECT_EQ(bus.LiveCameras(), 0u) << "a lane keeps no camera";
+  bus.Close(out);
+  bus.Close(in);
+}
+
 }  // namespace
 }  // namespace bb

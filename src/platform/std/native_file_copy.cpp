@@ -9,8 +9,9 @@ namespace bb {
 namespace {
 
 // Large enough that the system's per-call cost vanishes against the bytes
-// moved, small enough to stay a fixed cost whatever the file's size.
-constexpr std::uint64_t kCopyBufferSize = std::uint64_t{1} << 20;
+// moved, small enough to stay a fixed cost whatever the file's size, and a
+// small one for each of many cameras that verify at once.
+constexpr std::uint64_t kCopyBufferSize = std::uint64_t{256} << 10;
 
 }  // namespace
 

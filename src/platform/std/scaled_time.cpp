@@ -17,7 +17,7 @@ ScaledTime::~ScaledTime() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  actionsChanged_.notify_all();
   worker_.join();
 }
 
@@ -34,6 +34,12 @@ ScaledTime::Steady::time_point ScaledTime::RealPointOf(std::uint64_t dueMs) cons
 }
 
 bool ScaledTime::WaitUntil(std::uint64_t dueMs, const std::function<bool()>& ready) {
+  // A pause waits for nothing that another thread does: it holds no lock, so
+  // the sessions that pause between their transfers never wait on each other.
+  if (!ready) {
+    std::this_thread::sleep_until(RealPointOf(dueMs));
+    return false;
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     const std::uint64_t notifiesBefore = notifies_;
@@ -45,7 +51,7 @@ bool ScaledTime::WaitUntil(std::uint64_t dueMs, const std::function<bool()>& rea
       if (notifies_ != notifiesBefore) continue;
     }
     if (NowMs() >= dueMs) return false;
-    changed_.wait_until(lock, RealPointOf(dueMs), [&] { return notifies_ != notifiesBefore && ready; });
+    noticed_.wait_until(lock, RealPointOf(dueMs), [&] { return notifies_ != notifiesBefore && ready; });
   }
 }
 
@@ -54,7 +60,7 @@ void ScaledTime::Notify() {
     std::lock_guard lock(mutex_);
     ++notifies_;
   }
-  changed_.notify_all();
+  noticed_.notify_all();
 }
 
 SharedTime::ActionId ScaledTime::At(std::uint64_t dueMs, std::function<void()> action) {
@@ -64,7 +70,7 @@ SharedTime::ActionId ScaledTime::At(std::uint64_t dueMs, std::function<void()> a
     id = nextAction_++;
     actions_.emplace(std::make_pair(dueMs, id), std::move(action));
   }
-  changed_.notify_all();
+  actionsChanged_.notify_all();
   return id;
 }
 
@@ -72,19 +78,19 @@ void ScaledTime::Cancel(ActionId id) {
   std::unique_lock lock(mutex_);
   std::erase_if(actions_, [id](const auto& entry) { return entry.first.second == id; });
   if (std::this_thread::get_id() == worker_.get_id()) return;
-  changed_.wait(lock, [&] { return runningAction_ != id; });
+  actionsChanged_.wait(lock, [&] { return runningAction_ != id; });
 }
 
 void ScaledTime::RunActions() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     if (actions_.empty()) {
-      changed_.wait(lock);
+      actionsChanged_.wait(lock);
       continue;
     }
     const std::uint64_t dueMs = actions_.begin()->first.first;
     if (NowMs() < dueMs) {
-      changed_.wait_until(lock, RealPointOf(dueMs));
+      actionsChanged_.wait_until(lock, RealPointOf(dueMs));
       continue;
     }
     auto due = actions_.extract(actions_.begin());
@@ -93,7 +99,7 @@ void ScaledTime::RunActions() {
     due.mapped()();
     lock.lock();
     runningAction_ = kNoAction;
-    changed_.notify_all();
+    actionsChanged_.notify_all();
   }
 }
 

@@ -41,7 +41,11 @@ class ScaledTime final : public SharedTime {
   const Steady::time_point start_;
   const std::int64_t utcStartMs_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  // Waiters hear of notices only; the actions' worker (and a Cancel waiting
+  // for it) of actions only: a session that arms its watchdog for every read
+  // wakes no one else.
+  std::condition_variable noticed_;
+  std::condition_variable actionsChanged_;
   std::uint64_t notifies_ = 0;
   std::map<std::pair<std::uint64_t, ActionId>, std::function<void()>> actions_;
   ActionId nextAction_ = 1;
