@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,11 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// A camera that says every transfer moved far more than it was given room for.
-class OvercountingCamera final : public DeviceTransport {
+// A camera that says each transfer moved `reported` bytes, or, without it,
+// exactly what it was given.
+class CountingCamera final : public DeviceTransport {
  public:
+  explicit CountingCamera(std::optional<std::uint32_t> reported = std::nullopt) : reported_(reported) {}
   SetHandle OpenInterfaceSet(const Guid&) override { return kNoSet; }
   EnumResult EnumerateInterface(SetHandle, std::uint32_t) override { return EnumResult::kNoMoreItems; }
   bool ReadInterfacePath(SetHandle, std::uint32_t, std::string&) override { return false; }
@@ -33,39 +36,19 @@ class OvercountingCamera final : public DeviceTransport {
   void CloseInterfaceSet(SetHandle) override {}
   Handle Open(const std::string&) override { return 1; }
   bool IoControl(Handle, std::uint32_t, std::span<std::uint8_t>) override { return true; }
-  bool Read(Handle, std::span<std::uint8_t>, std::uint32_t& done) override {
-    done = 0xFFFF0000u;
+  bool Read(Handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override {
+    done = reported_.value_or(static_cast<std::uint32_t>(buffer.size()));
     return true;
-  }
-  bool Write(Handle, std::span<const std::uint8_t>, std::uint32_t& done) override {
-    done = 0xFFFF0000u;
-    return true;
-  }
-  void CancelPending(Handle) override {}
-  void Close(Handle) override {}
-};
-
-// A camera that takes every write whole.
-class TakingCamera final : public DeviceTransport {
- public:
-  SetHandle OpenInterfaceSet(const Guid&) override { return kNoSet; }
-  EnumResult EnumerateInterface(SetHandle, std::uint32_t) override { return EnumResult::kNoMoreItems; }
-  bool ReadInterfacePath(SetHandle, std::uint32_t, std::string&) override { return false; }
-  bool ReadInterfaceLocation(SetHandle, std::uint32_t, std::string&) override { return false; }
-  bool ReadInterfaceSerial(SetHandle, std::uint32_t, std::string&) override { return false; }
-  void CloseInterfaceSet(SetHandle) override {}
-  Handle Open(const std::string&) override { return 1; }
-  bool IoControl(Handle, std::uint32_t, std::span<std::uint8_t>) override { return true; }
-  bool Read(Handle, std::span<std::uint8_t>, std::uint32_t& done) override {
-    done = 0;
-    return false;
   }
   bool Write(Handle, std::span<const std::uint8_t> data, std::uint32_t& done) override {
-    done = static_cast<std::uint32_t>(data.size());
+    done = reported_.value_or(static_cast<std::uint32_t>(data.size()));
     return true;
   }
   void CancelPending(Handle) override {}
   void Close(Handle) override {}
+
+ private:
+  std::optional<std::uint32_t> reported_;
 };
 
 // The RAM download header of a transfer of `length` bytes, as a request block.
@@ -101,7 +84,7 @@ TEST(ProgressTransportTest, ATransferIsShownAtMostEveryTenthOfASecond) {
     CountedProgress counted;
     {
       Terminal terminal(stdout, err, false);
-      TakingCamera camera;
+      CountingCamera camera;
       TerminalProgress bar(TerminalChannel{terminal, terminal.AddChannel("")});
       ProgressTransport::Steady::time_point now{};
       ProgressTransport progress(camera, station ? static_cast<TransferProgress&>(counted) : bar, 256,
@@ -140,7 +123,7 @@ TEST(ProgressTransportTest, ACountBeyondTheBufferNeverGoesPastAFullBar) {
   ASSERT_NE(err, nullptr);
   {
     Terminal terminal(stdout, err, false);
-    OvercountingCamera camera;
+    CountingCamera camera(0xFFFF0000u);
     TerminalProgress bar(TerminalChannel{terminal, terminal.AddChannel("")});
     ProgressTransport progress(camera, bar, 256);
     // A read request announces what the reads will move: here less than
