@@ -77,7 +77,7 @@ ctest --preset asan -j "$jobs"
 # (only the test programs they need are built).
 begin_stage "tsan: several cameras at once and the timer threads, with ThreadSanitizer"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target burnbench_tests burnbench_cli_tests
+cmake --build --preset tsan -j "$jobs" --target burnbench_tests burnbench_cli_tests burnbench_station_soak
 ctest --preset tsan -j "$jobs"
 
 # The Windows tests run in this checkout's own Wine prefix (build/wineprefix).
