@@ -143,3 +143,26 @@ std::string RunDetails(const RunRow& row) {
 }
 
 }  // namespace bb::cli
+
+namespace bb::cli {
+
+std::string LineSummaryTable(const std::vector<LineSummaryRow>& rows) {
+  std::size_t stations = 7;
+  std::size_t slots = 4;
+  for (const LineSummaryRow& row : rows) {
+    stations = std::max(stations, Shown(row.station).size());
+    slots = std::max(slots, Shown(row.slot).size());
+  }
+  const int stationWidth = static_cast<int>(stations);
+  const int slotWidth = static_cast<int>(slots);
+  std::string table = Format("%-*s  %-*s  %8s  %8s  %16s\n", stationWidth, "station", slotWidth, "slot", "passed",
+                             "failed", "cameras per hour");
+  for (const LineSummaryRow& row : rows) {
+    table += Format("%-*s  %-*s  %8llu  %8llu  %16.1f\n", stationWidth, Shown(row.station).c_str(), slotWidth,
+                    Shown(row.slot).c_str(), static_cast<unsigned long long>(row.passed),
+                    static_cast<unsigned long long>(row.failed), row.camerasPerHour);
+  }
+  return table;
+}
+
+}  // namespace bb::cli

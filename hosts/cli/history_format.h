@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "history_options.h"
+#include "platform/line_store.h"
 #include "platform/run_store.h"
 
 namespace bb::cli {
@@ -15,6 +17,13 @@ std::string HistoryTable(const std::vector<RunRow>& rows);
 // The runs as CSV (RFC 4180) with a header, times in UTC; a text that a
 // spreadsheet would take for a formula starts with an apostrophe.
 std::string HistoryCsv(const std::vector<RunRow>& rows);
+
+// The filter that the history options name; false with `error` for a value
+// that names none.
+bool HistoryFilterOf(const HistoryOptions& history, std::int64_t nowUtcMs, RunFilter& filter, std::string& error);
+
+// The line's counts per station and slot, as a table.
+std::string LineSummaryTable(const std::vector<LineSummaryRow>& rows);
 
 // One run, a member a line, then its whole log.
 std::string RunDetails(const RunRow& row);
