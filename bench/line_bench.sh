@@ -50,5 +50,6 @@ shift_time() {
 with_up=$(shift_time "$up")
 with_down=$(shift_time "$down")
 awk -v n="$runs" -v s="$start" -v e="$end" -v u="$with_up" -v d="$with_down" 'BEGIN {
-  printf "| forward into a local PostgreSQL server (runs per second) | %.0f | | | | |\n", n / (e - s)
-  printf "| station shift of 200 cameras, virtual clock, line down | %.2f s | | line up | %.2f s | %.2f |\n", d, u, d / u }'
+  printf "| forward into a local PostgreSQL server, per run | %.3f ms | | | | |\n", (e - s) * 1e3 / n
+  printf "| station shift of 200 cameras, virtual clock, its line up | %.0f ms | | line down | %.0f ms | %.2f |\n",
+    u * 1e3, d * 1e3, u / d }'

@@ -11,7 +11,10 @@
 # holding the camera, beside the same request with the camera opened and
 # claimed anew for it, as before (usb_throughput_bench, under umockdev-wrapper),
 # and the database of runs at 100,000 runs (records_bench fills it):
-# `history --serial` as a whole process, and the database's size per run.
+# `history --serial` as a whole process, and the database's size per run;
+# and a line of stations (bench/line_bench.sh): the runs per second `forward`
+# sends into a local PostgreSQL server, and a station's pace with its line's
+# server down beside up.
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -107,3 +110,4 @@ awk -v h="${history% *}" -v m="${history#* }" \
   -v b="$(awk '$1 == "\"db_bytes_per_run\":" { sub(/,$/, "", $2); print $2 }' <<<"$records")" 'BEGIN {
     printf "| history --serial among 100,000 runs | %.1f ms | %.1f MiB | | | |\n", h / 1e6, m / 1024
     printf "| database of runs, KiB per run | %.2f | | | | |\n", b / 1024 }'
+bench/line_bench.sh "$cli"

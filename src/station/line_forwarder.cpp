@@ -60,7 +60,7 @@ LineView LineForwarder::SendWaiting() {
     std::vector<RunRow> rows;
     std::string why;
     if (!ports_.outbox.Waiting(pace_.batch, rows, why)) {
-      ports_.warn("burnbench-cli: cannot read the runs waiting for the line: " + why);
+      WarnOnce("burnbench-cli: cannot read the runs waiting for the line: " + why);
       return view_;
     }
     if (rows.empty()) {
@@ -88,16 +88,16 @@ LineView LineForwarder::SendWaiting() {
     }
     if (!ports_.outbox.MarkSent(ids, ports_.clock.UtcNowMs(), why)) {
       // They are on the line; sent again later, they add nothing there.
-      ports_.warn("burnbench-cli: the line holds the runs sent, but the local database does not take the mark: " +
-                  why);
+      WarnOnce("burnbench-cli: the line holds the runs sent, but the local database does not take the mark: " + why);
       return view_;
     }
+    localProblem_.clear();
     view.state = LineView::State::kSent;
     view.sinceUtcMs = 0;
     view.reason.clear();
     ports_.outbox.CountWaiting(view.waiting, why);
     Show(view);
-    if (Stopping() && thread_.joinable()) return view_;
+    if (Stopping() && !finalPass_) return view_;
   }
 }
 
@@ -113,7 +113,13 @@ LineView LineForwarder::Stop() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+  finalPass_ = true;
   return SendWaiting();
+}
+
+void LineForwarder::WarnOnce(const std::string& problem) {
+  if (problem != localProblem_) ports_.warn(problem);
+  localProblem_ = problem;
 }
 
 void LineForwarder::OnEvent(const StationEvent& event) {

@@ -64,6 +64,9 @@ class LineForwarder final : public StationListener {
   void Run();
   void Show(LineView view);
   bool Stopping();
+  // A problem of the local database, said once while it lasts: the
+  // forwarder meets it again at every look.
+  void WarnOnce(const std::string& problem);
 
   Ports ports_;
   std::string sentBy_;
@@ -73,6 +76,9 @@ class LineForwarder final : public StationListener {
   std::condition_variable wake_;
   bool nudged_ = false;
   bool stopping_ = false;
+  // Set once the thread has ended: the last pass sends all that waits.
+  bool finalPass_ = false;
+  std::string localProblem_;
   std::thread thread_;
 };
 
