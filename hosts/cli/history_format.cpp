@@ -47,12 +47,14 @@ constexpr const char* kImageKeys[] = {"ParamFile", "IspFile", "FwFile"};
 
 }  // namespace
 
-std::string HistoryTable(const std::vector<RunRow>& rows) {
+std::string HistoryTable(const std::vector<RunRow>& rows, bool stations) {
   std::vector<std::vector<std::string>> cells = {
       {"start", "result", "command", "serial", "slot", "time", "run", "last line"}};
+  if (stations) cells[0].insert(cells[0].begin() + 4, "station");
   for (const RunRow& row : rows) {
     cells.push_back({LocalTimeText(row.startUtcMs), row.result, row.command, Shown(row.serial), Shown(row.slot),
                      Seconds(row), row.runId.substr(0, 8), record::Printable(row.lastLogLine)});
+    if (stations) cells.back().insert(cells.back().begin() + 4, Shown(row.station));
   }
   std::vector<std::size_t> widths(cells[0].size(), 0);
   for (const auto& line : cells) {

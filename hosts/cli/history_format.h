@@ -11,8 +11,9 @@ namespace bb::cli {
 
 // The runs as a table for a terminal: a header, then a row each, start times
 // in local time, texts from cameras and files with their control characters
-// escaped.
-std::string HistoryTable(const std::vector<RunRow>& rows);
+// escaped. A line's database holds the runs of several stations: with
+// `stations`, each row names its own.
+std::string HistoryTable(const std::vector<RunRow>& rows, bool stations = false);
 
 // The runs as CSV (RFC 4180) with a header, times in UTC; a text that a
 // spreadsheet would take for a formula starts with an apostrophe.

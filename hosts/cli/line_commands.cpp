@@ -134,7 +134,7 @@ int RunLineHistory(const ProcessSetup& setup, std::FILE* out, std::FILE* err) {
   if (history.json) {
     for (const RunRow& row : rows) std::fputs(RunRowLine(row, RowForm::kWhole).c_str(), out);
   } else {
-    std::fputs(history.csv ? HistoryCsv(rows).c_str() : HistoryTable(rows).c_str(), out);
+    std::fputs(history.csv ? HistoryCsv(rows).c_str() : HistoryTable(rows, true).c_str(), out);
   }
   return kExitSuccess;
 }

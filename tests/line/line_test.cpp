@@ -140,6 +140,10 @@ TEST_F(LineTest, TwoStationsForwardAShiftEachIntoOneServerEveryRunOnce) {
   const test::Result south = Run(Joined(Station("north")) + "history --line --station south --json");
   ASSERT_EQ(south.status, 0) << south.err;
   EXPECT_EQ(RunIds(south.outText), LocalIds("south"));
+  const test::Result table = Run(Joined(Station("south")) + "history --line --station north --limit 2");
+  ASSERT_EQ(table.out.size(), 3u) << table.err;
+  EXPECT_THAT(table.out[0], testing::MatchesRegex("start +result +command +serial +station +slot +time +run +last line"));
+  EXPECT_THAT(table.out[1], testing::MatchesRegex(".* ok +burn +north-[0-9]+ +north +[1-4] .*"));
   const test::Result summary = Run(Joined(Station("north")) + "history --line --summary --result ok");
   ASSERT_EQ(summary.status, 0) << summary.err;
   ASSERT_EQ(summary.out.size(), 9u) << summary.outText;
