@@ -13,6 +13,7 @@
 #include <atomic>
 #include <tuple>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -58,8 +59,9 @@ class LineServer {
 
   // Runs `sql` in `database` as its owner; the first column of its rows.
   std::vector<std::string> Admin(const std::string& database, const std::string& sql) const {
-    const std::string conninfo = "host=" + folder_ + " port=" + std::to_string(port_) + " user=postgres dbname=" +
-                                 database;
+    // A server left stopped fails the test instead of hanging it.
+    const std::string conninfo = "host=" + folder_ + " port=" + std::to_string(port_) +
+                                 " connect_timeout=10 user=postgres dbname=" + database;
     PGconn* conn = PQconnectdb(conninfo.c_str());
     std::vector<std::string> rows;
     PGresult* result = PQexec(conn, sql.c_str());
@@ -99,9 +101,22 @@ class LineServer {
     pidFile >> postmaster;
     if (postmaster <= 0) return;
     if (signal == SIGSTOP) kill(postmaster, signal);
-    FILE* children = popen(("pgrep -P " + std::to_string(postmaster)).c_str(), "r");
-    for (int pid; children != nullptr && std::fscanf(children, "%d", &pid) == 1;) kill(pid, signal);
-    if (children != nullptr) pclose(children);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::ifstream stat(entry.path() / "stat");
+      std::string text;
+      std::getline(stat, text);
+      // "PID (NAME) STATE PPID ...", the name possibly with blanks and parentheses.
+      const std::size_t close = text.rfind(')');
+      if (close == std::string::npos) continue;
+      std::istringstream rest(text.substr(close + 1));
+      std::string state;
+      pid_t parent = 0;
+      rest >> state >> parent;
+      if (parent == postmaster) kill(static_cast<pid_t>(std::stol(name)), signal);
+    }
     if (signal != SIGSTOP) kill(postmaster, signal);
   }
 

@@ -13,8 +13,17 @@ as_owner() {
   if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
 
+# The processes whose parent is $1, from /proc (the name in stat may hold blanks).
+children() {
+  for stat in /proc/[0-9]*/stat; do
+    sed -n 's/^\([0-9]*\) (.*) [A-Za-z] \([0-9]*\) .*/\1 \2/p' "$stat" 2>/dev/null
+  done | awk -v parent="$1" '$2 == parent { print $1 }'
+}
+
 case "$action" in
 start)
+  # A server that a start before left (a repeated test run) goes first.
+  "$0" stop "$state"
   bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
   dir=$(mktemp -d /tmp/burnbench-line-XXXXXX)
   chmod 755 "$dir"
@@ -25,7 +34,9 @@ start)
   while :; do
     tries=$((tries + 1))
     port=$(shuf -i 20000-60999 -n 1)
-    if [ -z "$(ss -Hltn "sport = :$port")" ]; then
+    # A port that is taken makes the start fail, and another is tried; ss
+    # (where it is installed) saves the try.
+    if ! command -v ss >/dev/null || [ -z "$(ss -Hltn "sport = :$port")" ]; then
       {
         echo "port = $port"
         echo "listen_addresses = '127.0.0.1'"
@@ -53,7 +64,7 @@ stop)
   read -r dir port bin <"$state"
   if [ -f "$dir/data/postmaster.pid" ]; then
     pid=$(head -n 1 "$dir/data/postmaster.pid")
-    kill -CONT "$pid" $(pgrep -P "$pid") 2>/dev/null || true
+    kill -CONT "$pid" $(children "$pid") 2>/dev/null || true
     as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
   fi
   rm -rf "$dir" "$state"
