@@ -17,7 +17,10 @@
 # each configuration in a process of its own: the peak memory it adds against
 # the image and 2 MiB a camera, the processor time per MiB and camera against
 # one camera's), and a station's cameras per hour on the real clock against
-# the bound its pacing sets (station_bench, best of 3 shifts of some 80 s).
+# the bound its pacing sets (station_bench, best of 3 shifts of some 80 s),
+# and a line of stations (bench/line_bench.sh): the runs per second `forward`
+# sends into a local PostgreSQL server, and a station's pace with its line's
+# server down beside up.
 # The output, pasted as it is, is the README's performance section.
 #   bench/whole_process.sh [SIZE_MIB] [RUNS]
 set -euo pipefail
@@ -149,3 +152,4 @@ awk '$1 == "\"run_type\":" { shift = ($2 ~ /iteration/) }
   shift && $1 == "\"cameras_per_hour\":" { sub(/,$/, "", $2); if ($2 > best) { best = $2; itsBound = bound } }
   END { printf "| station of 16 slots, real clock, verified burns: cameras per hour | %.0f | | bound of the pacing | %.0f | %.3f |\n",
           best, itsBound, best / itsBound }' <<<"$station"
+bench/line_bench.sh "$cli"

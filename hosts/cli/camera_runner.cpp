@@ -17,6 +17,7 @@
 #include "device/device_link.h"
 #include "device/status_codes.h"
 #include "every_camera.h"
+#include "line_commands.h"
 #include "native_process_info.h"
 #include "native_profile.h"
 #include "offline_command.h"
@@ -102,7 +103,11 @@ int RunCommandLine(const Options& options, const std::string& executablePath, st
   if (options.command == "recording") return PrintRecording(options, out, err);
   ProcessSetup setup = MakeSetup(options, executablePath);
   const std::string database = DatabasePathFor(options, setup.values.settings, setup.values.executableFolder);
-  if (options.command == "history") return RunHistory(options, database, out, err);
+  if (options.command == "history") {
+    return options.lineAsked ? RunLineHistory(setup, out, err) : RunHistory(options, database, out, err);
+  }
+  if (options.command == "forward") return RunForward(setup, database, out, err);
+  if (options.command == "line-setup") return RunLineSetup(setup, out, err);
   const bool station = options.command == "station";
   Terminal terminal(out, err, options.all || station);
   // Every run with a camera is recorded; listing the cameras is no run.

@@ -16,7 +16,7 @@ const std::map<std::string, std::size_t>& OperandCounts() {
   static const std::map<std::string, std::size_t> counts = {
       {"versions", 0}, {"burn", 0},    {"read", 1},   {"convert", 2}, {"export", 2},
       {"compare", 2},  {"config", 0},  {"legacy", 1}, {"devices", 0}, {"udev-rule", 0},
-      {"pin", 0},      {"history", 0},  {"station", 0},
+      {"pin", 0},      {"history", 0},  {"station", 0}, {"forward", 0}, {"line-setup", 0},
       {"replay", 1},   {"recording", 1},
   };
   return counts;
@@ -86,6 +86,34 @@ std::optional<unsigned> ParseCount(const std::string& text, unsigned most) {
   return count;
 }
 
+bool IsCount(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A libpq connection string: a URI, or key=value words.
+bool LooksLikeConnection(const std::string& text) {
+  return text.find("://") != std::string::npos || text.find('=') != std::string::npos;
+}
+
+// The line's database belongs to the commands that send to it or ask it.
+bool CheckLineOptions(const Options& options, std::string& error) {
+  const std::string& command = options.command;
+  if (options.lineAsked && command != "station" && command != "forward" && command != "line-setup" &&
+      command != "history") {
+    error = "--line URI belongs to station, forward, line-setup and history";
+    return false;
+  }
+  if (options.dbPath == "none" && options.lineAsked && command != "history" && command != "line-setup") {
+    error = "--db none keeps no runs, so there are none to send to the line";
+    return false;
+  }
+  if (!options.dbPath.empty() && command == "line-setup") {
+    error = "--db does not belong to line-setup";
+    return false;
+  }
+  return true;
+}
+
 // The options only a station takes, and what they need.
 bool CheckStationOptions(const Options& options, std::string& error) {
   const bool station = options.command == "station";
@@ -148,8 +176,9 @@ bool CheckCameraOptions(const Options& options, std::string& error) {
     error = "--report belongs to versions, burn, read, legacy and station";
     return false;
   }
-  if (!options.dbPath.empty() && ((!device && options.command != "history") || options.command == "devices")) {
-    error = "--db belongs to versions, burn, read, legacy and history";
+  const bool recordsCommand = options.command == "history" || options.command == "forward";
+  if (!options.dbPath.empty() && ((!device && !recordsCommand) || options.command == "devices")) {
+    error = "--db belongs to versions, burn, read, legacy, station, history and forward";
     return false;
   }
   if (options.simulatedCameras == 0 || options.simulatedCameras > kMaxSimulatedCameras) {
@@ -216,6 +245,10 @@ const char* UsageText() {
          "                       what was asked and what came back\n"
          "  station              burn every camera plugged into the station's slots, each\n"
          "                       once, until Ctrl-C (or a simulated line is done)\n"
+         "  forward              send the runs waiting for the line's database, and exit\n"
+         "                       (Linux)\n"
+         "  line-setup           create or migrate the table of the line's database (for its\n"
+         "                       owner; Linux)\n"
          "  replay FILE [OPERAND]\n"
          "                       run the command recorded in FILE again, the camera answering\n"
          "                       from the recording; OPERAND stands for the recorded folder of\n"
@@ -262,6 +295,9 @@ const char* UsageText() {
          "  --reburn             station: burn a camera that passed the job before too\n"
          "  --line COUNT         station with --simulate N: a simulated operator plugs COUNT\n"
          "                       cameras into the N slots, one after the other\n"
+         "  --line URI           station, forward, line-setup, history: the line's PostgreSQL\n"
+         "                       database (a libpq connection string, no password in it) in\n"
+         "                       place of [Line] Database; history --line asks it (Linux)\n"
          "  --line-serials PREFIX\n"
          "                       the line's cameras' serial numbers: PREFIX and a number\n"
          "                       (default a prefix of the process's own)\n"
@@ -288,6 +324,9 @@ const char* UsageText() {
          "  --csv                the runs as CSV with a header, for spreadsheets\n"
          "  --run ID             one run, with its whole log (ID or its start)\n"
          "  --import FILE        take in the runs of a JSON-lines report, each once\n"
+         "  --station NAME       with --line: the runs of station NAME\n"
+         "  --summary            with --line: passed, failed and cameras per hour per station\n"
+         "                       and slot over the span asked for\n"
          "\n"
          "Log lines go to standard output; status texts, message boxes and progress to\n"
          "standard error. Ctrl-C ends a run with a camera when the camera is safe; a\n"
@@ -402,6 +441,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       }
       if (argument == "--operator") options.operatorName = *given;
       else options.lineSerials = *given;
+    } else if (argument == "--line" && (i + 1 >= arguments.size() || !IsCount(arguments[i + 1]))) {
+      // A count is the simulated line's; a connection string, or nothing, the line's database.
+      if (i + 1 < arguments.size() && LooksLikeConnection(arguments[i + 1])) {
+        options.lineDatabase = arguments[++i];
+        options.arguments.push_back(options.lineDatabase);
+      }
+      options.lineAsked = true;
     } else if (argument == "--line" || argument == "--time-scale") {
       const std::optional<std::string> text = value(argument.c_str());
       if (!text) return std::nullopt;
@@ -465,7 +511,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   }
   if (!CheckLegacyOptions(options, error)) return std::nullopt;
   if (!CheckStationOptions(options, error)) return std::nullopt;
-  if (!CheckHistoryOptions(options.command, options.history, error)) return std::nullopt;
+  if (!CheckHistoryOptions(options.command, options.history, options.lineAsked, error)) return std::nullopt;
+  if (!CheckLineOptions(options, error)) return std::nullopt;
   if (!CheckCameraOptions(options, error)) return std::nullopt;
   if (!CheckRecordOptions(options, error)) return std::nullopt;
   if (!options.faults.empty() && !options.simulate) {

@@ -78,6 +78,10 @@ struct Options {
   bool reburn = false;
   unsigned lineCameras = 0;
   std::string lineSerials;
+  // --line URI: the line's database in place of [Line] Database; --line
+  // alone (history) asks the line's database.
+  std::string lineDatabase;
+  bool lineAsked = false;
   unsigned timeScale = 0;
   bool help = false;
   bool version = false;

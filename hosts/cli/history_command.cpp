@@ -13,12 +13,9 @@
 
 namespace bb::cli {
 
-namespace {
-
-// The filter that the history options name; false with `error` for a value
-// that names none.
-bool FilterOf(const HistoryOptions& history, std::int64_t nowUtcMs, RunFilter& filter, std::string& error) {
+bool HistoryFilterOf(const HistoryOptions& history, std::int64_t nowUtcMs, RunFilter& filter, std::string& error) {
   filter.serial = history.serial;
+  filter.station = history.station;
   filter.slot = history.slot;
   filter.result = history.result;
   for (const auto& [text, end, into] : {std::tuple{&history.since, false, &filter.sinceUtcMs},
@@ -48,6 +45,8 @@ bool FilterOf(const HistoryOptions& history, std::int64_t nowUtcMs, RunFilter& f
   }
   return true;
 }
+
+namespace {
 
 // Each line of a JSON-lines report into the database, once however often it
 // is imported; a line that holds no run is named and left out.
@@ -102,7 +101,7 @@ int RunHistory(const Options& options, const std::string& path, std::FILE* out, 
   if (!history.importPath.empty()) return Import(history.importPath, path, clock, out, err);
   RunFilter filter;
   std::string error;
-  if (!FilterOf(history, clock.UtcNowMs(), filter, error)) {
+  if (!HistoryFilterOf(history, clock.UtcNowMs(), filter, error)) {
     std::fprintf(err, "burnbench-cli: %s\n", error.c_str());
     return kExitUnusable;
   }

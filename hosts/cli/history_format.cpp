@@ -47,12 +47,14 @@ constexpr const char* kImageKeys[] = {"ParamFile", "IspFile", "FwFile"};
 
 }  // namespace
 
-std::string HistoryTable(const std::vector<RunRow>& rows) {
+std::string HistoryTable(const std::vector<RunRow>& rows, bool stations) {
   std::vector<std::vector<std::string>> cells = {
       {"start", "result", "command", "serial", "slot", "time", "run", "last line"}};
+  if (stations) cells[0].insert(cells[0].begin() + 4, "station");
   for (const RunRow& row : rows) {
     cells.push_back({LocalTimeText(row.startUtcMs), row.result, row.command, Shown(row.serial), Shown(row.slot),
                      Seconds(row), row.runId.substr(0, 8), record::Printable(row.lastLogLine)});
+    if (stations) cells.back().insert(cells.back().begin() + 4, Shown(row.station));
   }
   std::vector<std::size_t> widths(cells[0].size(), 0);
   for (const auto& line : cells) {
@@ -140,6 +142,29 @@ std::string RunDetails(const RunRow& row) {
   text += "log:\n";
   for (const std::string& line : row.log) text += "  " + record::Printable(line) + "\n";
   return text;
+}
+
+}  // namespace bb::cli
+
+namespace bb::cli {
+
+std::string LineSummaryTable(const std::vector<LineSummaryRow>& rows) {
+  std::size_t stations = 7;
+  std::size_t slots = 4;
+  for (const LineSummaryRow& row : rows) {
+    stations = std::max(stations, Shown(row.station).size());
+    slots = std::max(slots, Shown(row.slot).size());
+  }
+  const int stationWidth = static_cast<int>(stations);
+  const int slotWidth = static_cast<int>(slots);
+  std::string table = Format("%-*s  %-*s  %8s  %8s  %16s\n", stationWidth, "station", slotWidth, "slot", "passed",
+                             "failed", "cameras per hour");
+  for (const LineSummaryRow& row : rows) {
+    table += Format("%-*s  %-*s  %8llu  %8llu  %16.1f\n", stationWidth, Shown(row.station).c_str(), slotWidth,
+                    Shown(row.slot).c_str(), static_cast<unsigned long long>(row.passed),
+                    static_cast<unsigned long long>(row.failed), row.camerasPerHour);
+  }
+  return table;
 }
 
 }  // namespace bb::cli

@@ -19,6 +19,9 @@ struct HistoryOptions {
   std::string limit;
   std::string run;
   std::string importPath;
+  // With --line: the runs of one station, and the counts per station and slot.
+  std::string station;
+  bool summary = false;
   // Whether any of them was given.
   bool Any() const;
 };
@@ -30,6 +33,7 @@ bool TakeHistoryOption(const std::vector<std::string>& arguments, std::size_t& i
                        std::string& error);
 
 // The history options fit together, and belong to `command`.
-bool CheckHistoryOptions(const std::string& command, const HistoryOptions& history, std::string& error);
+// `line`: history asks the line's database.
+bool CheckHistoryOptions(const std::string& command, const HistoryOptions& history, bool line, std::string& error);
 
 }  // namespace bb::cli

@@ -35,6 +35,10 @@ std::string StateOf(const SlotView& slot) {
   return state;
 }
 
+std::string HourMinute(std::int64_t utcMs) { return LocalClock(utcMs).substr(0, 5); }
+
+std::string Waiting(std::size_t runs) { return Format("%zu run%s waiting", runs, runs == 1 ? "" : "s"); }
+
 const char* ResultOf(const RunEnded& run) { return run.doneBefore ? "done before" : run.passed ? "ok" : "failed"; }
 
 int Width(const std::vector<SlotView>& slots, std::size_t least, std::string (*field)(const SlotView&)) {
@@ -61,7 +65,7 @@ std::vector<std::string> StationBoardLines(const StationSnapshot& snapshot) {
   if (header.stopping) {
     lines.push_back("stopping: the runs under way finish; Ctrl-C again ends them where their camera is safe");
   }
-  if (!header.line.empty()) lines.push_back("line: " + header.line);
+  if (snapshot.line.state != LineView::State::kNone) lines.push_back(LineText(snapshot.line));
 
   const auto label = [](const SlotView& slot) { return Shown(slot.label); };
   const auto location = [](const SlotView& slot) { return Shown(slot.location); };
@@ -82,6 +86,23 @@ std::vector<std::string> StationBoardLines(const StationSnapshot& snapshot) {
                            Shown(stray.serial).c_str()));
   }
   return lines;
+}
+
+std::string LineText(const LineView& line) {
+  switch (line.state) {
+    case LineView::State::kNone: return {};
+    case LineView::State::kStarting: return "line: " + line.database + ", " + Waiting(line.waiting);
+    case LineView::State::kSent:
+      if (line.sentUpToUtcMs == 0) return line.waiting == 0 ? "line: nothing waiting" : "line: " + Waiting(line.waiting);
+      return "line: sent up to " + HourMinute(line.sentUpToUtcMs) +
+             (line.waiting == 0 ? std::string() : ", " + Waiting(line.waiting));
+    case LineView::State::kUnreachable:
+      return "line: unreachable since " + HourMinute(line.sinceUtcMs) + ", " + Waiting(line.waiting);
+    case LineView::State::kRefused:
+      return "line: refused since " + HourMinute(line.sinceUtcMs) + ", " + Waiting(line.waiting) + ": " +
+             Shown(line.reason);
+  }
+  return {};
 }
 
 std::string RunEndedLine(const RunEnded& run) {

@@ -17,6 +17,10 @@ namespace bb::cli {
 // what the operator must know besides. Device text is shown escaped.
 std::vector<std::string> StationBoardLines(const StationSnapshot& snapshot);
 
+// How the line's database stands, "line: sent up to 12:04", "line:
+// unreachable since 12:05, 37 runs waiting"; empty for a station without one.
+std::string LineText(const LineView& line);
+
 // The line on standard output for a run that ended: label, location, serial,
 // ok or failed, seconds, last log line, tab-separated.
 std::string RunEndedLine(const RunEnded& run);

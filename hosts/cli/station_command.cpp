@@ -6,11 +6,13 @@
 
 #include "host_name.h"
 #include "interrupt.h"
+#include "line_commands.h"
 #include "line_operator.h"
 #include "native_profile.h"
 #include "platform/std/scaled_time.h"
 #include "platform/std/system_clock.h"
 #include "platform/virtual/event_time.h"
+#include "station/line_forwarder.h"
 #include "station/station.h"
 #include "station/station_images.h"
 #include "station/station_settings.h"
@@ -18,6 +20,7 @@
 #include "station_launcher.h"
 #include "station_passes.h"
 #include "station_survey.h"
+#include "util/connection_text.h"
 
 namespace bb::cli {
 
@@ -64,6 +67,24 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
     return kExitUnusable;
   }
 
+  LineSettings lineSettings;
+  if (!ReadLineSettings(options, profile, setup.iniPath, lineSettings, error)) {
+    terminal.Print("burnbench-cli: " + error + "\n");
+    return kExitUnusable;
+  }
+  std::unique_ptr<LineStore> lineStore;
+  if (!lineSettings.database.empty()) {
+    lineStore = OpenLine(lineSettings, error);
+    if (!lineStore) {
+      terminal.Print("burnbench-cli: " + error + "\n");
+      return kExitUnusable;
+    }
+    if (setup.store == nullptr) {
+      terminal.Print("burnbench-cli: --db none keeps no runs, so there are none to send to the line\n");
+      return kExitUnusable;
+    }
+  }
+
   // The station's own lines on standard error go above its board.
   const int plain = terminal.AddChannel("");
   const auto note = [&terminal, plain](const std::string& said) { terminal.Note(plain, said); };
@@ -88,6 +109,17 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
       });
   feed.Subscribe(board);
 
+  // The runs go to the line from the local database, on a thread of their own.
+  SystemClock wallClock;
+  std::unique_ptr<LineForwarder> forwarder;
+  if (lineStore) {
+    forwarder = std::make_unique<LineForwarder>(
+        LineForwarder::Ports{*setup.store, *lineStore, wallClock, [&feed](const LineView& view) { feed.SetLine(view); },
+                             note},
+        settings.name, MaskConnectionSecrets(lineSettings.database), lineSettings.pace);
+    feed.Subscribe(*forwarder);
+    forwarder->Start();
+  }
   const bool verify = options.verify || settings.verify;
   StationLauncher launcher(setup, world, terminal, *time, images, verify, [] { return InterruptPresses() >= 2; },
                            {settings.name, options.operatorName});
@@ -138,6 +170,10 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   }
   if (operatorThread.joinable()) operatorThread.join();
   launcher.JoinAll();
+  if (forwarder) {
+    feed.Unsubscribe(*forwarder);
+    forwarder->Stop();
+  }
   feed.Unsubscribe(board);
   if (lineOperator) feed.Unsubscribe(*lineOperator);
 

@@ -53,6 +53,7 @@ inline constexpr char kResultDoneBefore[] = "done before";
 struct RunFilter {
   std::string serial;  // in any case
   std::string slot;
+  std::string station;  // the station that ran it, or else the one that sent it to the line
   std::optional<std::int64_t> sinceUtcMs;  // started at or after
   std::optional<std::int64_t> untilUtcMs;  // started before
   std::string result;
@@ -86,6 +87,13 @@ class RunStore {
 
   // The run whose id is `runId`, or the one run whose id starts with it.
   virtual std::optional<RunRow> Get(const std::string& runId, std::string& why) = 0;
+
+  // The outbox of the line's database. The runs not yet marked sent, oldest
+  // first, at most `limit`; false with `why` when the store cannot be read.
+  virtual bool Waiting(std::size_t limit, std::vector<RunRow>& rows, std::string& why) = 0;
+  virtual bool CountWaiting(std::size_t& count, std::string& why) = 0;
+  // Marks the runs sent, once the line's database has committed them.
+  virtual bool MarkSent(std::span<const std::string> runIds, std::int64_t sentUtcMs, std::string& why) = 0;
 };
 
 }  // namespace bb

@@ -59,4 +59,12 @@ void StationFeed::AddRunEnded(const RunEnded& run) {
   Publish(event);
 }
 
+void StationFeed::SetLine(const LineView& line) {
+  std::lock_guard lock(mutex_);
+  StationEvent event;
+  event.kind = StationEvent::Kind::kLine;
+  event.line = line;
+  Publish(event);
+}
+
 }  // namespace bb

@@ -33,6 +33,8 @@ class StationFeed {
   void SetStrays(const std::vector<StrayCamera>& strays);
   void SetHeader(const StationHeader& header);
   void AddRunEnded(const RunEnded& run);
+  // The line's forwarder's side.
+  void SetLine(const LineView& line);
 
  private:
   void Publish(StationEvent& event);

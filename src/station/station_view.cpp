@@ -33,6 +33,7 @@ void ApplyEvent(StationSnapshot& snapshot, const StationEvent& event) {
     case StationEvent::Kind::kStrays: snapshot.strays = event.strays; break;
     case StationEvent::Kind::kHeader: snapshot.header = event.header; break;
     case StationEvent::Kind::kRunEnded: break;
+    case StationEvent::Kind::kLine: snapshot.line = event.line; break;
   }
 }
 

@@ -70,8 +70,27 @@ struct StationHeader {
   // Empty while the station takes cameras; else why it does not.
   std::string notReady;
   bool stopping = false;
-  // How the line's database stands, when the station forwards to one.
-  std::string line;
+};
+
+// How the station's forwarding to the line's database stands.
+struct LineView {
+  enum class State {
+    kNone,  // the station has no line
+    kStarting,
+    kSent,
+    kUnreachable,
+    kRefused,
+  };
+  State state = State::kNone;
+  // The connection string with any secret masked.
+  std::string database;
+  // The end of the newest run the line holds from this station; 0: none yet.
+  std::int64_t sentUpToUtcMs = 0;
+  // Since when the line is unreachable or refuses; 0 while it takes runs.
+  std::int64_t sinceUtcMs = 0;
+  std::size_t waiting = 0;
+  // Why the line is unreachable or refuses, as the server or libpq says.
+  std::string reason;
 };
 
 // One run that ended, as the station's plain lines and summary list it.
@@ -91,12 +110,13 @@ struct StationSnapshot {
   StationHeader header;
   std::vector<SlotView> slots;
   std::vector<StrayCamera> strays;
+  LineView line;
 };
 
 // One change of the station, in the order they happened; `sequence` counts
 // from 1 over the station's life.
 struct StationEvent {
-  enum class Kind { kSlot, kStrays, kHeader, kRunEnded };
+  enum class Kind { kSlot, kStrays, kHeader, kRunEnded, kLine };
   std::uint64_t sequence = 0;
   Kind kind = Kind::kSlot;
   std::size_t slot = 0;
@@ -104,6 +124,7 @@ struct StationEvent {
   std::vector<StrayCamera> strays;
   StationHeader header;
   RunEnded run;
+  LineView line;
 };
 
 // Brings a snapshot up to date with the change that followed it.

@@ -93,5 +93,49 @@ TEST(StationBoardTest, TheBoardShowsEverySlotAsTheEventsLeftIt) {
             "3 runs: 2 passed, 1 failed\n");
 }
 
+// The line's state as the forwarder publishes it reaches the board through the
+// feed, the same way for every view, in the board's words.
+TEST(StationBoardTest, TheBoardShowsHowTheLineStands) {
+  UseUtc();
+  StationFeed feed;
+  std::vector<std::string> board;
+  StationBoard view([&](const std::vector<std::string>& lines) { board = lines; }, [](const std::string&) {});
+  feed.Subscribe(view);
+  EXPECT_EQ(board.size(), 3u);  // no line: no line on the board
+
+  const auto at = [](int hour, int minute) { return 1'765'000'000'000 - 20'800'000 + (hour * 60 + minute) * 60'000; };
+  LineView line;
+  line.database = "postgresql://station@db.example/line";
+  struct Case {
+    LineView::State state;
+    std::int64_t sentUpTo;
+    std::int64_t since;
+    std::size_t waiting;
+    const char* reason;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {LineView::State::kStarting, 0, 0, 2, "", "line: postgresql://station@db.example/line, 2 runs waiting"},
+      {LineView::State::kSent, 0, 0, 0, "", "line: nothing waiting"},
+      {LineView::State::kSent, at(12, 4), 0, 0, "", "line: sent up to 12:04"},
+      {LineView::State::kSent, at(12, 4), 0, 1, "", "line: sent up to 12:04, 1 run waiting"},
+      {LineView::State::kUnreachable, at(12, 4), at(12, 5), 37, "no answer within 10.0 s",
+       "line: unreachable since 12:05, 37 runs waiting"},
+      {LineView::State::kRefused, at(12, 4), at(12, 6), 3, "password authentication failed for user \"station\"",
+       "line: refused since 12:06, 3 runs waiting: password authentication failed for user \"station\""},
+  };
+  for (const Case& c : cases) {
+    line.state = c.state;
+    line.sentUpToUtcMs = c.sentUpTo;
+    line.sinceUtcMs = c.since;
+    line.waiting = c.waiting;
+    line.reason = c.reason;
+    feed.SetLine(line);
+    ASSERT_EQ(board.size(), 4u);
+    EXPECT_EQ(board[2], c.shown);
+    EXPECT_EQ(feed.Snapshot().line.waiting, c.waiting);
+  }
+}
+
 }  // namespace
 }  // namespace bb::cli

@@ -74,7 +74,7 @@ completions=$(
 expect_completion() {
   grep -qxF -- "$1" <<<"$completions" || fail "completion: expected '$1' in: $completions"
 }
-expect_completion " => burn compare config convert devices export history legacy pin read recording replay station udev-rule versions"
+expect_completion " => burn compare config convert devices export forward history legacy line-setup pin read recording replay station udev-rule versions"
 expect_completion "-- => $(grep -o '^  --[a-z-]*' "$scratch/help.txt" | tr -d ' ' | sort | tr '\n' ' ' | sed 's/ $//')"
 expect_completion "--chip  => 611 616 618"
 expect_completion "--simulate 2 --mode  => mask normal"

@@ -71,10 +71,10 @@ class RunStoreTest : public ::testing::Test {
   VirtualClock clock;
 };
 
-TEST_F(RunStoreTest, AnEmptyFileBecomesVersionOneAndKeepsARunWhole) {
+TEST_F(RunStoreTest, AnEmptyFileBecomesTheCurrentVersionAndKeepsARunWhole) {
   std::ofstream(db).close();
   EXPECT_TRUE(Open(StoreUse::kRead).store != nullptr);
-  EXPECT_EQ(Number(db, "PRAGMA user_version"), 1);
+  EXPECT_EQ(Number(db, "PRAGMA user_version"), 2);
 
   OpenedStore opened = Open();
   ASSERT_TRUE(opened.notes.empty()) << opened.notes[0];
@@ -93,6 +93,42 @@ TEST_F(RunStoreTest, AnEmptyFileBecomesVersionOneAndKeepsARunWhole) {
   EXPECT_EQ(Slurp(folder.File("burnbench.db-wal")).empty(), false);
 }
 
+// A database of version 1 (kept as a dump) gains the mark of the runs sent to
+// the line's database: every row kept, each waiting to be sent, oldest first,
+// and a mark that lasts.
+TEST_F(RunStoreTest, AVersionOneDatabaseMigratesKeepingEveryRowAndEachWaitsForTheLine) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw, Slurp(BURNBENCH_RECORDS_DUMPS "/runs_v1.sql").c_str(), nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  ASSERT_EQ(Number(db, "PRAGMA user_version"), 1);
+
+  OpenedStore opened = Open();
+  ASSERT_TRUE(opened.notes.empty()) << opened.notes[0];
+  EXPECT_EQ(Number(db, "PRAGMA user_version"), 2);
+  std::vector<RunRow> rows;
+  std::string why;
+  ASSERT_TRUE(opened.store->Find({}, rows, why)) << why;
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].serial, "SN-OLD-1");
+  EXPECT_EQ(rows[0].files.size(), 3u);
+  EXPECT_EQ(rows[0].log.size(), 2u);
+
+  std::vector<RunRow> waiting;
+  ASSERT_TRUE(opened.store->Waiting(10, waiting, why)) << why;
+  ASSERT_EQ(waiting.size(), 2u);
+  EXPECT_EQ(waiting[0].runId, "22222222-2222-4222-8222-222222222222");
+  const std::string first[] = {waiting[0].runId};
+  ASSERT_TRUE(opened.store->MarkSent(first, 1765000000000, why)) << why;
+  opened.store.reset();
+
+  std::size_t count = 0;
+  ASSERT_TRUE(Open().store->CountWaiting(count, why)) << why;
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(Number(db, "SELECT count(*) FROM runs WHERE line_sent_utc = '2025-12-06T05:46:40.000Z'"), 1);
+}
+
 TEST_F(RunStoreTest, ADatabaseNewerThanTheProgramIsLeftByteForByte) {
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
@@ -104,11 +140,11 @@ TEST_F(RunStoreTest, ADatabaseNewerThanTheProgramIsLeftByteForByte) {
   OpenedStore opened = Open();
   ASSERT_EQ(opened.notes.size(), 1u);
   EXPECT_EQ(opened.notes[0], "burnbench-cli: the records database " + db +
-                                 " has schema version 7, newer than this program's 1: it is used "
+                                 " has schema version 7, newer than this program's 2: it is used "
                                  "read-only and left as it is");
   std::string warning;
   EXPECT_EQ(opened.store->Add(SampleRow("r1", 0), warning), Kept::kPending);
-  EXPECT_THAT(warning, HasSubstr("its schema version 7 is newer than this program's 1"));
+  EXPECT_THAT(warning, HasSubstr("its schema version 7 is newer than this program's 2"));
   opened.store.reset();
   EXPECT_EQ(Slurp(db), before);
   EXPECT_FALSE(std::filesystem::exists(db + "-wal"));

@@ -44,6 +44,10 @@ constexpr Step kSteps[] = {
      ");"
      "CREATE INDEX runs_by_start ON runs (started_utc);"
      "CREATE INDEX runs_by_serial ON runs (serial, started_utc);"},
+    // When the line's database committed the run; NULL while it waits to be sent.
+    {2,
+     "ALTER TABLE runs ADD COLUMN line_sent_utc TEXT;"
+     "CREATE INDEX runs_waiting ON runs (started_utc, run_id) WHERE line_sent_utc IS NULL;"},
 };
 
 static_assert(std::size(kSteps) == kSchemaVersion, "one step for each version");

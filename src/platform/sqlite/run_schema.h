@@ -7,7 +7,7 @@
 namespace bb::sqlite {
 
 // The schema version this program writes, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The database's schema version; -1 with `why` when it cannot be read.
 int SchemaVersion(sqlite3* db, std::string& why);

@@ -252,6 +252,7 @@ class SqliteRunStore final : public RunStore {
     std::string sql = std::string("SELECT ") + kColumns + " FROM runs WHERE 1";
     if (!filter.serial.empty()) sql += " AND serial = ?1";
     if (!filter.slot.empty()) sql += " AND slot = ?2";
+    if (!filter.station.empty()) sql += " AND station = ?8";
     if (filter.sinceUtcMs) sql += " AND started_utc >= ?3";
     if (filter.untilUtcMs) sql += " AND started_utc < ?4";
     if (!filter.result.empty()) sql += " AND result = ?5";
@@ -269,7 +270,44 @@ class SqliteRunStore final : public RunStore {
     select.BindText(5, filter.result);
     if (filter.firmware) select.BindText(6, ToHex(*filter.firmware));
     select.BindInt(7, filter.limit == 0 ? -1 : static_cast<std::int64_t>(filter.limit));
+    select.BindText(8, filter.station);
     return Collect(select, rows, why);
+  }
+
+  bool Waiting(std::size_t limit, std::vector<RunRow>& rows, std::string& why) override {
+    std::lock_guard lock(mutex_);
+    if (!Readable(why)) return false;
+    Statement select(db_.get(), std::string("SELECT ") + kColumns +
+                                    " FROM runs WHERE line_sent_utc IS NULL ORDER BY started_utc, run_id LIMIT ?1");
+    select.BindInt(1, static_cast<std::int64_t>(limit));
+    return Collect(select, rows, why);
+  }
+
+  bool CountWaiting(std::size_t& count, std::string& why) override {
+    std::lock_guard lock(mutex_);
+    if (!Readable(why)) return false;
+    Statement select(db_.get(), "SELECT count(*) FROM runs WHERE line_sent_utc IS NULL");
+    if (select.Step() != SQLITE_ROW) {
+      why = sqlite::LastError(db_.get());
+      return false;
+    }
+    count = static_cast<std::size_t>(select.Int(0));
+    return true;
+  }
+
+  bool MarkSent(std::span<const std::string> runIds, std::int64_t sentUtcMs, std::string& why) override {
+    std::lock_guard lock(mutex_);
+    if (!db_ || newerVersion_ > 0) {
+      why = newerVersion_ > 0 ? "its schema is newer than this program's" : unavailable_;
+      return false;
+    }
+    // A mark lost in a power cut only sends its runs once more, which adds
+    // nothing on the line: it need not wait for the disk as a record does.
+    if (!sqlite::Execute(db_.get(), "PRAGMA synchronous = NORMAL", why)) return false;
+    const bool marked = Mark(runIds, sentUtcMs, why);
+    std::string ignored;
+    sqlite::Execute(db_.get(), "PRAGMA synchronous = FULL", ignored);
+    return marked;
   }
 
   std::optional<RunRow> Get(const std::string& runId, std::string& why) override {
@@ -293,6 +331,24 @@ class SqliteRunStore final : public RunStore {
   }
 
  private:
+  bool Mark(std::span<const std::string> runIds, std::int64_t sentUtcMs, std::string& why) {
+    if (!sqlite::Execute(db_.get(), "BEGIN IMMEDIATE", why)) return false;
+    Statement mark(db_.get(), "UPDATE runs SET line_sent_utc = ?2 WHERE run_id = ?1 AND line_sent_utc IS NULL");
+    bool ok = mark.Prepared();
+    for (const std::string& runId : runIds) {
+      if (!ok) break;
+      mark.BindText(1, runId);
+      mark.BindText(2, IsoUtc(sentUtcMs));
+      ok = mark.Step() == SQLITE_DONE;
+      mark.Reset();
+    }
+    if (ok && sqlite::Execute(db_.get(), "COMMIT", why)) return true;
+    if (why.empty()) why = sqlite::LastError(db_.get());
+    std::string ignored;
+    sqlite::Execute(db_.get(), "ROLLBACK", ignored);
+    return false;
+  }
+
   bool Readable(std::string& why) const {
     if (db_) return true;
     why = "cannot open " + path_ + ": " + unavailable_;
