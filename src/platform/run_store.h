@@ -57,6 +57,7 @@ struct RunFilter {
   std::optional<std::int64_t> untilUtcMs;  // started before
   std::string result;
   std::optional<Sha256Digest> firmware;  // the FwFile sent
+  std::string station;
   std::size_t limit = 0;                 // 0: all
 };
 

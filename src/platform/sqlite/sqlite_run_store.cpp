@@ -256,6 +256,7 @@ class SqliteRunStore final : public RunStore {
     if (filter.untilUtcMs) sql += " AND started_utc < ?4";
     if (!filter.result.empty()) sql += " AND result = ?5";
     if (filter.firmware) sql += " AND fw_sha256 = ?6";
+    if (!filter.station.empty()) sql += " AND station = ?8";
     sql += " ORDER BY started_utc DESC, run_id LIMIT ?7";
     Statement select(db_.get(), sql);
     if (!select.Prepared()) {
@@ -269,6 +270,7 @@ class SqliteRunStore final : public RunStore {
     select.BindText(5, filter.result);
     if (filter.firmware) select.BindText(6, ToHex(*filter.firmware));
     select.BindInt(7, filter.limit == 0 ? -1 : static_cast<std::int64_t>(filter.limit));
+    select.BindText(8, filter.station);
     return Collect(select, rows, why);
   }
 
