@@ -160,6 +160,9 @@ async function main() {
   const status = await first.exit;
   check(status === 1, "the shift ends with one failed run (exit 1)");
   await page.waitForFunction(() => document.body.dataset.connected === "false", wait);
+  const rows = await page.$$eval("#runs tr", trs => trs.map(tr => tr.children[2].textContent));
+  check(rows.length === 9 && rows.includes("PAGE-00009") && rows.includes("PAGE-00001"),
+        `the last runs list every run of the shift from the records (${rows.length})`);
   const lost = await page.$eval("#connection", element => element.textContent);
   check(lost.includes("lost the station"), `the page says "${lost}"`);
 

@@ -17,7 +17,7 @@ if ! command -v node >/dev/null || ! command -v npm >/dev/null || [ ! -x "$chrom
 fi
 
 work=$build_dir/web-test
-mkdir -p "$work" "$build_dir/artifacts"
+mkdir -p "$work" "$source_dir/build/artifacts"
 cp "$here/package.json" "$here/package-lock.json" "$here/station_page.test.mjs" "$work/"
 # npm ci again only when the lock file changed.
 if ! cmp -s "$work/package-lock.json" "$work/node_modules/.installed-lock.json"; then
@@ -25,5 +25,5 @@ if ! cmp -s "$work/package-lock.json" "$work/node_modules/.installed-lock.json";
   cp "$work/package-lock.json" "$work/node_modules/.installed-lock.json"
 fi
 export BURNBENCH_CLI=$cli BURNBENCH_EXAMPLES=$source_dir/examples CHROMIUM=$chromium \
-       BURNBENCH_SCREENSHOT=$build_dir/artifacts/station.png
+       BURNBENCH_SCREENSHOT=$source_dir/build/artifacts/station.png
 exec node "$work/station_page.test.mjs"
