@@ -109,7 +109,7 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   std::unique_ptr<StationStream> stream;
   std::unique_ptr<StationServer> server;
   if (options.serve) {
-    ServeSetup serve{*options.serve, {}, options.tlsCert, options.tlsKey, settings.name, setup.store};
+    ServeSetup serve{*options.serve, {}, options.tlsCert, options.tlsKey, setup.store};
     std::string why;
     if (!options.tokenPath.empty() && !ReadToken(options.tokenPath, serve.token, why)) {
       terminal.Print("burnbench-cli: " + why + "\n");

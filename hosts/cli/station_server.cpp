@@ -2,7 +2,7 @@
 
 #include <httplib.h>
 
-#include <chrono>
+#include <algorithm>
 
 #include "basic_auth.h"
 #include "history_filter.h"
@@ -96,7 +96,7 @@ bool StationServer::Start(std::string& why) {
     why = "cannot serve HTTPS with the certificate " + setup_.tlsCert + " and the key " + setup_.tlsKey;
     return false;
   }
-  const std::size_t threads = StationStream::Limits{}.maxStreams + kThreadsBesideStreams;
+  const std::size_t threads = stream_.MaxStreams() + kThreadsBesideStreams;
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   server.set_payload_max_length(0);
 

@@ -19,7 +19,6 @@ struct ServeSetup {
   // HTTPS with this certificate and key (PEM files); empty: plain HTTP.
   std::string tlsCert;
   std::string tlsKey;
-  std::string stationName;
   // Where /api/runs looks; null: no records (404).
   RunStore* store = nullptr;
 };

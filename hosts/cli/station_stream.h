@@ -58,6 +58,7 @@ class StationStream final : public StationListener {
   // slot, with the runs of this process.
   std::string SlotsJson();
   std::size_t OpenStreams();
+  std::size_t MaxStreams() const { return limits_.maxStreams; }
   // How many clients were dropped for a full queue.
   std::uint64_t Dropped();
 

@@ -44,7 +44,6 @@ ServeSetup Loopback(const std::string& token, RunStore* store, const std::string
   setup.token = token;
   setup.tlsCert = cert;
   setup.tlsKey = key;
-  setup.stationName = "bench 4";
   setup.store = store;
   return setup;
 }
