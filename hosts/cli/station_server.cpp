@@ -98,6 +98,10 @@ bool StationServer::Start(std::string& why) {
   }
   const std::size_t threads = stream_.MaxStreams() + kThreadsBesideStreams;
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  // One request a connection: an idle connection kept alive would hold a
+  // thread that the page or the API may need, as would a flood of refused
+  // streams.
+  server.set_keep_alive_max_count(1);
   server.set_payload_max_length(0);
 
   server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {

@@ -1,12 +1,6 @@
 // The station's page server in the test's own process: a feed the test drives,
 // the stream and the server on a free loopback port, and clients that speak
 // HTTP through the library or byte by byte through a socket.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -20,6 +14,7 @@
 #include "platform/virtual/virtual_clock.h"
 #include "station_server.h"
 #include "station_stream.h"
+#include "support/raw_http.h"
 #include "support/temp_folder.h"
 
 namespace bb::cli {
@@ -47,45 +42,6 @@ ServeSetup Loopback(const std::string& token, RunStore* store, const std::string
   setup.store = store;
   return setup;
 }
-
-// A socket to the server that sends what the test gives and reads what comes,
-// as a browser or a misbehaving client would.
-class RawClient {
- public:
-  explicit RawClient(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~RawClient() { close(fd_); }
-  bool Send(const std::string& bytes) {
-    return connected_ && send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-  }
-  // What arrived until `until` shows up, the connection closes or 10 s pass.
-  std::string ReadUntil(const std::string& until) {
-    std::string got;
-    while (got.find(until) == std::string::npos) {
-      pollfd ready{fd_, POLLIN, 0};
-      if (poll(&ready, 1, 10000) != 1) break;
-      char buffer[4096];
-      const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-  std::string StatusLine() {
-    const std::string head = ReadUntil("\r\n");
-    return head.substr(0, head.find("\r\n"));
-  }
-
- private:
-  int fd_ = -1;
-  bool connected_ = false;
-};
 
 // The messages of one event stream, as a browser's EventSource reads them.
 class StreamReader {
@@ -204,7 +160,7 @@ TEST_F(StationServerTest, AStreamStartsWithTheSnapshotThenEachChangeInOrderWithP
 
 TEST_F(StationServerTest, AClientThatReadsNothingIsDroppedWhileTheOthersGetEverything) {
   Serve();
-  RawClient stalled(server->Port());
+  test::RawHttp stalled(server->Port());
   ASSERT_TRUE(stalled.Send("GET /events HTTP/1.1\r\nHost: station\r\n\r\n"));
   StreamReader reader(server->Port());
   EXPECT_NE(reader.Next().find("event: snapshot"), std::string::npos);
@@ -235,13 +191,13 @@ TEST_F(StationServerTest, AClientThatReadsNothingIsDroppedWhileTheOthersGetEvery
 
 TEST_F(StationServerTest, StreamsBeyondTheCapGet503AndThePageAndTheApiStillAnswer) {
   Serve();
-  std::vector<std::unique_ptr<RawClient>> streams;
+  std::vector<std::unique_ptr<test::RawHttp>> streams;
   for (int i = 0; i < 32; ++i) {
-    streams.push_back(std::make_unique<RawClient>(server->Port()));
+    streams.push_back(std::make_unique<test::RawHttp>(server->Port()));
     ASSERT_TRUE(streams.back()->Send("GET /events HTTP/1.1\r\nHost: station\r\n\r\n"));
     ASSERT_EQ(streams.back()->StatusLine(), "HTTP/1.1 200 OK") << "stream " << i;
   }
-  RawClient beyond(server->Port());
+  test::RawHttp beyond(server->Port());
   ASSERT_TRUE(beyond.Send("GET /events HTTP/1.1\r\nHost: station\r\n\r\n"));
   EXPECT_EQ(beyond.StatusLine(), "HTTP/1.1 503 Service Unavailable");
   const httplib::Result page = Get("/");
@@ -295,7 +251,7 @@ TEST_F(StationServerTest, RequestsOverTheLimitsOrNotGetAre4xxAndTheServerGoesOn)
       {"GARBAGE\r\n\r\n", "HTTP/1.1 400 Bad Request"},
   };
   for (const auto& each : cases) {
-    RawClient client(server->Port());
+    test::RawHttp client(server->Port());
     ASSERT_TRUE(client.Send(each.request));
     EXPECT_EQ(client.StatusLine(), each.status) << each.request.substr(0, 60);
   }
