@@ -27,7 +27,7 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   # What the program links against, by Debian 12's package names.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libusb-1.0-0, libssl3, libsqlite3-0, libpq5")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libusb-1.0-0, libssl3, libsqlite3-0, libpq5, libcpp-httplib0.11")
   # One line each: dpkg shows them as they stand.
   string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "burnbench-cli burns, verifies and reads back the firmware of digital"

@@ -4,7 +4,8 @@
 #           the manual page (help2man) and the package's check (lintian), and
 #           what the station's store, the line's database server and the
 #           browser test of its page need
-#   all:    also the Windows cross builds, wine, the fuzzers and the benchmarks
+#   all:    also the Windows cross builds, wine (and curl, which fetches the
+#           Windows station's page), the fuzzers and the benchmarks
 set -euo pipefail
 
 native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev
@@ -12,7 +13,7 @@ native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libssl-dev
         libsqlite3-dev sqlite3 libpq-dev postgresql libcpp-httplib-dev nlohmann-json3-dev
         chromium nodejs npm)
 all=("${native[@]}" clang libclang-rt-14-dev libbenchmark-dev time
-     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei)
+     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 xvfb imagemagick fonts-wqy-zenhei curl)
 
 case "${1:-native}" in
   native) wanted=("${native[@]}") ;;

@@ -7,7 +7,8 @@
 #   asan     every test program with AddressSanitizer and UBSan: the unit and
 #            scenario tests, the whole-process tests of the command-line
 #            program, and the cameras emulated below libusb under
-#            umockdev-wrapper
+#            umockdev-wrapper; the station's page in Debian's chromium
+#            (a screenshot is kept in build/artifacts/station.png)
 #   tsan     the tests of several cameras at once and of the timer threads,
 #            with ThreadSanitizer
 #   win64    the Windows build under wine64, the configuration parity of the

@@ -123,6 +123,19 @@ bool CheckStationOptions(const Options& options, std::string& error) {
     error = "--operator, --log, --allow-unpinned, --reburn, --line, --line-serials and --time-scale belong to station";
     return false;
   }
+  const bool serving = options.serve || !options.tokenPath.empty() || !options.tlsCert.empty();
+  if (serving && !station) {
+    error = "--serve, --token and --tls belong to station";
+    return false;
+  }
+  if (serving && !options.serve) {
+    error = "--token and --tls need --serve";
+    return false;
+  }
+  if (options.serve && !options.serve->loopback && options.tokenPath.empty()) {
+    error = "--serve on " + options.serve->host + ", which other machines reach, needs --token FILE";
+    return false;
+  }
   if (options.lineCameras != 0 && !options.simulate) {
     error = "--line needs --simulate";
     return false;
@@ -302,6 +315,12 @@ const char* UsageText() {
          "                       the line's cameras' serial numbers: PREFIX and a number\n"
          "                       (default a prefix of the process's own)\n"
          "  --time-scale N       station: its time runs N times faster than real time\n"
+         "  --serve [ADDRESS:]PORT\n"
+         "                       station: serve its page, event stream and JSON API over\n"
+         "                       HTTP (default address 127.0.0.1; port 0: a free one)\n"
+         "  --token FILE         station --serve: every request must give the text in FILE\n"
+         "                       as its password (needed on an address other machines reach)\n"
+         "  --tls CERT KEY       station --serve: HTTPS with this certificate and key (PEM)\n"
          "  --wait SECONDS       how long a run waits for the camera to come back after its\n"
          "                       restart before it gives up (default 120)\n"
          "  --virtual-clock      the tool's waits take no real time (for simulated and\n"
@@ -459,6 +478,30 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
         return std::nullopt;
       }
       (line ? options.lineCameras : options.timeScale) = *count;
+    } else if (argument == "--serve") {
+      const std::optional<std::string> text = value("--serve");
+      if (!text) return std::nullopt;
+      options.serve = ParseServeAddress(*text, error);
+      if (!options.serve) return std::nullopt;
+    } else if (argument == "--token") {
+      const std::optional<std::string> path = value("--token");
+      if (!path) return std::nullopt;
+      if (path->empty()) {
+        error = "--token needs a value";
+        return std::nullopt;
+      }
+      options.tokenPath = *path;
+    } else if (argument == "--tls") {
+      const std::optional<std::string> cert = value("--tls");
+      if (!cert) return std::nullopt;
+      const std::optional<std::string> key = value("--tls");
+      if (!key) return std::nullopt;
+      if (cert->empty() || key->empty()) {
+        error = "--tls takes CERT KEY";
+        return std::nullopt;
+      }
+      options.tlsCert = *cert;
+      options.tlsKey = *key;
     } else if (argument == "--wait") {
       const std::optional<std::string> text = value("--wait");
       if (!text) return std::nullopt;

@@ -7,6 +7,7 @@
 
 #include "history_options.h"
 #include "platform/usb_id.h"
+#include "serve_address.h"
 #include "sim/named_fault.h"
 
 namespace bb::cli {
@@ -83,6 +84,12 @@ struct Options {
   std::string lineDatabase;
   bool lineAsked = false;
   unsigned timeScale = 0;
+  // station --serve: where the station's page is served; the file that holds
+  // the password every request must give; the certificate and key of HTTPS.
+  std::optional<ServeAddress> serve;
+  std::string tokenPath;
+  std::string tlsCert;
+  std::string tlsKey;
   bool help = false;
   bool version = false;
 };

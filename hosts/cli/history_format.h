@@ -19,10 +19,6 @@ std::string HistoryTable(const std::vector<RunRow>& rows, bool stations = false)
 // spreadsheet would take for a formula starts with an apostrophe.
 std::string HistoryCsv(const std::vector<RunRow>& rows);
 
-// The filter that the history options name; false with `error` for a value
-// that names none.
-bool HistoryFilterOf(const HistoryOptions& history, std::int64_t nowUtcMs, RunFilter& filter, std::string& error);
-
 // The line's counts per station and slot, as a table.
 std::string LineSummaryTable(const std::vector<LineSummaryRow>& rows);
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "config/optional_value.h"
+#include "history_filter.h"
 #include "history_format.h"
 #include "host_name.h"
 #include "native_profile.h"
@@ -111,7 +112,7 @@ int RunLineHistory(const ProcessSetup& setup, std::FILE* out, std::FILE* err) {
   SystemClock clock;
   RunFilter filter;
   std::string error;
-  if (!HistoryFilterOf(history, clock.UtcNowMs(), filter, error)) {
+  if (!FilterOf(history, clock.UtcNowMs(), filter, error)) {
     std::fprintf(err, "burnbench-cli: %s\n", error.c_str());
     return kExitUnusable;
   }

@@ -1,6 +1,8 @@
 #include "station_command.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -19,6 +21,8 @@
 #include "station_board.h"
 #include "station_launcher.h"
 #include "station_passes.h"
+#include "station_server.h"
+#include "station_stream.h"
 #include "station_survey.h"
 #include "util/connection_text.h"
 
@@ -38,6 +42,19 @@ std::vector<std::string> PortLocations(unsigned count) {
   std::vector<std::string> locations;
   for (unsigned port = 1; port <= count; ++port) locations.push_back(std::to_string(port));
   return locations;
+}
+
+// The token of --token: the file's text without the line break that ends it.
+bool ReadToken(const std::string& path, std::string& token, std::string& error) {
+  constexpr std::size_t kMostBytes = 1024;
+  std::ifstream in(path, std::ios::binary);
+  if (in) token.assign(std::istreambuf_iterator<char>(in), {});
+  while (!token.empty() && (token.back() == '\n' || token.back() == '\r')) token.pop_back();
+  if (!in || token.empty() || token.size() > kMostBytes) {
+    error = "--token needs a file that holds the token (at most 1024 bytes): " + path;
+    return false;
+  }
+  return true;
 }
 
 bool Located(CameraSurvey& survey) {
@@ -109,6 +126,28 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
       });
   feed.Subscribe(board);
 
+  // The page is a view of the same feed, served before the first camera is
+  // taken; an address it cannot have ends the station here.
+  std::unique_ptr<StationStream> stream;
+  std::unique_ptr<StationServer> server;
+  if (options.serve) {
+    ServeSetup serve{*options.serve, {}, options.tlsCert, options.tlsKey, setup.store};
+    std::string why;
+    if (!options.tokenPath.empty() && !ReadToken(options.tokenPath, serve.token, why)) {
+      terminal.Print("burnbench-cli: " + why + "\n");
+      return kExitUnusable;
+    }
+    stream = std::make_unique<StationStream>(StationStream::Limits{});
+    feed.Subscribe(*stream);
+    server = std::make_unique<StationServer>(std::move(serve), *stream, note);
+    if (!server->Start(why)) {
+      feed.Unsubscribe(*stream);
+      terminal.Print("burnbench-cli: " + why + "\n");
+      return kExitUnusable;
+    }
+    note("the station's page is served at " + server->Url());
+  }
+
   // The runs go to the line from the local database, on a thread of their own.
   SystemClock wallClock;
   std::unique_ptr<LineForwarder> forwarder;
@@ -176,6 +215,10 @@ int RunStation(const ProcessSetup& setup, CameraWorld* given, Terminal& terminal
   }
   feed.Unsubscribe(board);
   if (lineOperator) feed.Unsubscribe(*lineOperator);
+  if (server) {
+    server->Stop();
+    feed.Unsubscribe(*stream);
+  }
 
   const std::vector<RunEnded> runs = station.Runs();
   terminal.Print(ShiftSummary(runs));

@@ -1,8 +1,5 @@
 #include "platform/run_row_json.h"
 
-#include <utility>
-
-#include "util/format.h"
 #include "util/iso_time.h"
 #include "util/json_text.h"
 
@@ -10,82 +7,66 @@ namespace bb {
 
 namespace {
 
-std::string TextOrNull(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
-std::string TextOrNull(const std::optional<std::string>& text) {
-  return text ? JsonString(*text) : "null";
+Json TextOrNull(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
+
+void AddDigest(Json& object, const std::optional<FileDigest>& digest) {
+  object["sha256"] = digest ? Json(ToHex(digest->digest)) : Json(nullptr);
+  object["size"] = digest ? Json(digest->size) : Json(nullptr);
 }
 
-std::string DigestMembers(const std::optional<FileDigest>& digest) {
-  if (!digest) return "\"sha256\":null,\"size\":null";
-  return "\"sha256\":\"" + ToHex(digest->digest) +
-         Format("\",\"size\":%llu", static_cast<unsigned long long>(digest->size));
-}
-
-std::string VersionsObject(const RunRow& row) {
-  std::string out;
+Json VersionsObject(const RunRow& row) {
+  Json versions = Json::object();
   for (const auto& [key, text] : {std::pair{"ap", &row.apVersion}, std::pair{"isp", &row.ispVersion},
                                   std::pair{"customer", &row.customerVersion}}) {
-    if (text->empty()) continue;
-    out += out.empty() ? "" : ",";
-    out += Format("\"%s\":", key) + JsonString(*text);
+    if (!text->empty()) versions[key] = *text;
   }
-  return "{" + out + "}";
+  return versions;
 }
 
-std::string FilesObject(const RunRow& row) {
-  std::string out;
+Json FilesObject(const RunRow& row) {
+  Json files = Json::object();
   for (const RunRow::Image& image : row.files) {
-    out += out.empty() ? "" : ",";
-    out += JsonString(image.key) + ":{\"path\":" + JsonString(image.path) + "," +
-           DigestMembers(image.digest) + "}";
+    Json file = {{"path", image.path}};
+    AddDigest(file, image.digest);
+    files[image.key] = std::move(file);
   }
-  return "{" + out + "}";
-}
-
-std::string LogList(const std::vector<std::string>& log) {
-  std::string out = "[";
-  for (const std::string& line : log) {
-    if (out.size() > 1) out += ',';
-    out += JsonString(line);
-  }
-  out += ']';
-  return out;
+  return files;
 }
 
 }  // namespace
 
-std::string RunRowLine(const RunRow& row, RowForm form) {
-  std::string line = "{";
-  line += "\"start\":\"" + IsoUtc(row.startUtcMs) + "\"";
-  line += ",\"end\":\"" + IsoUtc(row.endUtcMs) + "\"";
-  line += ",\"run_id\":" + JsonString(row.runId);
-  line += ",\"station\":" + TextOrNull(row.station);
-  line += ",\"operator\":" + TextOrNull(row.operatorName);
-  line += ",\"slot\":" + TextOrNull(row.slot);
-  line += ",\"command\":" + JsonString(row.command);
-  line += ",\"location\":" + TextOrNull(row.location);
-  line += ",\"interface\":" + TextOrNull(row.interfacePath);
-  line += ",\"serial\":" + TextOrNull(row.serial);
-  line += ",\"versions\":" + VersionsObject(row);
-  line += ",\"files\":" + FilesObject(row);
-  line += ",\"result\":" + JsonString(row.result);
-  line += Format(",\"exit_status\":%d", row.exitStatus);
-  line += ",\"last_log_line\":" + JsonString(row.lastLogLine);
-  line += Format(",\"duration_ms\":%lld", static_cast<long long>(row.endUtcMs - row.startUtcMs));
+Json RunRowJson(const RunRow& row, RowForm form) {
+  Json object = Json::object();
+  object["start"] = IsoUtc(row.startUtcMs);
+  object["end"] = IsoUtc(row.endUtcMs);
+  object["run_id"] = row.runId;
+  object["station"] = TextOrNull(row.station);
+  object["operator"] = TextOrNull(row.operatorName);
+  object["slot"] = TextOrNull(row.slot);
+  object["command"] = row.command;
+  object["location"] = TextOrNull(row.location);
+  object["interface"] = TextOrNull(row.interfacePath);
+  object["serial"] = TextOrNull(row.serial);
+  object["versions"] = VersionsObject(row);
+  object["files"] = FilesObject(row);
+  object["result"] = row.result;
+  object["exit_status"] = row.exitStatus;
+  object["last_log_line"] = row.lastLogLine;
+  object["duration_ms"] = row.endUtcMs - row.startUtcMs;
   if (form == RowForm::kWhole) {
-    line += ",\"read_back\":";
+    Json readBack = nullptr;
     if (row.readBack) {
-      line += '{';
-      line += DigestMembers(row.readBack);
-      line += '}';
-    } else {
-      line += "null";
+      readBack = Json::object();
+      AddDigest(readBack, row.readBack);
     }
-    line += ",\"log\":" + LogList(row.log);
+    object["read_back"] = std::move(readBack);
+    object["log"] = row.log;
   }
-  line += "}\n";
-  return line;
+  return object;
 }
+
+std::string RunRowLine(const RunRow& row, RowForm form) { return JsonText(RunRowJson(row, form)) + "\n"; }
 
 }  // namespace bb

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/run_store.h"
+#include "util/json_text.h"
 
 namespace bb {
 
@@ -10,6 +11,9 @@ namespace bb {
 // (the report's members, then the read-back and the log), as pending records
 // and `history --json` keep it.
 enum class RowForm { kReport, kWhole };
+
+// The run as one JSON object, its members in the report's order.
+Json RunRowJson(const RunRow& row, RowForm form);
 
 // One JSON object and a line break.
 std::string RunRowLine(const RunRow& row, RowForm form);

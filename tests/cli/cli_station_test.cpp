@@ -1,16 +1,24 @@
 // A station as a whole process: a simulated line's shift, each camera burned
 // exactly once whatever it does after its burn, exactly the faulted runs
 // failing, and what a station refuses to start with.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "cli/cli_process.h"
 #include "cli/running_program.h"
+#include "support/raw_http.h"
 
 namespace bb {
 namespace {
@@ -131,6 +139,91 @@ TEST_F(StationCliTest, AStationThatCannotStartSaysWhy) {
   }
   // Allowed, the unpinned job is burned.
   EXPECT_EQ(Station("--simulate 2 --line 2 --allow-unpinned", unpinned).status, 0);
+}
+
+// A station whose page cannot be served as asked ends at its start, before
+// any camera, with exit 2 and the reason.
+TEST_F(StationCliTest, AStationWhosePageCannotBeServedDoesNotStart) {
+  ASSERT_TRUE(pinned_);
+  const int taken = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(taken, 1), 0);
+  ASSERT_EQ(getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string token = "--token '" + work.Write("token.txt", "s3cret\n") + "' ";
+  const struct {
+    std::string arguments;
+    std::string said;
+  } cases[] = {
+      {"--serve 127.0.0.1:" + port, "cannot listen on http://127.0.0.1:" + port + "/: the port is in use"},
+      {"--serve " + port, "cannot listen on http://127.0.0.1:" + port + "/"},
+      {"--serve 0.0.0.0:0", "--serve on 0.0.0.0, which other machines reach, needs --token FILE"},
+      {"--serve 127.0.0.1:0 --token '" + work.File("none.txt") + "'", "--token needs a file that holds the token"},
+      {"--serve 127.0.0.1:0 --tls '" + work.File("none.pem") + "' '" + work.File("none.key") + "'",
+       "cannot serve HTTPS with the certificate"},
+      {"--serve 127.0.0.1:70000", "--serve takes [ADDRESS:]PORT"},
+      {"--serve [::1:0", "--serve takes [ADDRESS:]PORT"},
+      {token, "--token and --tls need --serve"},
+  };
+  for (const auto& c : cases) {
+    const Result result = Station("--simulate 2 --line 2 " + c.arguments);
+    EXPECT_EQ(result.status, 2) << c.arguments;
+    EXPECT_NE(result.err.find(c.said), std::string::npos) << c.arguments << ": " << result.err;
+    EXPECT_TRUE(result.out.empty());
+  }
+  close(taken);
+  // With a token, an address of every interface is served.
+  const Result served = Station("--simulate 2 --line 2 --serve 0.0.0.0:0 " + token);
+  EXPECT_EQ(served.status, 0) << served.err;
+  EXPECT_NE(served.err.find("the station's page is served at http://0.0.0.0:"), std::string::npos) << served.err;
+}
+
+// A client that opens 100 event streams and reads none of them: the shift
+// goes on to its end, the page and the API answer in the middle of the
+// flood, and the streams beyond 32 are refused.
+TEST_F(StationCliTest, AFloodOfStreamsThatReadNothingStopsNeitherTheShiftNorThePage) {
+  ASSERT_TRUE(pinned_);
+  const std::filesystem::path err = work.Path() / "flood.txt";
+  test::RunningProgram station({"--ini", work.File("Isp.ini"), "--simulate", "4", "station", "--line", "20",
+                                "--line-serials", "F-", "--time-scale", "10", "--serve", "127.0.0.1:0"},
+                               err);
+  const std::string served = "the station's page is served at http://127.0.0.1:";
+  int port = 0;
+  for (int look = 0; look < 300 && port == 0; ++look) {
+    const std::string said = test::Slurp(err);
+    const std::size_t at = said.find(served);
+    if (at != std::string::npos) port = std::atoi(said.c_str() + at + served.size());
+    else std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_NE(port, 0) << test::Slurp(err);
+  // Each stream's answer is read up to its status line, and no further.
+  std::vector<std::unique_ptr<test::RawHttp>> flood;
+  int open = 0;
+  int refused = 0;
+  for (int i = 0; i < 100; ++i) {
+    flood.push_back(std::make_unique<test::RawHttp>(port));
+    ASSERT_TRUE(flood.back()->Send("GET /events HTTP/1.1\r\nHost: station\r\n\r\n")) << "stream " << i;
+    const std::string status = flood.back()->StatusLine();
+    open += status == "HTTP/1.1 200 OK";
+    refused += status == "HTTP/1.1 503 Service Unavailable";
+  }
+  EXPECT_EQ(open, 32);
+  EXPECT_EQ(refused, 68);
+  for (const char* path : {"/", "/api/slots"}) {
+    test::RawHttp client(port);
+    ASSERT_TRUE(client.Send(std::string("GET ") + path + " HTTP/1.1\r\nHost: station\r\n\r\n"));
+    EXPECT_EQ(client.StatusLine(), "HTTP/1.1 200 OK") << path;
+  }
+  std::set<std::string> serials;
+  while (const std::optional<std::string> line = station.NextLine()) {
+    serials.insert(Fields({*line})[0][2]);
+  }
+  EXPECT_EQ(station.Status(), 0) << test::Slurp(err);
+  EXPECT_EQ(serials.size(), 20u);
 }
 
 // Standard error of a program on a named pipe, read as it comes: the moment
