@@ -14,7 +14,8 @@ build=build/narrow32
 objects=$(ninja -C "$build" -t targets all | sed -n 's/^\(.*\.c\(pp\)\?\.obj\): .*/\1/p')
 [ -n "$objects" ] || { echo "narrowing check: no sources found in $build" >&2; exit 1; }
 # shellcheck disable=SC2086
-ninja -C "$build" -t commands $objects | grep -E '^[^ ]*clang' >"$build/check-commands.txt"
+# A compiler launcher (ccache) may stand before clang; it passes -fsyntax-only on.
+ninja -C "$build" -t commands $objects | grep -E '^([^ ]*ccache )?[^ ]*clang' >"$build/check-commands.txt" || true
 count=$(wc -l <"$build/check-commands.txt")
 [ "$count" -eq "$(wc -w <<<"$objects")" ] || { echo "narrowing check: $count commands for $(wc -w <<<"$objects") sources" >&2; exit 1; }
 (cd "$build" && tr '\n' '\0' <check-commands.txt | xargs -0 -P "$(nproc)" -I{} sh -c '{} -fsyntax-only')
