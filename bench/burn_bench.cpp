@@ -22,6 +22,7 @@
 #include "burn/burn_procedure.h"
 #include "device/device_commands.h"
 #include "device/device_link.h"
+#include "platform/forwarding_transport.h"
 #include "platform/std/fifo_step_queue.h"
 #include "platform/record/recording_transport.h"
 #include "platform/record/request_view.h"
@@ -190,25 +191,10 @@ void BM_BurnRecorded(benchmark::State& state) {
 // A camera for the read-back that keeps no image: it announces `size` bytes
 // and makes each piece as it is read, so that the memory measured is the
 // tool's. Every other call goes to the simulated camera.
-class GeneratingCamera final : public DeviceTransport {
+class GeneratingCamera final : public ForwardingTransport {
  public:
-  GeneratingCamera(DeviceTransport& inner, std::uint32_t size) : inner_(inner), size_(size) {}
+  GeneratingCamera(DeviceTransport& inner, std::uint32_t size) : ForwardingTransport(inner), size_(size) {}
 
-  SetHandle OpenInterfaceSet(const Guid& guid) override { return inner_.OpenInterfaceSet(guid); }
-  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
-    return inner_.EnumerateInterface(set, index);
-  }
-  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
-    return inner_.ReadInterfacePath(set, index, path);
-  }
-  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
-    return inner_.ReadInterfaceLocation(set, index, location);
-  }
-  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
-    return inner_.ReadInterfaceSerial(set, index, serial);
-  }
-  void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
-  Handle Open(const std::string& path) override { return inner_.Open(path); }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override {
     const record::RequestView request = record::ViewRequest(block);
     if (request.block.size() == 20 && request.block[0] == 0x79 && request.Stage().size() == 8) {
@@ -228,14 +214,8 @@ class GeneratingCamera final : public DeviceTransport {
     done = static_cast<std::uint32_t>(buffer.size());
     return true;
   }
-  bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override {
-    return inner_.Write(handle, data, done);
-  }
-  void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
-  void Close(Handle handle) override { inner_.Close(handle); }
 
  private:
-  DeviceTransport& inner_;
   std::uint32_t size_;
   std::size_t at_ = 0;
 };

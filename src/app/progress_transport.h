@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/device_transport.h"
+#include "platform/forwarding_transport.h"
 
 namespace bb {
 
@@ -30,42 +30,22 @@ class TransferProgress {
 // A transfer is told when it starts, when it is done, and between at most
 // every 100 ms: told at every piece, every camera's transfer would queue up
 // for the terminal (or the station) behind the others'.
-class ProgressTransport final : public DeviceTransport {
+class ProgressTransport final : public ForwardingTransport {
  public:
   using Steady = std::chrono::steady_clock;
   using Now = std::function<Steady::time_point()>;
   ProgressTransport(DeviceTransport& inner, TransferProgress& progress, std::uint16_t blockUnit,
                     Now now = Steady::now)
-      : inner_(inner), progress_(progress), blockUnit_(blockUnit), now_(std::move(now)) {}
+      : ForwardingTransport(inner), progress_(progress), blockUnit_(blockUnit), now_(std::move(now)) {}
 
-  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override {
-    return inner_.OpenInterfaceSet(interfaceClass);
-  }
-  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
-    return inner_.EnumerateInterface(set, index);
-  }
-  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
-    return inner_.ReadInterfacePath(set, index, path);
-  }
-  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
-    return inner_.ReadInterfaceLocation(set, index, location);
-  }
-  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
-    return inner_.ReadInterfaceSerial(set, index, serial);
-  }
-  void CloseInterfaceSet(SetHandle set) override { inner_.CloseInterfaceSet(set); }
-  Handle Open(const std::string& path) override { return inner_.Open(path); }
   bool IoControl(Handle handle, std::uint32_t code, std::span<std::uint8_t> block) override;
   bool Read(Handle handle, std::span<std::uint8_t> buffer, std::uint32_t& done) override;
   bool Write(Handle handle, std::span<const std::uint8_t> data, std::uint32_t& done) override;
-  void CancelPending(Handle handle) override { inner_.CancelPending(handle); }
-  void Close(Handle handle) override { inner_.Close(handle); }
 
   // Ends what is in progress: the run is over.
   void Finish() { progress_.Finished(); }
 
  private:
-  DeviceTransport& inner_;
   TransferProgress& progress_;
   std::uint16_t blockUnit_;
   std::uint64_t expected_ = 0;
