@@ -74,11 +74,13 @@ cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
 
 # Each camera's session runs on a thread of its own: the tests of several
-# sessions at once, and of the timer threads, run again under ThreadSanitizer
+# sessions at once, of the timer threads, of the station's page and of the
+# line's forwarder run again under ThreadSanitizer
 # (only the test programs they need are built).
-begin_stage "tsan: several cameras at once and the timer threads, with ThreadSanitizer"
+begin_stage "tsan: several cameras at once, the timer threads, the page and the forwarder, with ThreadSanitizer"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target burnbench_tests burnbench_cli_tests burnbench_station_soak
+cmake --build --preset tsan -j "$jobs" --target burnbench_tests burnbench_cli_tests burnbench_station_soak \
+  burnbench_web_tests burnbench_line_tests
 ctest --preset tsan -j "$jobs"
 
 # The Windows tests run in this checkout's own Wine prefix (build/wineprefix).
