@@ -88,6 +88,7 @@ async function main() {
         const now = { label: tile.dataset.label, state: tile.dataset.state, serial: tile.dataset.serial,
                       present: tile.dataset.present, percent: Number(tile.dataset.percent),
                       bar: tile.querySelector(".bar div").style.width,
+                      barShown: getComputedStyle(tile.querySelector(".bar")).display !== "none",
                       result: tile.querySelector(".result").textContent, line: tile.querySelector(".line").textContent };
         const last = window.seen.filter(s => s.label === now.label).pop();
         if (!last || Object.keys(now).some(key => last[key] !== now[key])) window.seen.push(now);
@@ -142,6 +143,10 @@ async function main() {
                                                              t.percent > s.percent && t.bar === t.percent + "%"));
   }, wait);
   check(true, "a tile burns, its progress bar rising");
+  const states = await seen();
+  check(states.some(s => s.state === "writing_storage") &&
+        states.every(s => s.barShown === (s.percent >= 0 && ["burning", "verifying"].includes(s.state))),
+        "a bar shows only while its step has a percentage (none while the camera writes its storage)");
 
   // A reload in the middle of the shift shows the same state as the station.
   await page.reload();
