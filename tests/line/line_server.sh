@@ -30,10 +30,15 @@ start)
   if [ "$(id -u)" = 0 ]; then chown postgres: "$dir"; fi
   as_owner "$bin/initdb" -D "$dir/data" -U postgres -E UTF8 --auth-local=trust --auth-host=scram-sha-256 \
     --no-sync >"$dir/initdb.log" 2>&1
+  # Below the ports the system hands to outgoing connections: the tests stop
+  # and start the server, and a client's socket that took its port meanwhile
+  # would keep it from starting again.
+  read -r ephemeral _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || ephemeral=32768
+  [ "$ephemeral" -gt 11024 ] || ephemeral=32768
   tries=0
   while :; do
     tries=$((tries + 1))
-    port=$(shuf -i 20000-60999 -n 1)
+    port=$(shuf -i 10000-$((ephemeral - 1)) -n 1)
     # A port that is taken makes the start fail, and another is tried; ss
     # (where it is installed) saves the try.
     if ! command -v ss >/dev/null || [ -z "$(ss -Hltn "sport = :$port")" ]; then
