@@ -9,8 +9,9 @@
 #            program, and the cameras emulated below libusb under
 #            umockdev-wrapper; the station's page in Debian's chromium
 #            (a screenshot is kept in build/artifacts/station.png)
-#   tsan     the tests of several cameras at once and of the timer threads,
-#            with ThreadSanitizer
+#   tsan     the tests of several cameras at once, of the timer threads, of
+#            the station's page and of the line's forwarder, with
+#            ThreadSanitizer
 #   win64    the Windows build under wine64, the configuration parity of the
 #            two command-line programs, a station's short simulated line,
 #            and the window tests of the Windows
