@@ -11,6 +11,9 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 ensure_wine_prefix
 
+# The output is kept in files and passed on when the program ends: through a
+# pipe, Wine's services, which the first program starts and which outlive it,
+# would hold the pipe open and the run would never end.
 outputs=$(mktemp -d)
 trap 'rm -rf "$outputs"' EXIT
 run_once() {
