@@ -3,26 +3,16 @@
 #include <map>
 #include <utility>
 
+#include "platform/forwarding_transport.h"
+
 namespace bb::sim {
 
-class SharedBus::Port final : public DeviceTransport {
+// The bus's own calls, except that a session's transfers go straight to the
+// lane of the handle it opened.
+class SharedBus::Port final : public ForwardingTransport {
  public:
-  Port(SimBus& bus, TimePassage passTime) : bus_(bus), passTime_(std::move(passTime)) {}
+  Port(SimBus& bus, TimePassage passTime) : ForwardingTransport(bus), bus_(bus), passTime_(std::move(passTime)) {}
 
-  SetHandle OpenInterfaceSet(const Guid& interfaceClass) override { return bus_.OpenInterfaceSet(interfaceClass); }
-  EnumResult EnumerateInterface(SetHandle set, std::uint32_t index) override {
-    return bus_.EnumerateInterface(set, index);
-  }
-  bool ReadInterfacePath(SetHandle set, std::uint32_t index, std::string& path) override {
-    return bus_.ReadInterfacePath(set, index, path);
-  }
-  bool ReadInterfaceLocation(SetHandle set, std::uint32_t index, std::string& location) override {
-    return bus_.ReadInterfaceLocation(set, index, location);
-  }
-  bool ReadInterfaceSerial(SetHandle set, std::uint32_t index, std::string& serial) override {
-    return bus_.ReadInterfaceSerial(set, index, serial);
-  }
-  void CloseInterfaceSet(SetHandle set) override { bus_.CloseInterfaceSet(set); }
   Handle Open(const std::string& path) override {
     const Handle handle = bus_.Open(path);
     if (std::optional<SimBus::Lane> lane = bus_.LaneOf(handle)) lanes_.emplace(handle, std::move(*lane));
@@ -42,8 +32,6 @@ class SharedBus::Port final : public DeviceTransport {
     const auto lane = lanes_.find(handle);
     return lane != lanes_.end() ? bus_.Write(handle, data, done, lane->second) : bus_.Write(handle, data, done);
   }
-  // Comes from a watchdog's thread while the read it ends waits.
-  void CancelPending(Handle handle) override { bus_.CancelPending(handle); }
   void Close(Handle handle) override {
     lanes_.erase(handle);
     bus_.Close(handle);
