@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "sim/fresh_camera.h"
 #include "usb/cli_run.h"
@@ -72,6 +73,20 @@ class UsbStationTest : public ::testing::Test {
     return stray_.WaitForSerialReads(stray_.SerialReads() + looks, kLookLimit);
   }
 
+  // Ends the shift with Ctrl-C: each of its runs passed at slot A.
+  static void EndShiftOfPasses(CliProcess& station, const std::string& serial, std::size_t runs) {
+    station.Interrupt();
+    const CliResult result = station.Finish();
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.out.size(), runs) << result.err;
+    for (const std::string& line : result.out) {
+      EXPECT_THAT(Fields(line), ElementsAre("A", "1-2", serial, "ok", _, "ISP Write File OK !!!")) << result.err;
+    }
+    const std::string count = std::to_string(runs);
+    EXPECT_THAT(result.err, HasSubstr(count + " runs: " + count + " passed, 0 failed"));
+  }
+
   TempFolder work_;
   UsbTestbed testbed_;
   // At a location that is no slot: the station's looks read its serial, and
@@ -111,17 +126,9 @@ TEST_F(UsbStationTest, ACameraIsBurnedOnceAndAgainOnlyAfterItStoodUnplugged) {
   ASSERT_TRUE(WaitForLooks(kLooksPastTheGrace));
   camera.Plug();
   ASSERT_TRUE(station.WaitForLines(2));
-  station.Interrupt();
-  const CliResult result = station.Finish();
-  ASSERT_FALSE(result.hung);
-  EXPECT_EQ(result.status, 0) << result.err;
-  ASSERT_EQ(result.out.size(), 2u) << result.err;
-  for (const std::string& line : result.out) {
-    EXPECT_THAT(Fields(line), ElementsAre("A", "1-2", "CAM-1", "ok", _, "ISP Write File OK !!!")) << result.err;
-  }
+  EndShiftOfPasses(station, "CAM-1", 2);
   EXPECT_EQ(camera.Model().storageWrites, 2);
   EXPECT_EQ(camera.Reenumerations(), 2);
-  EXPECT_THAT(result.err, HasSubstr("2 runs: 2 passed, 0 failed"));
   EXPECT_TRUE(stray_.Requests().empty());
   EXPECT_EQ(stray_.Claims(), 0);
 }
@@ -145,14 +152,8 @@ TEST_F(UsbStationTest, ACameraAnotherProgramHoldsIsBurnedOnceItIsLetGo) {
 
   camera.ReleaseClaimElsewhere();
   ASSERT_TRUE(station.WaitForLines(1));
-  station.Interrupt();
-  const CliResult result = station.Finish();
-  ASSERT_FALSE(result.hung);
-  EXPECT_EQ(result.status, 0) << result.err;
-  ASSERT_EQ(result.out.size(), 1u) << result.err;
-  EXPECT_THAT(Fields(result.out[0]), ElementsAre("A", "1-2", "CAM-2", "ok", _, "ISP Write File OK !!!"));
+  EndShiftOfPasses(station, "CAM-2", 1);
   EXPECT_EQ(camera.Model().storageWrites, 1);
-  EXPECT_THAT(result.err, HasSubstr("1 runs: 1 passed, 0 failed"));
 }
 
 }  // namespace
